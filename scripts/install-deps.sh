@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package that building, running and testing Quorvane needs.
+set -euo pipefail
+SUDO=""
+if [ "$(id -u)" != 0 ]; then SUDO=sudo; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends \
+  build-essential cmake ninja-build pkg-config git \
+  libgtest-dev libgmock-dev \
+  qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libqt6svg6 qt6-qpa-plugins \
+  libgl-dev fonts-dejavu-core \
+  xvfb xauth \
+  qemu-system-x86 linux-image-amd64 busybox-static cpio fdisk dosfstools binutils libc6-dev \
+  ntfs-3g exfatprogs e2fsprogs util-linux \
+  python3 python3-aiosmtpd \
+  libatasmart-bin >/dev/null

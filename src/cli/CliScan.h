@@ -1,0 +1,18 @@
+#pragma once
+
+#include "cli/Cli.h"
+#include "drive/DriveTable.h"
+#include "drive/Scan.h"
+
+namespace quorvane::cli {
+
+// Runs the scan for a subcommand: prints the simulated-drives line (to
+// stdout unless quiet) and the permission hint (to stderr) when they apply.
+// False when no drive was found; the not-found text is then already printed
+// to stderr.
+bool ScanForCommand(CliContext& ctx, ProgramData& data, InfoPanel& panel, bool printHeader);
+
+// The first line printed when the drives are simulated.
+std::string SimulatedHeader(const DriveBus& bus);
+
+} // namespace quorvane::cli

@@ -1,0 +1,90 @@
+#include <cstdio>
+#include <iostream>
+
+#include "cli/CliScan.h"
+#include "drive/LinuxSgBus.h"
+
+namespace quorvane::cli {
+
+std::string SimulatedHeader(const DriveBus& bus) {
+    return "Running on " + bus.Describe() + " (not real hardware)";
+}
+
+bool ScanForCommand(CliContext& ctx, ProgramData& data, InfoPanel& panel, bool printHeader) {
+    DriveBus& bus = ctx.Bus();
+    if (printHeader && bus.IsSimulated())
+        std::cout << SimulatedHeader(bus) << "\n";
+    ScanView noView;
+    ScanOptions options;
+    options.BalloonHints = false;
+    const bool found = ScanDrives(data, bus, panel, noView, options);
+    if (const auto* sg = dynamic_cast<const LinuxSgBus*>(&bus); sg && sg->PermissionDenied())
+        std::cerr << "quorvane-cli: some drives could not be opened for lack of permission; "
+                     "run as root or give the program CAP_SYS_RAWIO\n";
+    if (!found)
+        std::cerr << NoDrivesText << "\n";
+    return found;
+}
+
+namespace {
+
+const char* YesNo(bool value) { return value ? "yes" : "no"; }
+
+void PrintJson(const ProgramData& data, bool simulated) {
+    std::cout << "{\"simulated\": " << (simulated ? "true" : "false") << ", \"drives\": [";
+    for (int slot = 1; slot <= data.DriveCount; ++slot) {
+        const HDD& d = data.Drives[slot];
+        const std::string vendor = d.Vendor ? std::string(1, d.Vendor) : std::string();
+        std::cout << (slot > 1 ? ", " : "") << "{\"slot\": " << slot
+                  << ", \"DriveNumber\": " << int{d.DriveNumber}
+                  << ", \"ModelNumber\": " << JsonString(d.ModelNumber)
+                  << ", \"SerialNumber\": " << JsonString(d.SerialNumber)
+                  << ", \"FirmwareRevision\": " << JsonString(d.FirmwareRevision)
+                  << ", \"Vendor\": " << JsonString(vendor)
+                  << ", \"LBA48\": " << (d.LBA48 ? "true" : "false")
+                  << ", \"SMARTEnabled\": " << (d.SMARTEnabled ? "true" : "false")
+                  << ", \"HPA\": " << (d.HPA ? "true" : "false")
+                  << ", \"Security\": " << (d.Security ? "true" : "false")
+                  << ", \"Sectors\": " << d.Sectors << ", \"SizeGB\": " << d.SizeGB
+                  << ", \"HPASizeMB\": " << d.HPASizeMB << "}";
+    }
+    std::cout << "]}\n";
+}
+
+void PrintTable(const ProgramData& data) {
+    std::printf("%-4s %-5s %-40s %-20s %-8s %7s %-5s %-10s %-3s %-8s %s\n", "Slot", "Drive",
+                "Model", "Serial", "Firmware", "Size GB", "LBA48", "S.M.A.R.T.", "HPA",
+                "Security", "HPA MB");
+    for (int slot = 1; slot <= data.DriveCount; ++slot) {
+        const HDD& d = data.Drives[slot];
+        const std::string hpa = d.HPASizeMB == -1 ? NotMeasuredText : std::to_string(d.HPASizeMB);
+        std::printf("%-4d %-5d %-40s %-20s %-8s %7d %-5s %-10s %-3s %-8s %s\n", slot,
+                    int{d.DriveNumber}, d.ModelNumber.c_str(), d.SerialNumber.c_str(),
+                    d.FirmwareRevision.c_str(), d.SizeGB, YesNo(d.LBA48), YesNo(d.SMARTEnabled),
+                    YesNo(d.HPA), YesNo(d.Security), hpa.c_str());
+    }
+}
+
+} // namespace
+
+int RunScan(CliContext& ctx) {
+    const bool json = TakeFlag(ctx.Args, "--json");
+    if (!ctx.Args.empty()) {
+        std::cerr << "usage: quorvane-cli [--drives DIR] scan [--json]\n";
+        return ExitUsage;
+    }
+    ProgramData data;
+    InfoPanel panel;
+    if (!ScanForCommand(ctx, data, panel, !json)) {
+        if (json)
+            PrintJson(data, ctx.Bus().IsSimulated());
+        return ExitFailed;
+    }
+    if (json)
+        PrintJson(data, ctx.Bus().IsSimulated());
+    else
+        PrintTable(data);
+    return ExitOk;
+}
+
+} // namespace quorvane::cli

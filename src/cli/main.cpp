@@ -1,0 +1,123 @@
+// quorvane-cli: the core's operations without a display.
+#include <cstdio>
+#include <iostream>
+#include <map>
+
+#include "cli/Cli.h"
+#include "drive/BusSelect.h"
+#include "shell/Version.h"
+
+namespace quorvane::cli {
+
+DriveBus& CliContext::Bus() {
+    if (!bus_)
+        bus_ = MakeDriveBus(DrivesDir);
+    return *bus_;
+}
+
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (c < 0x20) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                out += buf;
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+    }
+    return out + "\"";
+}
+
+bool ParseSlot(const std::string& text, int& slot) {
+    if (text.size() != 1 || text[0] < '1' || text[0] > '6')
+        return false;
+    slot = text[0] - '0';
+    return true;
+}
+
+bool TakeFlag(std::vector<std::string>& args, const std::string& flag) {
+    for (auto it = args.begin(); it != args.end(); ++it) {
+        if (*it == flag) {
+            args.erase(it);
+            return true;
+        }
+    }
+    return false;
+}
+
+namespace {
+
+void PrintUsage(std::ostream& out) {
+    out << "usage: quorvane-cli [--drives DIR] COMMAND [ARGS]\n"
+           "       quorvane-cli --version\n"
+           "commands:\n"
+           "  scan [--json]                      list the drives that answer S.M.A.R.T.\n"
+           "  smart SLOT [--dec] [--json]        S.M.A.R.T. status, temperatures, attributes\n"
+           "  report SLOT FILE [--dec]           write the S.M.A.R.T. report file\n"
+           "  mbr SLOT [--json]                  partition table and boot sectors\n"
+           "  mail --host H [--port P] [--login L] [--auth] --from F --to T\n"
+           "       [--subject S] [--body-file F] send one message (password in\n"
+           "                                     QUORVANE_SMTP_PASSWORD)\n"
+           "--drives DIR (or QUORVANE_DRIVES=DIR) uses the simulated drives in DIR.\n";
+}
+
+} // namespace
+} // namespace quorvane::cli
+
+int main(int argc, char** argv) {
+    using namespace quorvane::cli;
+    CliContext ctx;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::string command;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (command.empty() && arg == "--drives") {
+            if (i + 1 >= args.size()) {
+                std::cerr << "quorvane-cli: --drives needs a directory\n";
+                return ExitUsage;
+            }
+            ctx.DrivesDir = args[++i];
+        } else if (command.empty() && arg == "--version") {
+            std::cout << "quorvane-cli " << quorvane::ProgramVersion() << "\n";
+            return ExitOk;
+        } else if (command.empty() && (arg == "--help" || arg == "-h")) {
+            PrintUsage(std::cout);
+            return ExitOk;
+        } else if (command.empty()) {
+            command = arg;
+        } else {
+            ctx.Args.push_back(arg);
+        }
+    }
+    static const std::map<std::string, int (*)(CliContext&)> commands = {
+        {"scan", RunScan}, {"smart", RunSmart}, {"report", RunReport},
+        {"mbr", RunMbr},   {"mail", RunMail},
+    };
+    const auto it = commands.find(command);
+    if (it == commands.end()) {
+        if (!command.empty())
+            std::cerr << "quorvane-cli: unknown command '" << command << "'\n";
+        PrintUsage(std::cerr);
+        return ExitUsage;
+    }
+    return it->second(ctx);
+}

@@ -1,0 +1,116 @@
+// One ATA request and, once sent, its answer.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace quorvane {
+
+// The eight task-file bytes in the order the drive sees them. On the way out
+// they are Features..Command; the drive's answer comes back in the same
+// positions, so Features then reads as Error and Command as Status.
+struct AtaRegisters {
+    uint8_t Features = 0; // Error on return
+    uint8_t SectorCount = 0;
+    uint8_t LbaLow = 0;
+    uint8_t LbaMid = 0;
+    uint8_t LbaHigh = 0;
+    uint8_t Device = 0;
+    uint8_t Command = 0; // Status on return
+    uint8_t Reserved = 0;
+
+    uint8_t Error() const { return Features; }
+    uint8_t Status() const { return Command; }
+    bool operator==(const AtaRegisters&) const = default;
+};
+
+// Status and error bits the system looks at.
+inline constexpr uint8_t StatusErr = 0x01;
+inline constexpr uint8_t StatusDrq = 0x08;
+inline constexpr uint8_t StatusDsc = 0x10;
+inline constexpr uint8_t StatusDrdy = 0x40;
+inline constexpr uint8_t StatusBsy = 0x80;
+inline constexpr uint8_t ErrorAbrt = 0x04;
+
+// Request flags.
+inline constexpr uint8_t AtaFlagDrdyRequired = 0x01;
+inline constexpr uint8_t AtaFlagDataIn = 0x02;
+inline constexpr uint8_t AtaFlag48Bit = 0x08;
+
+inline constexpr uint32_t AtaSectorSize = 512;
+inline constexpr int AtaTimeoutSeconds = 2;
+
+// 0xA0 for an even drive number, 0xB0 for an odd one.
+constexpr uint8_t DeviceSelect(unsigned driveNumber) {
+    return static_cast<uint8_t>(0xA0 | ((driveNumber & 1u) << 4));
+}
+// The same with the LBA bit instead of the obsolete bits: 0x40 / 0x50.
+constexpr uint8_t LbaDeviceSelect(unsigned driveNumber) {
+    return static_cast<uint8_t>(0x40 | ((driveNumber & 1u) << 4));
+}
+
+// ATA opcodes and SMART subcommands sent by the system.
+inline constexpr uint8_t AtaCmdSmart = 0xB0;
+inline constexpr uint8_t AtaCmdIdentify = 0xEC;
+inline constexpr uint8_t AtaCmdReadNativeMaxExt = 0x27;
+inline constexpr uint8_t AtaCmdSetFeatures = 0xEF;
+inline constexpr uint8_t AtaCmdReadSectors = 0x20;
+inline constexpr uint8_t AtaCmdReadSectorsExt = 0x24;
+inline constexpr uint8_t SmartReadData = 0xD0;
+inline constexpr uint8_t SmartReadThresholds = 0xD1;
+inline constexpr uint8_t SmartAutosave = 0xD2;
+inline constexpr uint8_t SmartEnableOperations = 0xD8;
+inline constexpr uint8_t SmartReturnStatus = 0xDA;
+inline constexpr uint8_t SmartAutoOffline = 0xDB;
+// The key every SMART command carries in LBA Mid/High; RETURN STATUS echoes
+// it when no threshold is exceeded and answers 0xF4/0x2C when one is.
+inline constexpr uint8_t SmartKeyMid = 0x4F;
+inline constexpr uint8_t SmartKeyHigh = 0xC2;
+inline constexpr uint8_t SmartExceededMid = 0xF4;
+inline constexpr uint8_t SmartExceededHigh = 0x2C;
+
+struct AtaCommand {
+    AtaRegisters TaskFile;         // current registers, out and back
+    AtaRegisters PreviousTaskFile; // high-order bytes of a 48-bit command; sent as 0
+    uint8_t Flags = 0;
+    uint32_t DataLength = 0; // 0, or 512 for data-in commands
+    std::array<uint8_t, AtaSectorSize> Data{};
+    int TimeoutSeconds = AtaTimeoutSeconds;
+
+    bool IsDataIn() const { return (Flags & AtaFlagDataIn) != 0; }
+    bool Is48Bit() const { return (Flags & AtaFlag48Bit) != 0; }
+
+    // Every command the system sends, with exactly the registers it sends.
+    static AtaCommand SmartEnableOperations(unsigned driveNumber);
+    static AtaCommand IdentifyDevice(unsigned driveNumber);
+    static AtaCommand SmartReturnStatus(unsigned driveNumber);
+    static AtaCommand SmartReadData(unsigned driveNumber);
+    static AtaCommand SmartReadThresholds(unsigned driveNumber);
+    static AtaCommand SmartEnableAutoOffline(unsigned driveNumber);
+    static AtaCommand SmartEnableAutosave(unsigned driveNumber);
+    static AtaCommand ReadNativeMaxAddressExt(unsigned driveNumber);
+    // SET FEATURES with the given subcommand (0x42/0xC2 AAM, 0x05/0x85 APM)
+    // and the level in Sector Count.
+    static AtaCommand SetFeatures(unsigned driveNumber, uint8_t subcommand, uint8_t level);
+    // READ SECTOR(S) of one sector at a 28-bit address.
+    static AtaCommand ReadSectors(unsigned driveNumber, uint32_t lba);
+    // READ SECTOR(S) EXT of one sector at a 48-bit address.
+    static AtaCommand ReadSectorsExt(unsigned driveNumber, uint64_t lba);
+};
+
+// A command went through and the drive ended it without ERR.
+inline bool AtaSucceeded(bool sent, const AtaCommand& cmd) {
+    return sent && (cmd.TaskFile.Status() & StatusErr) == 0;
+}
+
+// The 48-bit address held in the answer's registers (current LBA bytes give
+// bits 0-23, the previous ones bits 24-47).
+uint64_t ReturnedLba48(const AtaCommand& cmd);
+
+// Checks that a request is one the command layer can carry: no data out, a
+// data-in command moves exactly one sector, a non-data command none, and the
+// previous registers are only used by 48-bit commands. Every bus runs this
+// before touching a device.
+bool AtaCommandIsCarriable(const AtaCommand& cmd);
+
+} // namespace quorvane

@@ -1,0 +1,63 @@
+// The drive slots and the program-wide tables that go with them.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace quorvane {
+
+inline constexpr int MaxDrives = 6;
+inline constexpr unsigned MaxDriveNumber = 15;
+inline constexpr uint32_t DefaultTrayFontColor = 0x0000FFFF; // 0x00BBGGRR: yellow
+inline constexpr uint32_t DefaultTrayBackColor = 0x00000000;
+
+// One drive slot.
+struct HDD {
+    uint8_t DriveNumber = 0;
+    char Vendor = '\0';
+    std::string SerialNumber;
+    std::string FirmwareRevision;
+    std::string ModelNumber;
+    bool LBA48 = false;
+    bool SMARTEnabled = false;
+    int64_t Sectors = 0;
+    int32_t SizeGB = 0;
+    bool TrayIcon = false;
+    uint32_t TrayFontColor = DefaultTrayFontColor;
+    uint32_t TrayBackColor = DefaultTrayBackColor;
+    int32_t Temperature = 0;
+    bool SMARTStatusOK = false;
+    bool HPA = false;
+    int64_t HPASizeMB = -1;
+    bool Security = false;
+};
+
+using SmartPage = std::array<uint8_t, 512>;
+
+// Slots are numbered 1..6; there is no slot 0.
+class DriveTable {
+public:
+    static constexpr bool IsSlot(int slot) { return slot >= 1 && slot <= MaxDrives; }
+    // slot must be 1..6 (checked: a bad slot is a programming error).
+    HDD& operator[](int slot) { return slots_.at(static_cast<size_t>(slot - 1)); }
+    const HDD& operator[](int slot) const { return slots_.at(static_cast<size_t>(slot - 1)); }
+
+private:
+    std::array<HDD, MaxDrives> slots_{};
+};
+
+// The program-wide data: one instance, owned by the program and passed by
+// reference, so a test builds a fresh one in a line.
+struct ProgramData {
+    DriveTable Drives;
+    int DriveCount = 0;
+    SmartPage SMARTDataPage{};
+    SmartPage SMARTThresholdPage{};
+    bool ExitRequested = false;
+
+    // A slot that holds a drive found by the last scan.
+    bool IsDriveSlot(int slot) const { return slot >= 1 && slot <= DriveCount; }
+};
+
+} // namespace quorvane

@@ -1,0 +1,272 @@
+#include "drive/SimulatedBus.h"
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "drive/Identify.h"
+#include "shell/IniFile.h"
+
+namespace quorvane {
+namespace fs = std::filesystem;
+
+class SimulatedBus::Handle final : public DriveHandle {
+public:
+    Handle(SimulatedBus& bus, Drive& drive, unsigned number)
+        : bus_(bus), drive_(drive), number_(number) {}
+    ~Handle() override { ++bus_.closes_; }
+
+protected:
+    bool Send(AtaCommand& cmd) override {
+        bus_.sent_.push_back({number_, cmd.TaskFile, cmd.PreviousTaskFile, cmd.Flags});
+        return bus_.Execute(drive_, cmd);
+    }
+
+private:
+    SimulatedBus& bus_;
+    Drive& drive_;
+    unsigned number_;
+};
+
+namespace {
+
+std::optional<SmartPage> ReadPageFile(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return std::nullopt;
+    SmartPage page{};
+    file.read(reinterpret_cast<char*>(page.data()), page.size());
+    if (file.gcount() != static_cast<std::streamsize>(page.size()))
+        return std::nullopt; // a short page is no page
+    return page;
+}
+
+std::optional<uint64_t> ParseNumber(const std::string& text) {
+    try {
+        size_t used = 0;
+        const unsigned long long value = std::stoull(text, &used, 0);
+        if (used != text.size())
+            return std::nullopt;
+        return value;
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+void Abort(AtaCommand& cmd) {
+    cmd.TaskFile.Features = ErrorAbrt;
+    cmd.TaskFile.Command = StatusDrdy | StatusDsc | StatusErr;
+}
+
+void Complete(AtaCommand& cmd) {
+    cmd.TaskFile.Features = 0;
+    cmd.TaskFile.Command = StatusDrdy | StatusDsc;
+}
+
+void SetBit(SmartPage& page, int word, int bit, bool on) {
+    const size_t at = static_cast<size_t>(word) * 2 + static_cast<size_t>(bit / 8);
+    const auto mask = static_cast<uint8_t>(1u << (bit % 8));
+    page[at] = on ? static_cast<uint8_t>(page[at] | mask) : static_cast<uint8_t>(page[at] & ~mask);
+}
+
+} // namespace
+
+std::string SimulatedCommandName(const AtaCommand& cmd) {
+    const auto& tf = cmd.TaskFile;
+    switch (tf.Command) {
+    case AtaCmdIdentify:
+        return "identify";
+    case AtaCmdReadNativeMaxExt:
+        return "read-native-max";
+    case AtaCmdSetFeatures:
+        return "set-features";
+    case AtaCmdReadSectors:
+    case AtaCmdReadSectorsExt:
+        return "read-sectors";
+    case AtaCmdSmart:
+        switch (tf.Features) {
+        case SmartEnableOperations:
+            return "smart-enable";
+        case SmartReturnStatus:
+            return "smart-status";
+        case SmartReadData:
+            return "smart-read-data";
+        case SmartReadThresholds:
+            return "smart-read-thresholds";
+        case SmartAutoOffline:
+            return "auto-offline";
+        case SmartAutosave:
+            return "autosave";
+        }
+        return {};
+    }
+    return {};
+}
+
+SimulatedBus::SimulatedBus(std::string directory) : directory_(std::move(directory)) {}
+
+std::string SimulatedBus::Describe() const { return "simulated drives in " + directory_; }
+
+SimulatedBus::Drive* SimulatedBus::Load(unsigned driveNumber) {
+    if (auto it = drives_.find(driveNumber); it != drives_.end())
+        return &it->second;
+    const fs::path folder = fs::path(directory_) / ("drive" + std::to_string(driveNumber));
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec))
+        return nullptr;
+    Drive drive;
+    drive.Folder = folder.string();
+    drive.Identify = ReadPageFile(folder / "identify.bin");
+    drive.SmartData = ReadPageFile(folder / "smart-data.bin");
+    drive.SmartThresholds = ReadPageFile(folder / "smart-thresholds.bin");
+    if (auto ini = IniFile::Load((folder / "drive.ini").string())) {
+        drive.StatusExceeded = ini->Get("drive", "status").value_or("ok") == "exceeded";
+        if (auto max = ini->Get("drive", "native-max"))
+            drive.NativeMax = ParseNumber(*max);
+        for (const auto& name : SplitList(ini->Get("drive", "fail").value_or("")))
+            drive.Fail.insert(name);
+        for (const auto& name : SplitList(ini->Get("drive", "abort").value_or("")))
+            drive.Abort.insert(name);
+        if (auto delay = ini->Get("drive", "delay-ms"))
+            drive.DelayMs = static_cast<int>(ParseNumber(*delay).value_or(0) % 10000);
+    }
+    return &drives_.emplace(driveNumber, std::move(drive)).first->second;
+}
+
+std::unique_ptr<DriveHandle> SimulatedBus::OpenDrive(unsigned driveNumber) {
+    if (driveNumber > MaxDriveNumber)
+        return nullptr;
+    Drive* drive = Load(driveNumber);
+    if (!drive)
+        return nullptr;
+    ++opens_;
+    return std::make_unique<Handle>(*this, *drive, driveNumber);
+}
+
+bool SimulatedBus::Execute(Drive& drive, AtaCommand& cmd) {
+    if (drive.DelayMs > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(drive.DelayMs));
+    const std::string name = SimulatedCommandName(cmd);
+    if (!name.empty() && drive.Fail.count(name))
+        return false;
+    if (name.empty() || drive.Abort.count(name)) {
+        Abort(cmd);
+        return true;
+    }
+    auto& tf = cmd.TaskFile;
+    auto dataIn = [&](const std::optional<SmartPage>& page) {
+        if (!page || !cmd.IsDataIn()) {
+            Abort(cmd);
+            return true;
+        }
+        cmd.Data = *page;
+        Complete(cmd);
+        return true;
+    };
+    if (tf.Command == AtaCmdSmart) {
+        // SMART commands carry the key in LBA Mid/High; without it the drive aborts.
+        if (tf.LbaMid != SmartKeyMid || tf.LbaHigh != SmartKeyHigh) {
+            Abort(cmd);
+            return true;
+        }
+        switch (tf.Features) {
+        case SmartReadData:
+            return dataIn(drive.SmartData);
+        case SmartReadThresholds:
+            return dataIn(drive.SmartThresholds);
+        case SmartReturnStatus:
+            if (drive.StatusExceeded) {
+                tf.LbaMid = SmartExceededMid;
+                tf.LbaHigh = SmartExceededHigh;
+            }
+            break;
+        default:
+            break;
+        }
+        Complete(cmd);
+        return true;
+    }
+    switch (tf.Command) {
+    case AtaCmdIdentify:
+        return dataIn(drive.Identify);
+    case AtaCmdReadNativeMaxExt: {
+        if (!drive.Identify || !cmd.Is48Bit()) {
+            Abort(cmd);
+            return true;
+        }
+        const auto identity = DecodeIdentify(*drive.Identify);
+        const uint64_t sectors = static_cast<uint64_t>(identity.Sectors);
+        const uint64_t max = drive.NativeMax.value_or(sectors == 0 ? 0 : sectors - 1);
+        tf.LbaLow = static_cast<uint8_t>(max);
+        tf.LbaMid = static_cast<uint8_t>(max >> 8);
+        tf.LbaHigh = static_cast<uint8_t>(max >> 16);
+        cmd.PreviousTaskFile.LbaLow = static_cast<uint8_t>(max >> 24);
+        cmd.PreviousTaskFile.LbaMid = static_cast<uint8_t>(max >> 32);
+        cmd.PreviousTaskFile.LbaHigh = static_cast<uint8_t>(max >> 40);
+        Complete(cmd);
+        return true;
+    }
+    case AtaCmdSetFeatures: {
+        if (!drive.Identify) {
+            Abort(cmd);
+            return true;
+        }
+        SmartPage& id = *drive.Identify;
+        const uint8_t level = tf.SectorCount;
+        switch (tf.Features) {
+        case 0x42: // enable AAM: word 86 bit 9, level in the low byte of word 94
+            SetBit(id, 86, 9, true);
+            id[94 * 2] = level;
+            break;
+        case 0xC2: // disable AAM
+            SetBit(id, 86, 9, false);
+            break;
+        case 0x05: // enable APM: word 86 bit 3, level in the low byte of word 91
+            SetBit(id, 86, 3, true);
+            id[91 * 2] = level;
+            break;
+        case 0x85: // disable APM
+            SetBit(id, 86, 3, false);
+            break;
+        default:
+            Abort(cmd);
+            return true;
+        }
+        Complete(cmd);
+        return true;
+    }
+    case AtaCmdReadSectors:
+    case AtaCmdReadSectorsExt: {
+        if (!cmd.IsDataIn() || tf.SectorCount != 1) {
+            Abort(cmd);
+            return true;
+        }
+        uint64_t lba = uint64_t{tf.LbaLow} | (uint64_t{tf.LbaMid} << 8) |
+                       (uint64_t{tf.LbaHigh} << 16);
+        if (tf.Command == AtaCmdReadSectorsExt) {
+            lba |= (uint64_t{cmd.PreviousTaskFile.LbaLow} << 24) |
+                   (uint64_t{cmd.PreviousTaskFile.LbaMid} << 32) |
+                   (uint64_t{cmd.PreviousTaskFile.LbaHigh} << 40);
+        } else {
+            lba |= uint64_t{tf.Device & 0x0Fu} << 24;
+        }
+        std::ifstream image(fs::path(drive.Folder) / "disk.img", std::ios::binary);
+        if (!image || !image.seekg(static_cast<std::streamoff>(lba * AtaSectorSize))) {
+            Abort(cmd);
+            return true;
+        }
+        image.read(reinterpret_cast<char*>(cmd.Data.data()), AtaSectorSize);
+        if (image.gcount() != static_cast<std::streamsize>(AtaSectorSize)) {
+            Abort(cmd); // outside the image
+            return true;
+        }
+        Complete(cmd);
+        return true;
+    }
+    }
+    Abort(cmd);
+    return true;
+}
+
+} // namespace quorvane

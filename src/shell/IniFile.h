@@ -1,0 +1,46 @@
+// A small INI file: [section] headers and key = value lines. Section and key
+// names compare without regard to ASCII case, as profile files do.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quorvane {
+
+class IniFile {
+public:
+    // Parses text; lines that are neither a section, a key = value pair, a
+    // comment (';' or '#') nor blank are ignored.
+    static IniFile Parse(const std::string& text);
+    // Reads a file; nullopt when it cannot be read.
+    static std::optional<IniFile> Load(const std::string& path);
+
+    std::optional<std::string> Get(const std::string& section, const std::string& key) const;
+    void Set(const std::string& section, const std::string& key, const std::string& value);
+    std::string ToText() const;
+    // Writes the file through a temporary file and a rename, so a failure
+    // never leaves a half-written file; false when it could not be written.
+    bool Save(const std::string& path) const;
+
+private:
+    struct Entry {
+        std::string Key, Value;
+    };
+    struct Section {
+        std::string Name;
+        std::vector<Entry> Entries;
+    };
+    std::vector<Section> sections_;
+};
+
+// Writes text to path atomically (temporary file in the same folder, then
+// rename). False, with the old file untouched, when anything fails.
+bool WriteFileAtomically(const std::string& path, const std::string& text);
+
+// Removes leading and trailing blanks (space, tab, CR, LF).
+std::string TrimBlanks(const std::string& text);
+// Splits a comma-separated list into trimmed, non-empty items.
+std::vector<std::string> SplitList(const std::string& text);
+
+} // namespace quorvane

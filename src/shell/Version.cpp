@@ -1,0 +1,7 @@
+#include "shell/Version.h"
+
+namespace quorvane {
+
+std::string ProgramVersion() { return QUORVANE_VERSION; }
+
+} // namespace quorvane
