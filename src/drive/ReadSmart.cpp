@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "smart/SmartAttributes.h"
+
 namespace quorvane {
 namespace {
 
@@ -31,18 +33,28 @@ bool ReadSMART(ProgramData& data, DriveBus& bus, SmartDisplay* display, int slot
     AtaCommand status = AtaCommand::SmartReturnStatus(n);
     const bool sent = handle->SendAtaCommand(status);
     handle.reset();
-    // The drive answers 0x4F/0xC2 when no threshold is exceeded; a command
-    // that failed counts as not OK.
-    drive.SMARTStatusOK = AtaSucceeded(sent, status) && status.TaskFile.LbaMid == SmartKeyMid &&
-                          status.TaskFile.LbaHigh == SmartKeyHigh;
+    // A failed command counts as not OK, like a reported exceeded threshold.
+    drive.SMARTStatusOK = EvaluateReturnStatus(
+        sent, {status.TaskFile.Status(), status.TaskFile.LbaMid, status.TaskFile.LbaHigh});
     if (show && display)
-        display->ShowSmartStatus(drive.SMARTStatusOK ? SmartStatusOkText : SmartStatusErrorText);
+        display->ShowSmartStatus(SmartStatusText(drive.SMARTStatusOK));
 
     if (!ReadPage(bus, n, AtaCommand::SmartReadData(n), data.SMARTDataPage))
         return false;
     if (!ReadPage(bus, n, AtaCommand::SmartReadThresholds(n), data.SMARTThresholdPage))
         return false;
 
+    const DriveTemperatures temperatures = ReadDriveTemperatures(data.SMARTDataPage, drive.Vendor);
+    drive.Temperature = temperatures.DriveTemperature;
+    if (show && display) {
+        display->ShowTemperatures(FormatTemperatureCaptions(temperatures));
+        // The grid is rebuilt from the new pages as a whole, so rows of a
+        // previous, longer fill disappear.
+        SmartGridModel grid;
+        FillSmartGrid(grid, {data.SMARTDataPage, data.SMARTThresholdPage},
+                      display->RawValuesFormat());
+        display->ShowSmartGrid(grid);
+    }
     return drive.SMARTStatusOK;
 }
 

@@ -5,6 +5,8 @@
 
 #include "drive/DriveBus.h"
 #include "drive/DriveTable.h"
+#include "smart/SmartGrid.h"
+#include "smart/SmartHealth.h"
 
 namespace quorvane {
 
@@ -14,15 +16,20 @@ public:
     virtual ~SmartDisplay() = default;
     // The caption of SMARTStatusL on the main window and on the S.M.A.R.T. window.
     virtual void ShowSmartStatus(const std::string& caption) = 0;
+    // The captions of HDDTempL, HDDTempLoL, HDDTempHiL and HDDAirTempL.
+    virtual void ShowTemperatures(const TemperatureCaptions& captions) = 0;
+    // The RAWValuesRG choice at the moment the grid is filled.
+    virtual RawValueFormat RawValuesFormat() const = 0;
+    // The rebuilt grid SMARTSG (header row included); the window takes its
+    // height from the row count.
+    virtual void ShowSmartGrid(const SmartGridModel& grid) = 0;
 };
 
-inline constexpr const char* SmartStatusOkText = "O.K.";
-inline constexpr const char* SmartStatusErrorText = "ERROR";
-
 // Reads the health status, the data page and the threshold page of a slot's
-// drive, opening the drive once per command. True only when all three
-// commands went through and no threshold is exceeded. display may be null
-// when nothing is shown.
+// drive, opening the drive once per command, then takes the temperatures
+// from the new pages and, with show, refreshes the temperature captions and
+// the grid. True only when all three commands went through and no threshold
+// is exceeded. display may be null when nothing is shown.
 bool ReadSMART(ProgramData& data, DriveBus& bus, SmartDisplay* display, int slot, bool show);
 
 } // namespace quorvane

@@ -1,0 +1,69 @@
+#include "smart/LocalClock.h"
+
+#include <clocale>
+#include <ctime>
+#include <locale.h>
+#include <time.h>
+
+namespace quorvane {
+
+std::string FormatDateTime(const LocalClock& clock, const LocalDateTime& moment) {
+    std::string text = clock.ShortDate(moment);
+    const bool midnight =
+        moment.Hour == 0 && moment.Minute == 0 && moment.Second == 0 && moment.Millisecond == 0;
+    if (!midnight)
+        text += " " + clock.LongTime(moment);
+    return text;
+}
+
+SystemLocalClock::SystemLocalClock(std::string localeName) : localeName_(std::move(localeName)) {}
+
+LocalDateTime SystemLocalClock::Now() const {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    tm local{};
+    localtime_r(&now.tv_sec, &local);
+    LocalDateTime moment;
+    moment.Year = local.tm_year + 1900;
+    moment.Month = local.tm_mon + 1;
+    moment.Day = local.tm_mday;
+    moment.Hour = local.tm_hour;
+    moment.Minute = local.tm_min;
+    moment.Second = local.tm_sec;
+    moment.Millisecond = static_cast<int>(now.tv_nsec / 1000000);
+    return moment;
+}
+
+std::string SystemLocalClock::ShortDate(const LocalDateTime& moment) const {
+    return Format(moment, "%x");
+}
+
+std::string SystemLocalClock::LongTime(const LocalDateTime& moment) const {
+    return Format(moment, "%X");
+}
+
+std::string SystemLocalClock::Format(const LocalDateTime& moment, const char* format) const {
+    tm t{};
+    t.tm_year = moment.Year - 1900;
+    t.tm_mon = moment.Month - 1;
+    t.tm_mday = moment.Day;
+    t.tm_hour = moment.Hour;
+    t.tm_min = moment.Minute;
+    t.tm_sec = moment.Second;
+    t.tm_isdst = -1;
+    // Weekday and day of the year, for locales whose formats name them.
+    tm normalized = t;
+    if (timegm(&normalized) != static_cast<time_t>(-1)) {
+        t.tm_wday = normalized.tm_wday;
+        t.tm_yday = normalized.tm_yday;
+    }
+    locale_t locale = newlocale(LC_TIME_MASK, localeName_.c_str(), static_cast<locale_t>(0));
+    if (locale == static_cast<locale_t>(0))
+        locale = newlocale(LC_TIME_MASK, "C", static_cast<locale_t>(0));
+    char text[128];
+    const size_t length = strftime_l(text, sizeof text, format, &t, locale);
+    freelocale(locale);
+    return std::string(text, length);
+}
+
+} // namespace quorvane
