@@ -25,6 +25,22 @@ public:
     virtual void ShowSmartGrid(const SmartGridModel& grid) = 0;
 };
 
+// What the labels and the grid hold between reads: every caption starts as
+// "..." and the grid with its header row only, and each read with show
+// replaces what it gets to. The CLI shows a read through it.
+class SmartScreen final : public SmartDisplay {
+public:
+    std::string SMARTStatusL = SmartNotReadText;
+    TemperatureCaptions Temperatures;
+    RawValueFormat RAWValuesRG = RawValueFormat::Hex;
+    SmartGridModel SMARTSG;
+
+    void ShowSmartStatus(const std::string& caption) override { SMARTStatusL = caption; }
+    void ShowTemperatures(const TemperatureCaptions& captions) override { Temperatures = captions; }
+    RawValueFormat RawValuesFormat() const override { return RAWValuesRG; }
+    void ShowSmartGrid(const SmartGridModel& grid) override { SMARTSG = grid; }
+};
+
 // Reads the health status, the data page and the threshold page of a slot's
 // drive, opening the drive once per command, then takes the temperatures
 // from the new pages and, with show, refreshes the temperature captions and

@@ -1,0 +1,46 @@
+// quorvane-cli report SLOT FILE [--dec]: the S.M.A.R.T. report file of one slot.
+#include <iostream>
+
+#include "cli/CliScan.h"
+#include "drive/ReadSmart.h"
+#include "smart/SmartReport.h"
+
+namespace quorvane::cli {
+
+int RunReport(CliContext& ctx) {
+    const bool dec = TakeFlag(ctx.Args, "--dec");
+    int slot = 0;
+    if (ctx.Args.size() != 2 || !ParseSlot(ctx.Args[0], slot) || ctx.Args[1].empty()) {
+        std::cerr << "usage: quorvane-cli [--drives DIR] report SLOT FILE [--dec]\n"
+                     "  SLOT is a drive slot, 1..6\n";
+        return ExitUsage;
+    }
+    const std::string path = ctx.Args[1];
+    ProgramData data;
+    InfoPanel panel;
+    ScanForCommand(ctx, data, panel, true);
+    if (!data.IsDriveSlot(slot)) {
+        std::cerr << "quorvane-cli: slot " << slot
+                  << " holds no drive (drives found: " << data.DriveCount << ")\n";
+        return ExitUsage;
+    }
+    // The report repeats what the windows show: the slot's identity in the
+    // Information group and the grid of a read with show.
+    ScanView noView;
+    ShowDriveInfo(panel, data, slot, noView);
+    SmartScreen screen;
+    screen.RAWValuesRG = dec ? RawValueFormat::Dec : RawValueFormat::Hex;
+    if (!ReadSMART(data, ctx.Bus(), &screen, slot, true))
+        std::cerr << "quorvane-cli: S.M.A.R.T. status of slot " << slot << ": "
+                  << screen.SMARTStatusL << "\n";
+    const SystemLocalClock clock;
+    if (!WriteSmartReport(path, clock, {panel.HDDModelL, panel.HDDFirmwareL, panel.HDDSNL},
+                          screen.SMARTSG)) {
+        std::cerr << "quorvane-cli: could not write " << path << "\n";
+        return ExitFailed;
+    }
+    std::cout << "Report written to " << path << "\n";
+    return ExitOk;
+}
+
+} // namespace quorvane::cli

@@ -1,0 +1,87 @@
+// quorvane-cli smart SLOT [--dec] [--json]: the S.M.A.R.T. window of one slot.
+#include <algorithm>
+#include <iostream>
+
+#include "cli/CliScan.h"
+#include "drive/ReadSmart.h"
+
+namespace quorvane::cli {
+namespace {
+
+constexpr const char* SmartUsage = "usage: quorvane-cli [--drives DIR] smart SLOT [--dec] [--json]";
+
+void PrintJson(bool simulated, int slot, bool result, const SmartScreen& screen) {
+    const TemperatureCaptions& t = screen.Temperatures;
+    std::cout << "{\"simulated\": " << (simulated ? "true" : "false") << ", \"slot\": " << slot
+              << ", \"status\": " << JsonString(screen.SMARTStatusL)
+              << ", \"result\": " << (result ? "true" : "false") << ", \"temperatures\": {"
+              << "\"HDDTempL\": " << JsonString(t.HDDTempL)
+              << ", \"HDDTempLoL\": " << JsonString(t.HDDTempLoL)
+              << ", \"HDDTempHiL\": " << JsonString(t.HDDTempHiL)
+              << ", \"HDDAirTempL\": " << JsonString(t.HDDAirTempL) << "}, \"rows\": [";
+    const auto& rows = screen.SMARTSG.Rows;
+    for (size_t r = 1; r < rows.size(); ++r) {
+        std::cout << (r > 1 ? ", " : "") << "[";
+        for (size_t c = 0; c < rows[r].size(); ++c)
+            std::cout << (c > 0 ? ", " : "") << JsonString(rows[r][c]);
+        std::cout << "]";
+    }
+    std::cout << "]}\n";
+}
+
+void PrintGrid(const SmartGridModel& grid) {
+    std::array<size_t, SmartGridColumns> widths{};
+    for (const auto& row : grid.Rows)
+        for (size_t c = 0; c < row.size(); ++c)
+            widths[c] = std::max(widths[c], row[c].size());
+    for (const auto& row : grid.Rows) {
+        std::string line;
+        for (size_t c = 0; c < row.size(); ++c) {
+            line += row[c];
+            if (c + 1 < row.size())
+                line.append(widths[c] - row[c].size() + 2, ' ');
+        }
+        std::cout << line << "\n";
+    }
+}
+
+void PrintText(const HDD& drive, int slot, const SmartScreen& screen) {
+    const TemperatureCaptions& t = screen.Temperatures;
+    std::cout << "Slot " << slot << ": " << drive.ModelNumber << "\n"
+              << "S.M.A.R.T.: " << screen.SMARTStatusL << "\n"
+              << "Temperature, °C: " << t.HDDTempL << "  Low: " << t.HDDTempLoL
+              << "  High: " << t.HDDTempHiL << "  Airflow: " << t.HDDAirTempL << "\n"
+              << "RAW Values: " << (screen.RAWValuesRG == RawValueFormat::Dec ? "DEC" : "HEX")
+              << "\n\n";
+    PrintGrid(screen.SMARTSG);
+}
+
+} // namespace
+
+int RunSmart(CliContext& ctx) {
+    const bool json = TakeFlag(ctx.Args, "--json");
+    const bool dec = TakeFlag(ctx.Args, "--dec");
+    int slot = 0;
+    if (ctx.Args.size() != 1 || !ParseSlot(ctx.Args[0], slot)) {
+        std::cerr << SmartUsage << "\n  SLOT is a drive slot, 1..6\n";
+        return ExitUsage;
+    }
+    ProgramData data;
+    InfoPanel panel;
+    ScanForCommand(ctx, data, panel, !json);
+    if (!data.IsDriveSlot(slot)) {
+        std::cerr << "quorvane-cli: slot " << slot
+                  << " holds no drive (drives found: " << data.DriveCount << ")\n";
+        return ExitUsage;
+    }
+    SmartScreen screen;
+    screen.RAWValuesRG = dec ? RawValueFormat::Dec : RawValueFormat::Hex;
+    const bool result = ReadSMART(data, ctx.Bus(), &screen, slot, true);
+    if (json)
+        PrintJson(ctx.Bus().IsSimulated(), slot, result, screen);
+    else
+        PrintText(data.Drives[slot], slot, screen);
+    return result ? ExitOk : ExitFailed;
+}
+
+} // namespace quorvane::cli
