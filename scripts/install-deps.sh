@@ -11,7 +11,7 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libqt6svg6 qt6-qpa-plugins \
   libgl-dev fonts-dejavu-core \
   xvfb xauth \
-  qemu-system-x86 linux-image-amd64 busybox-static cpio fdisk dosfstools binutils libc6-dev \
+  qemu-system-x86 linux-image-amd64 busybox-static cpio fdisk dosfstools binutils file xz-utils libc6-dev \
   ntfs-3g exfatprogs e2fsprogs util-linux \
   python3 python3-aiosmtpd \
   libatasmart-bin >/dev/null
