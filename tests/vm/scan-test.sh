@@ -21,6 +21,7 @@
 # Exit: 0 pass, 1 fail, 77 skipped (QEMU or guest kernel not installed).
 set -euo pipefail
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=vm-lib.sh
 . "$HERE/vm-lib.sh"
 
 vm_init "${1:-}"

@@ -1,4 +1,5 @@
 # vm-lib.sh - shared part of the QEMU guest tests; sourced by *-test.sh.
+# shellcheck shell=bash
 #
 # A test script does:
 #   . "$HERE/vm-lib.sh"
