@@ -51,7 +51,30 @@ cat >"$VM_WORK/scan-expected.json" <<EOF
 }
 EOF
 
+# The S.M.A.R.T. window of drive 1 through a real SMART RETURN STATUS, READ
+# DATA and READ THRESHOLDS. QEMU's attributes are fixed: 1, 3, 4, 5, 9, 12 and
+# 190 (raw 1F 00 1F 1F 00 00: airflow 31, low 31, high from byte 3 as byte 4 is
+# 0); there is no 194, so the vendor-coded drive shows temperature 0.
+cat >"$VM_WORK/smart-expected.json" <<EOF
+{
+  "rc": 0,
+  "simulated": false, "slot": 1, "status": "O.K.", "result": true,
+  "temperatures": {"HDDTempL": "0", "HDDTempLoL": "31", "HDDTempHiL": "31", "HDDAirTempL": "31"},
+  "rows": [
+    ["(01h) Raw Read Error Rate", "100", "100", "000000000000h", "6", "----OF", "O.K."],
+    ["(03h) Spin Up Time", "100", "100", "000000000010h", "0", "----OF", "O.K."],
+    ["(04h) Start/Stop Count", "100", "100", "000000000064h", "20", "----O-", "O.K."],
+    ["(05h) Reallocated Sector Count", "100", "100", "000000000000h", "36", "----OF", "O.K."],
+    ["(09h) Power-On Hours Count", "100", "100", "000000000001h", "0", "----OF", "O.K."],
+    ["(0Ch) Power Cycle Count", "100", "100", "000000000000h", "0", "----OF", "O.K."],
+    ["(BEh) Airflow Temperature", "69", "69", "00001F1F001Fh", "50", "----OF", "O.K."]
+  ]
+}
+EOF
+
 vm_step scan quorvane-cli scan --json
+vm_step smart quorvane-cli smart 1 --json
 vm_boot "$CONTROLLER" --disk "$DISK_A,model=$MODEL_A,serial=$SERIAL_A" --disk "$DISK_B"
 vm_check scan "$HERE/check_scan.py" "$VM_WORK/scan-expected.json"
+vm_check smart "$HERE/check_smart.py" "$VM_WORK/smart-expected.json"
 vm_finish
