@@ -123,11 +123,11 @@ TEST(SmartCellBackground, OnlyPreFailureRowsAreColoured) {
     tie[SmartColAttr] = "36";
     const SmartGridRow noF{"(09h) Power-On Hours Count", "1", "1", "0", "20", "SC--O-", "!!!"};
 
-    EXPECT_EQ(SmartCellBackground(green, 1, false, fixed, plain), SmartAboveThresholdColor);
-    EXPECT_EQ(SmartCellBackground(pink, 1, false, fixed, plain), SmartBelowThresholdColor);
+    EXPECT_EQ(SmartCellBackground(green, 1, false, fixed, plain), 0x0090EE90u); // light green
+    EXPECT_EQ(SmartCellBackground(pink, 1, false, fixed, plain), 0x00CBC0FFu);  // pink
     EXPECT_EQ(SmartCellBackground(tie, 3, false, fixed, plain), SmartAboveThresholdColor);
     EXPECT_EQ(SmartCellBackground(noF, 2, false, fixed, plain), plain);
-    EXPECT_EQ(SmartCellBackground(pink, 2, true, fixed, plain), SmartSelectedCellColor);
+    EXPECT_EQ(SmartCellBackground(pink, 2, true, fixed, plain), 0x00FACE87u); // selected
     EXPECT_EQ(SmartCellBackground(SmartGridHeader(), 0, false, fixed, plain), fixed);
     EXPECT_EQ(SmartCellBackground(SmartGridHeader(), 0, true, fixed, plain),
               SmartSelectedCellColor);
@@ -138,9 +138,6 @@ TEST(SmartCellBackground, OnlyPreFailureRowsAreColoured) {
     emptyValue[SmartColAttr] = "";
     EXPECT_EQ(SmartCellBackground(emptyValue, 1, false, fixed, plain), plain);
     EXPECT_EQ(SmartCellBackground(SmartGridRow{}, 5, false, fixed, plain), plain);
-    EXPECT_EQ(SmartCellBackground(green, 1, false, fixed, plain), 0x0090EE90u);
-    EXPECT_EQ(SmartCellBackground(pink, 1, false, fixed, plain), 0x00CBC0FFu);
-    EXPECT_EQ(SmartSelectedCellColor, 0x00FACE87u);
 }
 
 } // namespace
