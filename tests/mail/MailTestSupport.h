@@ -1,0 +1,140 @@
+// Servers and fixtures for the SMTP client tests; loopback only, every wait bounded.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <thread>
+#include <vector>
+
+#include "mail/MailLocale.h"
+
+namespace quorvane::test {
+
+// A clock and locale that never change.
+class FixedMailLocale : public MailLocale {
+public:
+    FixedMailLocale(MailTime now, std::string locale) : now_(now), locale_(std::move(locale)) {}
+    MailTime Now() const override { return now_; }
+    std::string LocaleName() const override { return locale_; }
+
+private:
+    MailTime now_;
+    std::string locale_;
+};
+
+// What a scripted server answers to one command line (CR LF removed). The
+// answer is sent as it is, so it carries its own CR LFs; an empty answer sends
+// nothing. An answer (or greeting) ending in CloseConnection closes the
+// connection after sending what stands before it.
+using Responder = std::function<std::string(const std::string& command)>;
+inline const std::string CloseConnection = "<close>";
+
+// The answers of a plain, willing server without AUTH.
+std::string WillingReply(const std::string& command);
+
+// A one-connection SMTP server on a loopback thread that sends a greeting,
+// answers each command through a responder and records what it received.
+// After a 354 answer to DATA it takes the message up to the "." line.
+class ScriptedServer {
+public:
+    ScriptedServer(std::string greeting, Responder respond);
+    ~ScriptedServer();
+    ScriptedServer(const ScriptedServer&) = delete;
+    ScriptedServer& operator=(const ScriptedServer&) = delete;
+
+    std::uint16_t Port() const { return port_; }
+    // Waits (bounded) until the client has closed the connection or the
+    // server has closed it, then tells what was received.
+    void WaitUntilDone();
+    std::vector<std::string> Commands();
+    // The message bytes after DATA's 354, up to and including the "." line.
+    std::string Data();
+    bool ClientClosed();
+
+private:
+    void Run();
+
+    int listener_ = -1;
+    std::uint16_t port_ = 0;
+    std::string greeting_;
+    Responder respond_;
+    std::thread thread_;
+    std::atomic<bool> stop_{false};
+    std::mutex mutex_;
+    std::vector<std::string> commands_;
+    std::string data_;
+    bool clientClosed_ = false;
+};
+
+// A loopback port on which nothing listens: bound, never listening, kept
+// until destroyed so that no one else takes it.
+class RefusingPort {
+public:
+    RefusingPort();
+    ~RefusingPort();
+    std::uint16_t Port() const { return port_; }
+
+private:
+    int fd_ = -1;
+    std::uint16_t port_ = 0;
+};
+
+// A loopback listener whose accept queue is full, so that a further
+// connection attempt is never completed.
+class StalledListener {
+public:
+    StalledListener();
+    ~StalledListener();
+    std::uint16_t Port() const { return port_; }
+    bool Ready() const { return ready_; }
+
+private:
+    int listener_ = -1;
+    std::vector<int> fillers_;
+    std::uint16_t port_ = 0;
+    bool ready_ = false;
+};
+
+// The aiosmtpd sink (tests/mail/smtp_sink.py) under Debian's python3, on a
+// free loopback port, storing messages in a fresh temporary directory.
+class SinkServer {
+public:
+    // With credentials, AUTH LOGIN is offered and required.
+    explicit SinkServer(std::optional<std::pair<std::string, std::string>> login = {});
+    ~SinkServer();
+    SinkServer(const SinkServer&) = delete;
+    SinkServer& operator=(const SinkServer&) = delete;
+
+    bool Running() const { return port_ != 0; }
+    std::uint16_t Port() const { return port_; }
+    const std::string& StartError() const { return startError_; }
+    // The stored files of message number n (1, 2, ...): name -> bytes. Empty
+    // when it has not arrived within a few seconds.
+    std::map<std::string, std::string> Message(int n) const;
+
+private:
+    pid_t pid_ = -1;
+    std::uint16_t port_ = 0;
+    std::string directory_;
+    std::string startError_;
+};
+
+// Runs a program with arguments and extra environment; returns its exit
+// status and standard output. Ends it if it takes longer than 60 s.
+struct RunResult {
+    int ExitStatus = -1;
+    std::string Output;
+};
+RunResult RunProgram(const std::vector<std::string>& argv,
+                     const std::vector<std::string>& extraEnvironment = {});
+
+std::string ReadFileBytes(const std::string& path);
+
+} // namespace quorvane::test

@@ -1,0 +1,238 @@
+// Delivery to a real SMTP server: aiosmtpd on loopback, with AUTH LOGIN
+// required and with authentication off; and quorvane-cli mail against it.
+#include <cerrno>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <regex>
+#include <unistd.h>
+
+#include "MailTestSupport.h"
+#include "mail/SmtpClient.h"
+
+namespace quorvane {
+namespace {
+
+using test::SinkServer;
+
+const std::pair<std::string, std::string> Credentials{"reporter", "s3cret"};
+constexpr MailTime SendingTime{1796607310, 180}; // shown as Mon, 7 Dec 2026 04:35:10 +0300
+
+std::unique_ptr<SmtpClient> ClientFor(const SinkServer& sink) {
+    auto client = std::make_unique<SmtpClient>(
+        MakeTcpMailSocket(), std::make_unique<test::FixedMailLocale>(SendingTime, "C"));
+    client->Settings.Host = "127.0.0.1";
+    client->Settings.Port = sink.Port();
+    client->Settings.HeloName = "client.test";
+    client->Settings.Username = Credentials.first;
+    client->Settings.Password = Credentials.second;
+    client->Settings.ReadTimeoutMs = 20000;
+    return client;
+}
+
+// The report as the report worker fills it: two drive blocks, degree signs,
+// and lines that need dot transparency.
+MailMessage Report() {
+    MailMessage message;
+    message.SetFrom("Disk Monitor <monitor@example.com>");
+    message.SetRecipients("ops@example.com, \"Night, Shift\" <night@example.com>");
+    message.Subject = "Quorvane Report - 12/7/2026 4:35:10 AM";
+    message.SetBody("Quorvane Report - 12/7/2026 4:35:10 AM\r\n\r\n"
+                    "WDC WD10EZEX-08WN4A0:\r\n\r\nS.M.A.R.T.: O.K.\r\nTemperature: 35 \xC2\xB0"
+                    "C\r\n\r\n\r\n"
+                    "ST2000DM008-2FR102:\r\n\r\nS.M.A.R.T.: O.K.\r\nTemperature: 41 \xC2\xB0"
+                    "C\r\n\r\n\r\n"
+                    ".\r\n..two\r\n");
+    return message;
+}
+
+const std::string ExpectedContent =
+    "From: \"Disk Monitor\" <monitor@example.com>\r\n"
+    "Subject: Quorvane Report - 12/7/2026 4:35:10 AM\r\n"
+    "To: ops@example.com, \"Night, Shift\" <night@example.com>\r\n"
+    "Date: Mon, 7 Dec 2026 04:35:10 +0300\r\n"
+    "X-Priority: 3\r\n"
+    "X-Library: " +
+    std::string(MailLibraryName) +
+    "\r\n"
+    "X-Mailer: Quorvane\r\n"
+    "MIME-Version: 1.0\r\n"
+    "Content-Type: text/plain; charset=UTF-8\r\n"
+    "Content-Transfer-Encoding: 8bit\r\n"
+    "\r\n"
+    "Quorvane Report - 12/7/2026 4:35:10 AM\r\n\r\n"
+    "WDC WD10EZEX-08WN4A0:\r\n\r\nS.M.A.R.T.: O.K.\r\nTemperature: 35 \xC2\xB0"
+    "C\r\n\r\n\r\n"
+    "ST2000DM008-2FR102:\r\n\r\nS.M.A.R.T.: O.K.\r\nTemperature: 41 \xC2\xB0"
+    "C\r\n\r\n\r\n"
+    ".\r\n..two\r\n";
+
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+TEST(SmtpDelivery, WithAuthLoginRequired) {
+    SinkServer sink(Credentials);
+    ASSERT_TRUE(sink.Running()) << sink.StartError();
+    auto client = ClientFor(sink);
+    client->Settings.UseLogin = true;
+    ASSERT_TRUE(client->Connect(1000)) << client->LastError().Text;
+    ASSERT_TRUE(client->OffersAuthScheme("LOGIN"));
+    ASSERT_TRUE(client->Authenticate()) << client->LastError().Text;
+    ASSERT_TRUE(client->Send(Report())) << client->LastError().Text;
+    client->Disconnect();
+
+    auto received = sink.Message(1);
+    ASSERT_FALSE(received.empty());
+    EXPECT_EQ(received["login"], "reporter");
+    EXPECT_EQ(received["password"], "s3cret");
+    EXPECT_EQ(received["mail_from"], "monitor@example.com");
+    EXPECT_EQ(received["rcpt_tos"], "ops@example.com\nnight@example.com\n");
+    EXPECT_EQ(received["content"], ExpectedContent);
+    // On the wire: the credentials on single base64 lines, the stuffed dots,
+    // and the end of the data.
+    const std::string& raw = received["raw"];
+    EXPECT_NE(raw.find("AUTH LOGIN\r\ncmVwb3J0ZXI=\r\nczNjcmV0\r\n"), std::string::npos) << raw;
+    EXPECT_NE(raw.find("\r\n..\r\n...two\r\n"), std::string::npos) << raw;
+    EXPECT_TRUE(EndsWith(raw, "...two\r\n.\r\n")) << raw;
+}
+
+TEST(SmtpDelivery, WithAuthenticationOff) {
+    SinkServer sink;
+    ASSERT_TRUE(sink.Running()) << sink.StartError();
+    auto client = ClientFor(sink);
+    // The switch is on, but a server that offers no LOGIN gets the mail without AUTH.
+    client->Settings.UseLogin = true;
+    ASSERT_TRUE(client->Connect(1000)) << client->LastError().Text;
+    EXPECT_FALSE(client->OffersAuthScheme("LOGIN"));
+    MailMessage message = Report();
+    message.SetRecipients("ops@example.com");
+    message.SetBody("plain line\r\n.\r\n");
+    ASSERT_TRUE(client->Send(message)) << client->LastError().Text;
+    client->Disconnect();
+
+    auto received = sink.Message(1);
+    ASSERT_FALSE(received.empty());
+    EXPECT_EQ(received.count("login"), 0u);
+    EXPECT_EQ(received["rcpt_tos"], "ops@example.com\n");
+    const std::string& content = received["content"];
+    EXPECT_NE(content.find("\r\nTo: ops@example.com\r\n"), std::string::npos) << content;
+    EXPECT_EQ(content.find("MIME-Version"), std::string::npos) << content;
+    EXPECT_TRUE(EndsWith(content, "X-Mailer: Quorvane\r\n\r\nplain line\r\n.\r\n")) << content;
+    EXPECT_EQ(received["raw"].find("AUTH"), std::string::npos);
+    EXPECT_TRUE(EndsWith(received["raw"], "\r\nplain line\r\n..\r\n.\r\n"));
+}
+
+TEST(SmtpDelivery, RefusalsFromTheRealServerFailTheirStep) {
+    SinkServer sink(Credentials);
+    ASSERT_TRUE(sink.Running()) << sink.StartError();
+
+    // Login switch off while the server requires authentication.
+    auto client = ClientFor(sink);
+    ASSERT_TRUE(client->Connect(1000)) << client->LastError().Text;
+    EXPECT_FALSE(client->Send(Report()));
+    EXPECT_EQ(client->LastError().ReplyCode, 530);
+    client->Disconnect();
+
+    client->Settings.UseLogin = true;
+    client->Settings.Password = "wrong";
+    ASSERT_TRUE(client->Connect(1000)) << client->LastError().Text;
+    EXPECT_FALSE(client->Authenticate());
+    EXPECT_EQ(client->LastError().ReplyCode, 535);
+    client->Disconnect();
+}
+
+// ---- quorvane-cli mail ----
+
+class TempFile {
+public:
+    explicit TempFile(const std::string& content) {
+        const char* tmp = std::getenv("TMPDIR");
+        path_ =
+            std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/quorvane-body-XXXXXX";
+        const int fd = mkstemp(path_.data());
+        if (fd >= 0) {
+            const auto written = write(fd, content.data(), content.size());
+            (void)written;
+            close(fd);
+        }
+    }
+    ~TempFile() { unlink(path_.c_str()); }
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+TEST(MailCli, DeliversWithAuthLogin) {
+    SinkServer sink(Credentials);
+    ASSERT_TRUE(sink.Running()) << sink.StartError();
+    TempFile body("Line one\n.\nTemperature: 41 \xC2\xB0"
+                  "C\n");
+    const auto result = test::RunProgram(
+        {QUORVANE_CLI, "mail", "--host", "127.0.0.1", "--port", std::to_string(sink.Port()),
+         "--login", "reporter", "--auth", "--from", "Disk Monitor <monitor@example.com>", "--to",
+         "ops@example.com;night@example.com", "--subject", "CLI test", "--body-file", body.Path()},
+        {"QUORVANE_SMTP_PASSWORD=s3cret"});
+    EXPECT_EQ(result.ExitStatus, 0);
+    EXPECT_EQ(result.Output, "Report sending O.K.\n");
+
+    auto received = sink.Message(1);
+    ASSERT_FALSE(received.empty());
+    EXPECT_EQ(received["login"], "reporter");
+    EXPECT_EQ(received["password"], "s3cret");
+    EXPECT_EQ(received["rcpt_tos"], "ops@example.com\nnight@example.com\n");
+    const std::string& content = received["content"];
+    EXPECT_NE(content.find("\r\nSubject: CLI test\r\n"), std::string::npos) << content;
+    EXPECT_TRUE(std::regex_search(
+        content, std::regex("\r\nDate: (Sun|Mon|Tue|Wed|Thu|Fri|Sat), [1-9][0-9]? "
+                            "(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) [0-9]{4} "
+                            "[0-2][0-9]:[0-5][0-9]:[0-6][0-9] [+-][0-9]{4}\r\n")))
+        << content;
+    EXPECT_TRUE(EndsWith(content, "\r\n\r\nLine one\r\n.\r\nTemperature: 41 \xC2\xB0"
+                                  "C\r\n"))
+        << content;
+}
+
+TEST(MailCli, FailuresSayWhyAndExitWithOne) {
+    test::RefusingPort refusing;
+    auto result = test::RunProgram({QUORVANE_CLI, "mail", "--host", "127.0.0.1", "--port",
+                                    std::to_string(refusing.Port()), "--from", "a@example.com",
+                                    "--to", "b@example.com"});
+    EXPECT_EQ(result.ExitStatus, 1);
+    EXPECT_EQ(result.Output, "Report sending failed\nSocket Error # " +
+                                 std::to_string(ECONNREFUSED) + "\nConnection refused.\n");
+
+    SinkServer sink(Credentials);
+    ASSERT_TRUE(sink.Running()) << sink.StartError();
+    result = test::RunProgram({QUORVANE_CLI, "mail", "--host", "127.0.0.1", "--port",
+                               std::to_string(sink.Port()), "--login", "reporter", "--auth",
+                               "--from", "a@example.com", "--to", "b@example.com"},
+                              {"QUORVANE_SMTP_PASSWORD=wrong"});
+    EXPECT_EQ(result.ExitStatus, 1);
+    EXPECT_EQ(result.Output,
+              "Report sending failed\n535 5.7.8 Authentication credentials invalid\n");
+}
+
+TEST(MailCli, UsageErrorsExitWithTwoAndSendNothing) {
+    const std::vector<std::vector<std::string>> wrongCalls = {
+        {"--host", "127.0.0.1", "--from", "a@example.com"},   // no --to
+        {"--from", "a@example.com", "--to", "b@example.com"}, // no --host
+        {"--host", "127.0.0.1", "--port", "70000", "--from", "a@x", "--to", "b@x"},
+        {"--host", "127.0.0.1", "--port", "25x", "--from", "a@x", "--to", "b@x"},
+        {"--host", "127.0.0.1", "--password", "pw", "--from", "a@x", "--to", "b@x"},
+        {"--host", "127.0.0.1", "--from", "a@x", "--to"},
+        {"--host", "127.0.0.1", "--from", "a@x", "--to", "b@x", "--body-file",
+         "/nonexistent/quorvane/body.txt"},
+    };
+    for (const auto& args : wrongCalls) {
+        std::vector<std::string> argv = {QUORVANE_CLI, "mail"};
+        argv.insert(argv.end(), args.begin(), args.end());
+        const auto result = test::RunProgram(argv);
+        EXPECT_EQ(result.ExitStatus, 2) << args.back();
+        EXPECT_EQ(result.Output, "") << args.back();
+    }
+}
+
+} // namespace
+} // namespace quorvane
