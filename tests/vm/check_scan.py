@@ -1,6 +1,11 @@
 """Checks `quorvane-cli scan --json` against the drives the guest was given.
 
-usage: check_scan.py STEPDIR EXPECTED_JSON
+usage: check_scan.py STEPDIR EXPECTED_JSON [--any-order]
+
+With --any-order the drives are paired by serial number and their drive
+numbers taken from the output: on AHCI the kernel probes the ports in
+parallel, so which disk becomes /dev/sda is not fixed. Slots must still follow
+the drive numbers.
 
 EXPECTED_JSON has the same shape as the CLI's output; every field of every
 drive is compared, and fields missing from or added to the output fail too.
@@ -12,7 +17,27 @@ import sys
 from vmcheck import Checks, Step
 
 
-def main(step_dir, expected_path):
+def pair_by_serial(checks, drives, expected):
+    """Reorders expected to follow the output's drives, with their drive numbers."""
+    by_serial = {want["SerialNumber"]: want for want in expected}
+    paired = []
+    numbers = []
+    for got in drives:
+        want = by_serial.get(got.get("SerialNumber")) if isinstance(got, dict) else None
+        if want is None:
+            checks.fail("unexpected drive in the output: %r" % (got,))
+            return expected
+        want = dict(want)
+        want["DriveNumber"] = got.get("DriveNumber")
+        want["slot"] = len(paired) + 1
+        numbers.append(got.get("DriveNumber"))
+        paired.append(want)
+    if sorted(numbers) != list(range(len(expected))) or numbers != sorted(numbers):
+        checks.fail("drive numbers %r are not 0..%d in slot order" % (numbers, len(expected) - 1))
+    return paired
+
+
+def main(step_dir, expected_path, any_order=False):
     step = Step(step_dir)
     checks = Checks(step)
     with open(expected_path, encoding="utf-8") as f:
@@ -33,7 +58,10 @@ def main(step_dir, expected_path):
         return checks.finish()
     if len(drives) != len(expected["drives"]):
         checks.fail("%d drives found, expected %d" % (len(drives), len(expected["drives"])))
-    for i, want in enumerate(expected["drives"]):
+    wanted = expected["drives"]
+    if any_order and len(drives) == len(wanted):
+        wanted = pair_by_serial(checks, drives, wanted)
+    for i, want in enumerate(wanted):
         if i >= len(drives):
             break
         got = drives[i]
@@ -49,7 +77,7 @@ def main(step_dir, expected_path):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 3:
+    if len(sys.argv) not in (3, 4) or (len(sys.argv) == 4 and sys.argv[3] != "--any-order"):
         print(__doc__, file=sys.stderr)
         sys.exit(2)
-    sys.exit(main(sys.argv[1], sys.argv[2]))
+    sys.exit(main(sys.argv[1], sys.argv[2], len(sys.argv) == 4))

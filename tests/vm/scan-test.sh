@@ -27,8 +27,8 @@ HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 vm_init "${1:-}"
 CONTROLLER=${2:---ide}
 case $CONTROLLER in
-    --ide) SERIAL_B=QM00002 ;;
-    --ahci) SERIAL_B=QM00007 ;;
+    --ide) SERIAL_B=QM00002 ORDER=() ;;
+    --ahci) SERIAL_B=QM00007 ORDER=(--any-order) ;;
     *) vm_die "unknown controller $CONTROLLER (--ide or --ahci)" ;;
 esac
 
@@ -75,6 +75,6 @@ EOF
 vm_step scan quorvane-cli scan --json
 vm_step smart quorvane-cli smart 1 --json
 vm_boot "$CONTROLLER" --disk "$DISK_A,model=$MODEL_A,serial=$SERIAL_A" --disk "$DISK_B"
-vm_check scan "$HERE/check_scan.py" "$VM_WORK/scan-expected.json"
+vm_check scan "$HERE/check_scan.py" "$VM_WORK/scan-expected.json" "${ORDER[@]}"
 vm_check smart "$HERE/check_smart.py" "$VM_WORK/smart-expected.json"
 vm_finish
