@@ -1,0 +1,146 @@
+#include "shell/Platform.h"
+
+#include <cctype>
+#include <fstream>
+#include <sstream>
+#include <sys/resource.h>
+#include <sys/utsname.h>
+
+namespace quorvane {
+
+std::string WindowsName(uint32_t major, uint32_t minor, uint32_t productType) {
+    const bool workstation = productType == 1;
+    switch (major) {
+    case 3:
+        return " Windows NT 3.51";
+    case 4:
+        return " Windows NT 4.0";
+    case 5:
+        switch (minor) {
+        case 0:
+            return " Windows 2000";
+        case 1:
+            return " Windows XP";
+        case 2:
+            return " Windows 2003";
+        }
+        break;
+    case 6:
+        switch (minor) {
+        case 0:
+            return workstation ? " Windows Vista" : " Windows Server 2008";
+        case 1:
+            return workstation ? " Windows 7" : " Windows Server 2008 R2";
+        case 2:
+            return workstation ? " Windows 8" : " Windows Server 8";
+        }
+        break;
+    }
+    return "";
+}
+
+std::string WindowsVersionText(const OSVersion& v) {
+    return std::to_string(v.Major) + "." + std::to_string(v.Minor) + "." + std::to_string(v.Build) +
+           WindowsName(v.Major, v.Minor, v.ProductType);
+}
+
+std::string KernelVersionNumbers(const std::string& release) {
+    std::string out;
+    size_t pos = 0;
+    for (int part = 0; part < 3; ++part) {
+        std::string digits;
+        while (pos < release.size() && std::isdigit(static_cast<unsigned char>(release[pos])) &&
+               digits.size() < 9)
+            digits += release[pos++];
+        if (digits.empty()) {
+            if (part == 0)
+                return "";
+            digits = "0";
+        }
+        out += (part ? "." : "") + std::to_string(std::stoul(digits));
+        // Go on only across a dot that is followed by a number.
+        if (pos + 1 < release.size() && release[pos] == '.' &&
+            std::isdigit(static_cast<unsigned char>(release[pos + 1])))
+            ++pos;
+        else
+            pos = release.size();
+    }
+    return out;
+}
+
+namespace {
+
+// An os-release value: unquoted, or in single or double quotes, where a
+// backslash escapes the next character.
+std::string UnquoteValue(const std::string& raw) {
+    if (raw.empty() || (raw[0] != '"' && raw[0] != '\''))
+        return raw;
+    const char quote = raw[0];
+    std::string out;
+    for (size_t i = 1; i < raw.size(); ++i) {
+        const char c = raw[i];
+        if (c == quote)
+            break;
+        if (c == '\\' && quote == '"' && i + 1 < raw.size())
+            out += raw[++i];
+        else
+            out += c;
+    }
+    return out;
+}
+
+std::string ReadFile(const char* path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+} // namespace
+
+std::string OsReleasePrettyName(const std::string& osReleaseText) {
+    std::istringstream in(osReleaseText);
+    std::string line;
+    std::string found;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        size_t start = line.find_first_not_of(" \t");
+        if (start == std::string::npos || line.compare(start, 12, "PRETTY_NAME=") != 0)
+            continue;
+        std::string value = line.substr(start + 12);
+        while (!value.empty() && (value.back() == ' ' || value.back() == '\t'))
+            value.pop_back();
+        found = UnquoteValue(value); // the last assignment wins, as in a shell
+    }
+    // Control characters have no place in a label.
+    for (char& c : found)
+        if (static_cast<unsigned char>(c) < 0x20)
+            c = ' ';
+    return found;
+}
+
+std::string LinuxVersionText(const std::string& kernelRelease, const std::string& osReleaseText) {
+    const std::string numbers = KernelVersionNumbers(kernelRelease);
+    const std::string name = OsReleasePrettyName(osReleaseText);
+    if (numbers.empty())
+        return name;
+    return name.empty() ? numbers : numbers + " " + name;
+}
+
+std::string RunningSystemText() {
+    utsname u{};
+    const std::string release = ::uname(&u) == 0 ? u.release : "";
+    std::string osRelease = ReadFile("/etc/os-release");
+    if (osRelease.empty())
+        osRelease = ReadFile("/usr/lib/os-release");
+    return LinuxVersionText(release, osRelease);
+}
+
+bool RaiseProcessPriority() {
+    // A higher priority than normal programs, as far as the user may raise it.
+    constexpr int HighPriorityNice = -10;
+    return ::setpriority(PRIO_PROCESS, 0, HighPriorityNice) == 0;
+}
+
+} // namespace quorvane

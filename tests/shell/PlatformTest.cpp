@@ -1,0 +1,120 @@
+// The About group's system text and the single-instance lock.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <unistd.h>
+
+#include "shell/Platform.h"
+#include "shell/SingleInstance.h"
+
+namespace quorvane {
+namespace {
+
+TEST(Platform, WindowsVersionsAreNamedByTheTable) {
+    EXPECT_EQ(WindowsVersionText({6, 1, 7601, 2, 1}), "6.1.7601 Windows 7");
+    EXPECT_EQ(WindowsVersionText({6, 1, 7601, 2, 3}), "6.1.7601 Windows Server 2008 R2");
+    EXPECT_EQ(WindowsVersionText({6, 0, 6002, 2, 1}), "6.0.6002 Windows Vista");
+    EXPECT_EQ(WindowsVersionText({6, 0, 6002, 2, 2}), "6.0.6002 Windows Server 2008");
+    EXPECT_EQ(WindowsVersionText({6, 2, 9200, 2, 1}), "6.2.9200 Windows 8");
+    EXPECT_EQ(WindowsVersionText({6, 2, 9200, 2, 3}), "6.2.9200 Windows Server 8");
+    EXPECT_EQ(WindowsVersionText({5, 1, 2600, 2, 1}), "5.1.2600 Windows XP");
+    EXPECT_EQ(WindowsVersionText({5, 0, 2195, 2, 1}), "5.0.2195 Windows 2000");
+    EXPECT_EQ(WindowsVersionText({5, 2, 3790, 2, 3}), "5.2.3790 Windows 2003");
+    EXPECT_EQ(WindowsVersionText({4, 0, 1381, 2, 1}), "4.0.1381 Windows NT 4.0");
+    EXPECT_EQ(WindowsVersionText({3, 51, 1057, 2, 1}), "3.51.1057 Windows NT 3.51");
+    // Versions the table does not know show only their numbers.
+    EXPECT_EQ(WindowsVersionText({6, 3, 9600, 2, 1}), "6.3.9600");
+    EXPECT_EQ(WindowsVersionText({10, 0, 19045, 2, 1}), "10.0.19045");
+    EXPECT_EQ(WindowsVersionText({5, 3, 1, 2, 1}), "5.3.1");
+}
+
+TEST(Platform, KernelReleaseGivesThreeNumbers) {
+    EXPECT_EQ(KernelVersionNumbers("6.1.0-18-amd64"), "6.1.0");
+    EXPECT_EQ(KernelVersionNumbers("5.15.153.1-microsoft-standard-WSL2"), "5.15.153");
+    EXPECT_EQ(KernelVersionNumbers("6.8.0"), "6.8.0");
+    EXPECT_EQ(KernelVersionNumbers("6.9-rc1"), "6.9.0");
+    EXPECT_EQ(KernelVersionNumbers("4"), "4.0.0");
+    EXPECT_EQ(KernelVersionNumbers("6.01.002"), "6.1.2");
+    EXPECT_EQ(KernelVersionNumbers(""), "");
+    EXPECT_EQ(KernelVersionNumbers("linux-6.1"), "");
+    EXPECT_EQ(KernelVersionNumbers("99999999999999999999.1"), "999999999.0.0");
+}
+
+TEST(Platform, PrettyNameIsReadFromOsRelease) {
+    EXPECT_EQ(OsReleasePrettyName("NAME=\"Debian GNU/Linux\"\n"
+                                  "PRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\nID=debian\n"),
+              "Debian GNU/Linux 12 (bookworm)");
+    EXPECT_EQ(OsReleasePrettyName("PRETTY_NAME=Arch\r\n"), "Arch");
+    EXPECT_EQ(OsReleasePrettyName("PRETTY_NAME='Fedora Linux 40'\n"), "Fedora Linux 40");
+    EXPECT_EQ(OsReleasePrettyName("PRETTY_NAME=\"Say \\\"hi\\\" \\\\ now\"\n"),
+              "Say \"hi\" \\ now");
+    EXPECT_EQ(OsReleasePrettyName("# PRETTY_NAME=\"no\"\nNAME=x\n"), "");
+    EXPECT_EQ(OsReleasePrettyName("PRETTY_NAME=\"unterminated"), "unterminated");
+    EXPECT_EQ(OsReleasePrettyName("PRETTY_NAME=\"a\tb\"\n"), "a b");
+    EXPECT_EQ(OsReleasePrettyName(""), "");
+}
+
+TEST(Platform, SystemTextJoinsNumbersAndName) {
+    const std::string osRelease = "PRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n";
+    EXPECT_EQ(LinuxVersionText("6.1.0-18-amd64", osRelease),
+              "6.1.0 Debian GNU/Linux 12 (bookworm)");
+    EXPECT_EQ(LinuxVersionText("6.1.0-18-amd64", ""), "6.1.0");
+    EXPECT_EQ(LinuxVersionText("", osRelease), "Debian GNU/Linux 12 (bookworm)");
+    EXPECT_EQ(LinuxVersionText("", ""), "");
+    // This machine runs a kernel, so at least its numbers show.
+    const std::string running = RunningSystemText();
+    ASSERT_FALSE(running.empty());
+    EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(running[0])));
+}
+
+class SingleInstanceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = std::filesystem::temp_directory_path() /
+              ("quorvane-lock-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(dir);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+    std::filesystem::path dir;
+};
+
+TEST_F(SingleInstanceTest, ASecondHolderIsRefusedUntilTheFirstEnds) {
+    const std::string path = (dir / "SMARTMutex.lock").string();
+    auto first = std::make_unique<SingleInstance>(path);
+    EXPECT_EQ(first->Acquire(), SingleInstance::Result::Acquired);
+    EXPECT_EQ(first->Acquire(), SingleInstance::Result::Acquired);
+    {
+        SingleInstance second(path);
+        EXPECT_EQ(second.Acquire(), SingleInstance::Result::HeldElsewhere);
+        EXPECT_FALSE(second.Held());
+    }
+    // The lock file stays behind, as after a crash; it blocks nobody.
+    first.reset();
+    ASSERT_TRUE(std::filesystem::exists(path));
+    SingleInstance third(path);
+    EXPECT_EQ(third.Acquire(), SingleInstance::Result::Acquired);
+}
+
+TEST_F(SingleInstanceTest, AnUnusableLockFileIsToldApart) {
+    SingleInstance missingDir((dir / "no-such-dir" / "x.lock").string());
+    EXPECT_EQ(missingDir.Acquire(), SingleInstance::Result::Unavailable);
+    // A symbolic link is not followed.
+    std::filesystem::create_symlink(dir / "target", dir / "link.lock");
+    SingleInstance link((dir / "link.lock").string());
+    EXPECT_EQ(link.Acquire(), SingleInstance::Result::Unavailable);
+}
+
+TEST(SingleInstancePath, LivesInTheRuntimeDirectoryUnderTheMutexName) {
+    const char* old = std::getenv("XDG_RUNTIME_DIR");
+    const std::string saved = old ? old : "";
+    ::setenv("XDG_RUNTIME_DIR", "/run/user/1234", 1);
+    EXPECT_EQ(SingleInstanceLockPath(), "/run/user/1234/SMARTMutex.lock");
+    ::unsetenv("XDG_RUNTIME_DIR");
+    const std::string fallback = SingleInstanceLockPath();
+    EXPECT_NE(fallback.find("SMARTMutex-" + std::to_string(::getuid())), std::string::npos);
+    if (old)
+        ::setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
+}
+
+} // namespace
+} // namespace quorvane
