@@ -14,7 +14,6 @@ int NotAvailable(const char* name) {
 
 [[gnu::weak]] int RunSmart(CliContext&) { return NotAvailable("smart"); }
 [[gnu::weak]] int RunReport(CliContext&) { return NotAvailable("report"); }
-[[gnu::weak]] int RunMbr(CliContext&) { return NotAvailable("mbr"); }
 [[gnu::weak]] int RunMail(CliContext&) { return NotAvailable("mail"); }
 
 } // namespace quorvane::cli

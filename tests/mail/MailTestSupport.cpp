@@ -201,8 +201,9 @@ StalledListener::StalledListener() {
         connect(filler, reinterpret_cast<const sockaddr*>(&address), sizeof address);
         fillers_.push_back(filler);
     }
+    // Let the first one settle in the queue before the client under test tries.
     pollfd entry{fillers_[0], POLLOUT, 0};
-    ready_ = poll(&entry, 1, 5000) == 1;
+    poll(&entry, 1, 2000);
 }
 
 StalledListener::~StalledListener() {

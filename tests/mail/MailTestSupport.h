@@ -93,13 +93,11 @@ public:
     StalledListener();
     ~StalledListener();
     std::uint16_t Port() const { return port_; }
-    bool Ready() const { return ready_; }
 
 private:
     int listener_ = -1;
     std::vector<int> fillers_;
     std::uint16_t port_ = 0;
-    bool ready_ = false;
 };
 
 // The aiosmtpd sink (tests/mail/smtp_sink.py) under Debian's python3, on a
