@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <iconv.h>
 
+#include "mail/Base64.h"
+
 namespace quorvane {
 namespace {
 
@@ -100,27 +102,9 @@ std::string QEncode(std::string_view bytes) {
     return out;
 }
 
-std::string BEncode(std::string_view bytes) {
-    static constexpr char Alphabet[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    for (size_t i = 0; i < bytes.size(); i += 3) {
-        unsigned group = static_cast<unsigned char>(bytes[i]) << 16;
-        if (i + 1 < bytes.size())
-            group |= static_cast<unsigned char>(bytes[i + 1]) << 8;
-        if (i + 2 < bytes.size())
-            group |= static_cast<unsigned char>(bytes[i + 2]);
-        out += Alphabet[group >> 18 & 0x3F];
-        out += Alphabet[group >> 12 & 0x3F];
-        out += i + 1 < bytes.size() ? Alphabet[group >> 6 & 0x3F] : '=';
-        out += i + 2 < bytes.size() ? Alphabet[group & 0x3F] : '=';
-    }
-    return out;
-}
-
 std::string EncodedWord(std::string_view bytes, const HeaderCharset& charset) {
     return "=?" + charset.Name + "?" + charset.Encoding + "?" +
-           (charset.Encoding == 'B' ? BEncode(bytes) : QEncode(bytes)) + "?=";
+           (charset.Encoding == 'B' ? EncodeBase64(bytes) : QEncode(bytes)) + "?=";
 }
 
 bool StartsWith(std::string_view text, std::string_view prefix) {

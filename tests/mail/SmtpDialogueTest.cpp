@@ -138,7 +138,9 @@ struct AuthOffer {
     Lines Schemes;
 };
 
-void PrintTo(const AuthOffer& offer, std::ostream* out) { *out << offer.Name; }
+void PrintTo(const AuthOffer& offer, std::ostream* out) {
+    *out << offer.Name;
+}
 
 class SmtpAuthOffer : public testing::TestWithParam<AuthOffer> {};
 
