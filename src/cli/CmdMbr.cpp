@@ -1,0 +1,143 @@
+// quorvane-cli mbr SLOT [--json]: the MBR window's reading of a drive.
+#include <cstdio>
+#include <iostream>
+#include <sstream>
+
+#include "cli/CliScan.h"
+#include "mbr/MbrReading.h"
+#include "mbr/MbrWindow.h"
+
+namespace quorvane::cli {
+namespace {
+
+const char* Bool(bool value) {
+    return value ? "true" : "false";
+}
+
+std::string PartitionJson(const TPartition& p) {
+    std::ostringstream out;
+    out << "{\"Active\": " << Bool(p.Active) << ", \"FS\": " << JsonString(p.FS)
+        << ", \"Start\": " << p.Start << ", \"Count\": " << p.Count << ", \"Volume\": " << p.Volume
+        << ", \"Serial\": " << JsonString(p.Serial) << ", \"ClusterSize\": " << p.ClusterSize
+        << ", \"MFTCluster\": " << p.MFTCluster
+        << ", \"VolumeLabel\": " << JsonString(p.VolumeLabel)
+        << ", \"FSVersion\": " << JsonString(p.FSVersion) << ", \"Dirty\": " << Bool(p.Dirty)
+        << ", \"DosLetter\": " << JsonString(std::string(1, p.DosLetter)) << "}";
+    return out.str();
+}
+
+std::string GroupJson(int group, const PartitionGroup& g) {
+    std::ostringstream out;
+    const char* sep = "{";
+    for (const auto& [name, enabled] : GroupLabelStates(group, g)) {
+        out << sep << JsonString(name) << ": " << Bool(enabled);
+        sep = ", ";
+    }
+    for (const auto& [name, text] : GroupLabelTexts(group, g))
+        out << sep << JsonString(name) << ": " << JsonString(text);
+    out << "}";
+    return out.str();
+}
+
+void PrintJson(const PartitionTable& table, const MbrWindowState& state, int slot, bool simulated) {
+    std::cout << "{\"simulated\": " << Bool(simulated) << ", \"slot\": " << slot
+              << ", \"VolumeID\": " << JsonString(table.VolumeID)
+              << ", \"Signature\": " << JsonString(table.Signature) << ", \"partitions\": [";
+    for (int i = 0; i < PartitionSlots; ++i)
+        std::cout << (i ? ", " : "") << PartitionJson(table.Partitions[static_cast<size_t>(i)]);
+    std::cout << "], \"groups\": [";
+    for (int i = 0; i < PartitionSlots; ++i)
+        std::cout << (i ? ", " : "") << GroupJson(i + 1, state.Groups[static_cast<size_t>(i)]);
+    std::cout << "], \"bars\": [";
+    for (int i = 0; i < PartitionSlots; ++i) {
+        std::cout << (i ? ", " : "");
+        if (state.Bars) {
+            const auto& bar = (*state.Bars)[static_cast<size_t>(i)];
+            std::cout << "[" << bar.Left << ", " << bar.Right << "]";
+        } else {
+            std::cout << "null";
+        }
+    }
+    std::cout << "]}\n";
+}
+
+// The window's lines, group by group.
+void PrintText(const HDD& drive, const MbrWindowState& state) {
+    std::printf("Drive: %s\n", drive.ModelNumber.c_str());
+    for (int i = 0; i < PartitionSlots; ++i) {
+        const PartitionGroup& g = state.Groups[static_cast<size_t>(i)];
+        std::printf("Partition %d\n", i + 1);
+        std::string label = g.DosLabelL;
+        if (!label.empty() && !g.VolumeLabelL.empty())
+            label += " ";
+        label += g.VolumeLabelL;
+        std::printf("  %-7s Filesystem:    %-22s Cluster Size:  %s\n",
+                    g.ActiveLEnabled ? "Active" : "", g.FSL.c_str(), g.ClusterSizeL.c_str());
+        std::printf("  %-7s Volume Label:  %-22s Start LBA:     %s\n", "", label.c_str(),
+                    g.StartL.c_str());
+        std::printf("  %-7s Serial Number: %-22s Sectors Count: %s  %s\n",
+                    g.DirtyLEnabled ? "Dirty" : "", g.SerialL.c_str(), g.CountL.c_str(),
+                    g.VolumeL.c_str());
+        std::string hint = g.DosLabelLHint;
+        for (auto& c : hint)
+            if (c == '\n')
+                c = ',';
+        if (!hint.empty())
+            std::printf("          Mounted on:    %s\n", hint.c_str());
+    }
+    std::printf("Volume ID: %s\n", state.PartVolumeIDL.c_str());
+    std::printf("Signature: %s\n", state.PartSignatureL.c_str());
+    if (!state.Bars) {
+        std::printf("Bars: none (the drive reports no sectors)\n");
+        return;
+    }
+    std::printf("Bars (columns of the %d-pixel diagram):", PartImageWidth);
+    for (int i = 0; i < PartitionSlots; ++i) {
+        const auto& bar = (*state.Bars)[static_cast<size_t>(i)];
+        if (bar.Right > bar.Left)
+            std::printf(" %d: %lld-%lld", i + 1, static_cast<long long>(bar.Left),
+                        static_cast<long long>(bar.Right - 1));
+        else
+            std::printf(" %d: -", i + 1);
+    }
+    std::printf("\n");
+}
+
+} // namespace
+
+int RunMbr(CliContext& ctx) {
+    const bool json = TakeFlag(ctx.Args, "--json");
+    int slot = 0;
+    if (ctx.Args.size() != 1 || !ParseSlot(ctx.Args[0], slot)) {
+        std::cerr << "usage: quorvane-cli [--drives DIR] mbr SLOT [--json]\n";
+        return ExitUsage;
+    }
+    ProgramData data;
+    InfoPanel panel;
+    if (!ScanForCommand(ctx, data, panel, false))
+        return ExitFailed;
+    if (!data.IsDriveSlot(slot)) {
+        std::cerr << "quorvane-cli: no drive in slot " << slot
+                  << " (drives found: " << data.DriveCount << ")\n";
+        return ExitUsage;
+    }
+    DriveBus& bus = ctx.Bus();
+    const auto names = MakeVolumeNames(bus);
+    const auto table = ReadMbr(bus, data, slot, *names);
+    if (!table)
+        return ExitFailed; // sector 0 could not be read: nothing to show
+    const HDD& drive = data.Drives[slot];
+    const MbrWindowState state = MbrWindowFor(*table, drive.Sectors);
+    if (json) {
+        PrintJson(*table, state, slot, bus.IsSimulated());
+    } else {
+        if (bus.IsSimulated())
+            std::cout << SimulatedHeader(bus) << "\n";
+        std::cout.flush();
+        PrintText(drive, state);
+    }
+    std::fflush(stdout);
+    return ExitOk;
+}
+
+} // namespace quorvane::cli

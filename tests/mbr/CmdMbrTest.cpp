@@ -1,0 +1,116 @@
+// quorvane-cli mbr on simulated drives.
+#include <gtest/gtest.h>
+
+#include "mbr/ToolDisk.h"
+
+namespace quorvane {
+namespace {
+
+using test::Capture;
+using test::Quote;
+
+struct CliResult {
+    int Status = -1;
+    std::string Out;
+};
+
+CliResult Cli(const std::string& drives, const std::string& args) {
+    CliResult r;
+    r.Out = Capture(std::string(QUORVANE_CLI) + " --drives " + Quote(drives) + " " + args +
+                        " 2>/dev/null",
+                    &r.Status);
+    return r;
+}
+
+// Python's json module as an independent check that the output is JSON.
+std::string JsonField(const std::string& json, const std::string& expression) {
+    test::DriveDir tmp;
+    const auto dir = std::filesystem::path(tmp.Path());
+    std::ofstream(dir / "out.json") << json;
+    std::ofstream(dir / "field.py") << "import json, sys\n"
+                                       "d = json.load(open(sys.argv[1]))\n"
+                                       "print("
+                                    << expression << ")\n";
+    return Capture("python3 " + Quote(dir / "field.py") + " " + Quote(dir / "out.json") + " 2>&1");
+}
+
+TEST(CmdMbr, UsageErrors) {
+    test::DriveDir dir;
+    dir.AddRealDrive(0, "ST9160821AS--3.CLH");
+    for (const char* args : {"mbr", "mbr 0", "mbr 7", "mbr x", "mbr 1 2", "mbr 1 --xml"}) {
+        const auto r = Cli(dir.Path(), args);
+        EXPECT_EQ(r.Status, 2) << args;
+        EXPECT_EQ(r.Out, "") << args;
+    }
+    // A slot beyond the drives found.
+    EXPECT_EQ(Cli(dir.Path(), "mbr 2").Status, 2);
+}
+
+TEST(CmdMbr, UnreadableSectorZeroPrintsNothing) {
+    test::DriveDir dir;
+    dir.AddRealDrive(0, "ST9160821AS--3.CLH"); // no disk.img: the drive aborts the read
+    dir.AddRealDrive(1, "ST9160821AS--3.CLH", "fail = read-sectors");
+    dir.WriteBytes(1, "disk.img", std::vector<uint8_t>(4096));
+    for (const char* args : {"mbr 1", "mbr 1 --json", "mbr 2", "mbr 2 --json"}) {
+        const auto r = Cli(dir.Path(), args);
+        EXPECT_EQ(r.Status, 1) << args;
+        EXPECT_EQ(r.Out, "") << args;
+    }
+    // No drives at all.
+    test::DriveDir none;
+    EXPECT_EQ(Cli(none.Path(), "mbr 1 --json").Status, 1);
+}
+
+TEST(CmdMbr, JsonOfALinuxPartition) {
+    test::ToolDisk disk;
+    disk.Partition(8192, "label-id: 0x0000BEEF\nstart=2048, size=2048, type=83, bootable\n");
+    const auto r = Cli(disk.Dir().Path(), "mbr 1 --json");
+    ASSERT_EQ(r.Status, 0);
+    const std::string empty =
+        "{\"Active\": false, \"FS\": \"Empty\", \"Start\": 0, \"Count\": 0, \"Volume\": 0, "
+        "\"Serial\": \"\", \"ClusterSize\": 0, \"MFTCluster\": 0, \"VolumeLabel\": \"\", "
+        "\"FSVersion\": \"\", \"Dirty\": false, \"DosLetter\": \" \"}";
+    auto emptyGroup = [](int n) {
+        const std::string p = "\"Part" + std::to_string(n);
+        return "{" + p + "ActiveL\": false, " + p + "DirtyL\": false, " + p + "FSL\": \"Empty\", " +
+               p + "DosLabelL\": \"...\", " + p + "VolumeLabelL\": \"...\", " + p +
+               "SerialL\": \"...\", " + p + "ClusterSizeL\": \"...\", " + p +
+               "StartL\": \"...\", " + p + "CountL\": \"...\", " + p + "VolumeL\": \"...\"}";
+    };
+    const std::string expected =
+        "{\"simulated\": true, \"slot\": 1, \"VolumeID\": \"0000BEEF\", \"Signature\": "
+        "\"AA55h\", \"partitions\": [{\"Active\": true, \"FS\": \"Linux\", \"Start\": 2048, "
+        "\"Count\": 2048, \"Volume\": 0, \"Serial\": \"\", \"ClusterSize\": 0, \"MFTCluster\": "
+        "0, \"VolumeLabel\": \"\", \"FSVersion\": \"\", \"Dirty\": false, \"DosLetter\": \" \"}, " +
+        empty + ", " + empty + ", " + empty +
+        "], \"groups\": [{\"Part1ActiveL\": true, \"Part1DirtyL\": false, \"Part1FSL\": "
+        "\"Linux\", \"Part1DosLabelL\": \"\", \"Part1VolumeLabelL\": \"...\", \"Part1SerialL\": "
+        "\"...\", \"Part1ClusterSizeL\": \"...\", \"Part1StartL\": \"2048\", \"Part1CountL\": "
+        "\"2048\", \"Part1VolumeL\": \"0 GB\"}, " +
+        emptyGroup(2) + ", " + emptyGroup(3) + ", " + emptyGroup(4) +
+        "], \"bars\": [[1, 0], [1, 0], [1, 0], [1, 0]]}\n";
+    EXPECT_EQ(r.Out, expected);
+    EXPECT_EQ(JsonField(r.Out, "d['partitions'][0]['FS'], len(d['groups'])"), "Linux 4\n");
+}
+
+TEST(CmdMbr, SampleDriveShowsNtfsAndFat32) {
+    const std::string samples = std::string(QUORVANE_SOURCE_DIR) + "/samples/drives";
+    const auto json = Cli(samples, "mbr 1 --json");
+    ASSERT_EQ(json.Status, 0);
+    EXPECT_EQ(JsonField(json.Out, "[p['FS'] for p in d['partitions']]"),
+              "['NTFS', 'FAT32 LBA', 'Empty', 'Empty']\n");
+    EXPECT_EQ(
+        JsonField(json.Out, "d['groups'][0]['Part1FSL'], d['groups'][1]['Part2VolumeLabelL']"),
+        "NTFS 3.1 DATA\n");
+    EXPECT_EQ(JsonField(json.Out, "d['bars'][1][1] > 100"), "True\n");
+
+    const auto text = Cli(samples, "mbr 1");
+    ASSERT_EQ(text.Status, 0);
+    EXPECT_EQ(text.Out.rfind("Running on simulated drives in ", 0), 0u) << text.Out;
+    for (const char* line : {"Filesystem:    NTFS 3.1", "Filesystem:    FAT32 LBA",
+                             "Volume Label:  System", "Volume ID: 5A3C9E17", "Signature: AA55h"})
+        EXPECT_NE(text.Out.find(line), std::string::npos) << line << "\n" << text.Out;
+}
+
+} // namespace
+} // namespace quorvane
