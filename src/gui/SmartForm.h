@@ -1,0 +1,77 @@
+// The S.M.A.R.T. window: the selected drive's attributes as a coloured grid,
+// its status, HEX/DEC for the raw column, a window image for the clipboard
+// and the report file.
+#pragma once
+
+#include <QDialog>
+#include <QStyledItemDelegate>
+
+#include "smart/SmartGrid.h"
+
+class QButtonGroup;
+class QGroupBox;
+class QLabel;
+class QRadioButton;
+class QTableWidget;
+class QToolButton;
+
+namespace quorvane {
+
+// Paints the grid's cells: the background from the row's texts, the text 2
+// pixels right of and below the cell's corner.
+class TSmartGridDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+};
+
+class TSMARTForm : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit TSMARTForm(QWidget* parent);
+
+    // The client height is the outer height less this (caption and frame).
+    static constexpr int NonClientHeight = 36;
+    static constexpr int ClientWidth = 487;
+
+    QLabel* SMARTNL;
+    QLabel* SMARTStatusL;
+    QGroupBox* RAWValuesRG;
+    QRadioButton* HEXRB;
+    QRadioButton* DECRB;
+    QToolButton* ReadSMARTSB;
+    QToolButton* CopySMARTWindowSB;
+    QToolButton* SaveSMARTSB;
+    QTableWidget* SMARTSG;
+
+    // The RAWValuesRG choice: item 0 "HEX", item 1 "DEC".
+    RawValueFormat RawValuesFormat() const;
+    // Fills the grid and sizes the window by the row count.
+    void ShowGrid(const SmartGridModel& grid);
+    const SmartGridModel& Grid() const { return grid_; }
+    // The background a cell is painted with (0x00BBGGRR).
+    uint32_t CellBackground(int row, int column, bool selected) const;
+    // Puts an image of the window, frame included where the platform can
+    // give it, on the clipboard.
+    void CopySMARTWindowSBClick();
+
+signals:
+    // ReadSMARTSB or a HEX/DEC click: read the selected drive again.
+    void ReadRequested();
+    // SaveSMARTSB: write the report file.
+    void SaveRequested();
+
+private:
+    void createControls();
+    void createGrid();
+    void ApplyHeights(int rowCount);
+
+    QButtonGroup* rawGroup_;
+    SmartGridModel grid_;
+};
+
+} // namespace quorvane

@@ -1,0 +1,53 @@
+// The desktop program: one running copy per user, the window hidden behind
+// one temperature icon per drive in the tray.
+#include <QApplication>
+#include <QDesktopServices>
+#include <QSystemTrayIcon>
+#include <QUrl>
+
+#include "drive/BusSelect.h"
+#include "gui/MainForm.h"
+#include "gui/Siren.h"
+#include "monitor/MonitorTick.h"
+#include "monitor/TextIcon.h"
+#include "shell/SingleInstance.h"
+
+namespace {
+
+// The warning mail arrives with the mail reports; until then nothing is sent.
+class NoWarningMail final : public quorvane::WarningMail {
+public:
+    void SendReport() override {}
+};
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    using namespace quorvane;
+    // A second copy ends at once, silently. When the lock file cannot be
+    // made at all there is no way to tell, and the program runs.
+    SingleInstance instance(SingleInstanceLockPath());
+    if (instance.Acquire() == SingleInstance::Result::HeldElsewhere)
+        return 0;
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(ProgramTitle);
+    QApplication::setApplicationDisplayName(ProgramTitle);
+    // The window is hidden most of the time and dialogs come and go; only
+    // Exit ends the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    MainFormServices services;
+    services.Bus = MakeDriveBus("");
+    services.Siren = std::make_unique<QtSirenSound>();
+    services.Mail = std::make_unique<NoWarningMail>();
+    services.TrayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
+    TMainForm form(std::move(services));
+    QObject::connect(&form, &TMainForm::ProgramEnded, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    QObject::connect(&form, &TMainForm::OpenLinkRequested, &form,
+                     [](const QString& target) { QDesktopServices::openUrl(QUrl(target)); });
+    if (!form.StartupSequence())
+        return 0;
+    return app.exec();
+}

@@ -1,0 +1,410 @@
+// The main window on the bundled sample drives: start-up, the drive list and
+// Information group, the monitoring tick, the alerts and the icon controls.
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "GuiTestSupport.h"
+#include "common/TestDrives.h"
+#include "gui/Controls.h"
+#include "gui/SmartForm.h"
+#include "gui/TextTrayIcon.h"
+#include "shell/Version.h"
+
+namespace quorvane {
+namespace {
+
+using test::FormUnderTest;
+using test::Rgb;
+
+constexpr uint32_t Green = 0x0000FF00, Red = 0x000000FF, Blue = 0x00FF0000;
+constexpr uint32_t Yellow = 0x0000FFFF, Black = 0;
+
+// The samples: drive numbers 0, 1, 2, 3 and 5; the second reports an exceeded
+// threshold. Temperatures as skdump reads the same pages; the SSD has no
+// vendor code and so no drive temperature.
+const char* const SampleModels[] = {"ST9160821AS", "WDC WD20EARS-00MVWB0", "SAMSUNG HD501LJ",
+                                    "Hitachi HDS721010CLA632", "INTEL SSDSA2CW120G3"};
+const char* const SampleTemperatures[] = {"38", "44", "47", "30", "0"};
+
+TEST(MainForm, StartsHiddenWithOneFramedIconPerSampleDrive) {
+    FormUnderTest f(test::SampleDrives());
+    ASSERT_TRUE(f->StartupSequence());
+    EXPECT_FALSE(f->isVisible());
+    EXPECT_EQ(f->Data().DriveCount, 5);
+    EXPECT_NE(f->windowTitle().indexOf("simulated"), -1);
+    for (int slot = 1; slot <= 5; ++slot) {
+        SCOPED_TRACE(slot);
+        TTextTrayIcon* icon = f->TrayIcon(slot);
+        EXPECT_EQ(icon->objectName(), QString("HDD%1I").arg(slot - 1));
+        EXPECT_TRUE(icon->IconVisible());
+        EXPECT_EQ(icon->Hint(), SampleModels[slot - 1]);
+        EXPECT_EQ(icon->ToolTip(), QString(SampleModels[slot - 1]) + "\n(simulated drive)");
+        EXPECT_EQ(icon->Text(), SampleTemperatures[slot - 1]);
+        EXPECT_EQ(icon->FontColor(), Yellow);
+        EXPECT_EQ(icon->Color(), Black);
+        EXPECT_EQ(icon->BorderColor(), slot == 2 ? Red : Green);
+        EXPECT_TRUE(f->HDDnTempTrayCB[static_cast<size_t>(slot - 1)]->isEnabled());
+        EXPECT_TRUE(f->HDDnTempTrayCB[static_cast<size_t>(slot - 1)]->isChecked());
+    }
+    // No drive in slot 6: its icon never shows and its box stays disabled.
+    EXPECT_FALSE(f->TrayIcon(6)->IconVisible());
+    EXPECT_FALSE(f->HDDnTempTrayCB[5]->isEnabled());
+    // The scan started the timer and ran the first tick.
+    EXPECT_TRUE(f->SMARTT.isActive());
+    EXPECT_EQ(f->SMARTT.interval(), 15000);
+    EXPECT_EQ(f->SMARTRunL->text(), "|");
+}
+
+// Mended fault: without a tray a hidden window could never be reached.
+TEST(MainForm, WithoutATrayTheWindowShowsAndMinimisesNormally) {
+    FormUnderTest f(test::SampleDrives(), false);
+    ASSERT_TRUE(f->StartupSequence());
+    EXPECT_TRUE(f->isVisible());
+    f->close();
+    EXPECT_FALSE(f->Data().ExitRequested);
+    EXPECT_TRUE(f->isVisible());
+    EXPECT_TRUE(f->windowState() & Qt::WindowMinimized);
+    f->Restore1->trigger();
+    EXPECT_FALSE(f->windowState() & Qt::WindowMinimized);
+}
+
+TEST(MainForm, DriveListAndInformationShowTheSelectedDrive) {
+    FormUnderTest f(test::SampleDrives());
+    ASSERT_TRUE(f->StartupSequence());
+    ASSERT_EQ(f->HDDCB->count(), 5);
+    // The list keeps the model's 40 characters with their trailing blanks.
+    EXPECT_EQ(f->HDDCB->itemText(0), QString("ST9160821AS").leftJustified(40));
+    EXPECT_EQ(f->HDDCB->currentIndex(), 0);
+    EXPECT_EQ(f->HDDModelL->text(), "ST9160821AS");
+    EXPECT_EQ(f->HDDSNL->text(), "5MAC2QTA");
+    EXPECT_EQ(f->HDDFirmwareL->text(), "3.CLH");
+    EXPECT_EQ(f->HDDSizeL->text(), "149");
+    EXPECT_TRUE(f->HDDLBA48L->isEnabled());
+    EXPECT_TRUE(f->HDDSMARTL->isEnabled());
+    EXPECT_TRUE(f->HDDTempL->isEnabled());
+    EXPECT_EQ(f->HDDTempL->text(), "38");
+    EXPECT_EQ(f->SMARTStatusL->text(), "O.K.");
+    // A Seagate wordmark on white: the corner is white, the middle is not.
+    const QImage logo = f->HDDLogoI->pixmap().toImage();
+    ASSERT_EQ(logo.size(), QSize(121, 33));
+    EXPECT_EQ(logo.pixelColor(0, 0), QColor(Qt::white));
+    bool inked = false;
+    for (int x = 0; x < 121 && !inked; ++x)
+        inked = logo.pixelColor(x, 14) != QColor(Qt::white);
+    EXPECT_TRUE(inked);
+
+    // The Samsung's Host Protected Area of 100 MB.
+    f->HDDCB->setCurrentIndex(2);
+    f->HDDCBChange(2);
+    EXPECT_EQ(f->HDDModelL->text(), "SAMSUNG HD501LJ");
+    EXPECT_TRUE(f->HDDHPAL->isEnabled());
+    EXPECT_EQ(f->HDDHPAUL->text(), "100");
+    EXPECT_EQ(f->HDDTempL->text(), "47");
+
+    // The failing drive's status; the SSD without a vendor has no logo.
+    f->HDDCB->setCurrentIndex(1);
+    f->HDDCBChange(1);
+    EXPECT_EQ(f->SMARTStatusL->text(), "ERROR");
+    f->HDDCB->setCurrentIndex(4);
+    f->HDDCBChange(4);
+    const QImage blank = f->HDDLogoI->pixmap().toImage();
+    for (int x = 0; x < 121; x += 3)
+        ASSERT_EQ(blank.pixelColor(x, 14), QColor(Qt::white)) << x;
+}
+
+TEST(MainForm, MonitoringTickRedrawsIconsAndTurnsTheActivityIndicator) {
+    FormUnderTest f(test::SampleDrives());
+    ASSERT_TRUE(f->StartupSequence());
+    // Stale values are replaced by what the drives report.
+    for (int slot = 1; slot <= 5; ++slot) {
+        f->TrayIcon(slot)->SetText("99");
+        f->TrayIcon(slot)->SetBorderColor(Blue);
+    }
+    f->SMARTTTimer();
+    for (int slot = 1; slot <= 5; ++slot) {
+        EXPECT_EQ(f->TrayIcon(slot)->Text(), SampleTemperatures[slot - 1]) << slot;
+        const QImage image = f->TrayIcon(slot)->Image();
+        EXPECT_EQ(image.pixelColor(0, 0), Rgb(slot == 2 ? Red : Green)) << slot;
+    }
+    EXPECT_EQ(f->SMARTRunL->text(), "/");
+    f->SMARTTTimer();
+    EXPECT_EQ(f->SMARTRunL->text(), "-");
+    // The tick restores the timer's state.
+    EXPECT_TRUE(f->SMARTT.isActive());
+    f->SMARTT.stop();
+    f->SMARTTTimer();
+    EXPECT_FALSE(f->SMARTT.isActive());
+}
+
+TEST(MainForm, AFailingDriveRaisesSirenBalloonAndMail) {
+    FormUnderTest f(test::SampleDrives());
+    ASSERT_TRUE(f->StartupSequence());
+    // The failing sample drive was there at start, but every alert was off.
+    EXPECT_EQ(f.Sirens, 0);
+    EXPECT_EQ(f.Mails, 0);
+
+    f->AlertCB->setChecked(true);
+    f->BallHCB->setChecked(true);
+    f->SetSmtpWarnings(true);
+    QSignalSpy balloons(f->TrayIcon(5), &TCoolTrayIcon::BalloonHintShow);
+    f->SMARTTTimer();
+    EXPECT_EQ(f.Sirens, 1);
+    EXPECT_EQ(f.Mails, 1);
+    ASSERT_EQ(balloons.count(), 1);
+    EXPECT_EQ(balloons[0][0].toString(), "Error");
+    EXPECT_EQ(balloons[0][1].toString(), "S.M.A.R.T. failure detected!");
+    EXPECT_EQ(balloons[0][2].toInt(), 10);
+    EXPECT_EQ(balloons[0][3].value<TCoolTrayIcon::BalloonIcon>(),
+              TCoolTrayIcon::BalloonIcon::Error);
+}
+
+TEST(MainForm, HealthyDrivesRaiseNoAlert) {
+    test::DriveDir dir;
+    dir.AddRealDrive(0, "ST9160821AS--3.CLH");
+    FormUnderTest f(dir.Path());
+    f->AlertCB->setChecked(true);
+    f->BallHCB->setChecked(true);
+    f->SetSmtpWarnings(true);
+    QSignalSpy balloons(f->TrayIcon(1), &TCoolTrayIcon::BalloonHintShow);
+    ASSERT_TRUE(f->StartupSequence());
+    f->SMARTTTimer();
+    EXPECT_EQ(f.Sirens, 0);
+    EXPECT_EQ(f.Mails, 0);
+    // Only the drive list balloon of the scan, with its line breaks.
+    ASSERT_EQ(balloons.count(), 1);
+    EXPECT_EQ(balloons[0][0].toString(), "HDDs");
+    EXPECT_EQ(balloons[0][1].toString(), "ST9160821AS 149 GB\n");
+}
+
+TEST(MainForm, ADriveWithoutSmartShowsDashesInABlueFrame) {
+    test::DriveDir dir;
+    auto identify = test::PageOf("Hitachi_HDS721010CLA632", "identify");
+    identify[170] &= 0xFE; // word 85 bit 0 clear
+    dir.AddRealDrive(0, "Hitachi_HDS721010CLA632");
+    dir.WriteBytes(0, "identify.bin", identify);
+    FormUnderTest f(dir.Path());
+    f->AlertCB->setChecked(true);
+    ASSERT_TRUE(f->StartupSequence());
+    EXPECT_EQ(f->TrayIcon(1)->Text(), "---");
+    EXPECT_EQ(f->TrayIcon(1)->Image().pixelColor(15, 15), Rgb(Blue));
+    EXPECT_FALSE(f->HDDTempL->isEnabled());
+    EXPECT_EQ(f.Sirens, 0);
+}
+
+TEST(MainForm, ColourSwatchesOpenTheDialogAndRepaintIconAndSwatch) {
+    FormUnderTest f(test::SampleDrives());
+    ASSERT_TRUE(f->StartupSequence());
+    TColorSwatch* swatch = f->HDDnTempTrayFI[2];
+    EXPECT_EQ(swatch->objectName(), "HDD3TempTrayFI");
+    EXPECT_EQ(swatch->cursor().shape(), Qt::PointingHandCursor);
+
+    test::WhenModal([&] {
+        EXPECT_EQ(f->ColorDialog->currentColor(), Rgb(Yellow));
+        f->ColorDialog->setCurrentColor(QColor(255, 255, 255));
+        f->ColorDialog->accept();
+    });
+    QTest::mouseClick(swatch, Qt::LeftButton);
+    EXPECT_EQ(f->Data().Drives[3].TrayFontColor, 0x00FFFFFFu);
+    EXPECT_EQ(f->TrayIcon(3)->FontColor(), 0x00FFFFFFu);
+    const QImage painted = swatch->pixmap().toImage();
+    EXPECT_EQ(painted.pixelColor(0, 0), QColor(Qt::black));
+    EXPECT_EQ(painted.pixelColor(8, 8), QColor(Qt::black));
+    EXPECT_EQ(painted.pixelColor(4, 4), QColor(Qt::white));
+
+    // Cancelled: the background keeps its colour.
+    test::WhenModal([&] {
+        f->ColorDialog->setCurrentColor(QColor(255, 0, 0));
+        f->ColorDialog->reject();
+    });
+    QTest::mouseClick(f->HDDnTempTrayBI[2], Qt::LeftButton);
+    EXPECT_EQ(f->Data().Drives[3].TrayBackColor, Black);
+    EXPECT_EQ(f->TrayIcon(3)->Color(), Black);
+    EXPECT_EQ(f->HDDnTempTrayBI[2]->pixmap().toImage().pixelColor(4, 4), QColor(Qt::black));
+
+    // Background set to the font colour: the icon inverts it.
+    test::WhenModal([&] {
+        f->ColorDialog->setCurrentColor(QColor(255, 255, 255));
+        f->ColorDialog->accept();
+    });
+    QTest::mouseClick(f->HDDnTempTrayBI[2], Qt::LeftButton);
+    EXPECT_EQ(f->TrayIcon(3)->Image().pixelColor(7, 1), QColor(Qt::black));
+}
+
+TEST(MainForm, AtLeastOneIconStaysInTheTray) {
+    FormUnderTest f(test::SampleDrives());
+    ASSERT_TRUE(f->StartupSequence());
+    for (size_t i = 0; i < 4; ++i)
+        QTest::mouseClick(f->HDDnTempTrayCB[i], Qt::LeftButton);
+    for (int slot = 1; slot <= 4; ++slot) {
+        EXPECT_FALSE(f->TrayIcon(slot)->IconVisible()) << slot;
+        EXPECT_FALSE(f->Data().Drives[slot].TrayIcon) << slot;
+    }
+    // The last checked box cannot be unchecked.
+    QTest::mouseClick(f->HDDnTempTrayCB[4], Qt::LeftButton);
+    EXPECT_TRUE(f->HDDnTempTrayCB[4]->isChecked());
+    EXPECT_TRUE(f->TrayIcon(5)->IconVisible());
+    // Checking another brings its icon back.
+    QTest::mouseClick(f->HDDnTempTrayCB[0], Qt::LeftButton);
+    EXPECT_TRUE(f->TrayIcon(1)->IconVisible());
+    EXPECT_TRUE(f->Data().Drives[1].TrayIcon);
+}
+
+TEST(MainForm, RefreshIntervalAndMonitoringSwitchDriveTheTimer) {
+    FormUnderTest f(test::SampleDrives());
+    ASSERT_TRUE(f->StartupSequence());
+    EXPECT_EQ(f->HDDRefreshIntE->text(), "15");
+    EXPECT_TRUE(f->HDDRefreshIntE->isReadOnly());
+    f->HDDRefreshIntUD->Step(-1);
+    EXPECT_EQ(f->HDDRefreshIntUD->Position(), 15);
+    f->HDDRefreshIntUD->Step(+1);
+    EXPECT_EQ(f->HDDRefreshIntE->text(), "30");
+    EXPECT_EQ(f->SMARTT.interval(), 30000);
+    f->HDDRefreshIntUD->SetPosition(10000);
+    f->HDDRefreshIntUD->Step(+1);
+    EXPECT_EQ(f->HDDRefreshIntE->text(), "900");
+    EXPECT_EQ(f->SMARTT.interval(), 900000);
+    EXPECT_TRUE(f->SMARTT.isActive());
+
+    QTest::mouseClick(f->SMARTMonCB, Qt::LeftButton);
+    EXPECT_FALSE(f->SMARTMonCB->isChecked());
+    EXPECT_FALSE(f->SMARTT.isActive());
+    QTest::mouseClick(f->SMARTMonCB, Qt::LeftButton);
+    EXPECT_TRUE(f->SMARTT.isActive());
+}
+
+TEST(MainForm, RefreshRescansTheDrives) {
+    test::DriveDir dir;
+    dir.AddRealDrive(0, "ST9160821AS--3.CLH");
+    FormUnderTest f(dir.Path());
+    ASSERT_TRUE(f->StartupSequence());
+    ASSERT_EQ(f->HDDCB->count(), 1);
+    dir.AddRealDrive(1, "Hitachi_HDS721010CLA632");
+    QTest::mouseClick(f->HDDRefreshSB, Qt::LeftButton);
+    EXPECT_EQ(f->HDDCB->count(), 2);
+    EXPECT_TRUE(f->TrayIcon(2)->IconVisible());
+    EXPECT_EQ(f->TrayIcon(2)->Text(), "30");
+}
+
+TEST(MainForm, AboutShowsVersionSystemAndLinks) {
+    FormUnderTest f(test::SampleDrives());
+    ASSERT_TRUE(f->StartupSequence());
+    EXPECT_EQ(f->VersionL->text().toStdString(), ProgramVersion());
+    EXPECT_EQ(f->VersionL->text().count('.'), 3);
+    EXPECT_NE(f->OSL->text(), "...");
+    EXPECT_EQ(f->ProgNameL->text(), "Quorvane");
+
+    QSignalSpy opened(f.Form.get(), &TMainForm::OpenLinkRequested);
+    QTest::mouseClick(f->MailL, Qt::LeftButton);
+    QTest::mouseClick(f->HomeL, Qt::LeftButton);
+    ASSERT_EQ(opened.count(), 2);
+    EXPECT_EQ(opened[0][0].toString(), "mailto:support@quorvane.example.org?subject=Support");
+    EXPECT_TRUE(opened[1][0].toString().startsWith("https://"));
+
+    // Hover turns the link red with the hand cursor; leaving turns it blue.
+    QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+    QApplication::sendEvent(f->HomeL, &enter);
+    EXPECT_EQ(f->HomeL->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    EXPECT_EQ(f->HomeL->cursor().shape(), Qt::PointingHandCursor);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(f->HomeL, &leave);
+    EXPECT_EQ(f->HomeL->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+    EXPECT_TRUE(f->HomeL->font().underline());
+}
+
+TEST(MainForm, EveryDesignedControlCarriesItsName) {
+    FormUnderTest f(test::SampleDrives());
+    for (const char* name : {"HDDNL",
+                             "HDDCB",
+                             "HDDRefreshSB",
+                             "MBRReadSB",
+                             "HDDGB",
+                             "SMARTNL",
+                             "SMARTStatusL",
+                             "SMARTReadSB",
+                             "InformationGB",
+                             "HDDSNNL",
+                             "HDDSNL",
+                             "HDDFirmwareNL",
+                             "HDDFirmwareL",
+                             "HDDModelNL",
+                             "HDDModelL",
+                             "HDDSizeNL",
+                             "HDDSizeL",
+                             "HDDHPANL",
+                             "HDDHPAUL",
+                             "HDDLBA48L",
+                             "HDDSMARTL",
+                             "HDDHPAL",
+                             "HDDSecML",
+                             "HDDTempNL",
+                             "HDDTempL",
+                             "HDDTempLoL",
+                             "HDDTempHiL",
+                             "HDDAirTempL",
+                             "HDDLogoI",
+                             "AAMGB",
+                             "APMGB",
+                             "AAMCB",
+                             "APMCB",
+                             "AAMLevelTB",
+                             "APMLevelTB",
+                             "CurrentAAMLevelL",
+                             "RecommendedAPMLevelL",
+                             "AAMGetSB",
+                             "APMSetSB",
+                             "SettingsGB",
+                             "SMARTMonCB",
+                             "SMARTRunL",
+                             "HDDRefreshIntNL",
+                             "HDDRefreshIntE",
+                             "HDDRefreshIntUD",
+                             "AlertCB",
+                             "BallHCB",
+                             "SMTPSB",
+                             "SaveSettingsSB",
+                             "AutoRunCB",
+                             "IconsGB",
+                             "HDD1INL",
+                             "HDD6INL",
+                             "HDD1TempTrayFI",
+                             "HDD6TempTrayBI",
+                             "HDD6TempTrayCB",
+                             "AboutGB",
+                             "Image1",
+                             "ProgNameL",
+                             "VersionL",
+                             "FlagI",
+                             "OSL",
+                             "HomeNL",
+                             "HomeL",
+                             "MailNL",
+                             "MailL",
+                             "StatusSB",
+                             "LogSD",
+                             "ColorDialog",
+                             "PopupMenu"})
+        EXPECT_NE(f->findChild<QObject*>(name), nullptr) << name;
+    EXPECT_EQ(f->size(), QSize(491, 392));
+    EXPECT_EQ(f->HDDRefreshSB->toolTip(), "Refresh HDDs List");
+    EXPECT_EQ(f->SMARTReadSB->toolTip(), "Read S.M.A.R.T.");
+    EXPECT_EQ(f->SMTPSB->toolTip(), "SMTP Reports & Warnings");
+    EXPECT_EQ(f->HDDTempHiL->toolTip(), "High Airflow Temperature");
+    EXPECT_EQ(f->HDDnINL[5]->text(), "HDD6:");
+    EXPECT_TRUE(f->SMARTMonCB->isChecked());
+    EXPECT_FALSE(f->AlertCB->isChecked());
+    EXPECT_FALSE(f->BallHCB->isChecked());
+    QStringList menu;
+    for (QAction* a : f->PopupMenu->actions())
+        menu << (a->isSeparator() ? "-" : a->text());
+    EXPECT_EQ(menu, (QStringList{"Restore", "-", "Minimize", "-", "Exit"}));
+}
+
+} // namespace
+} // namespace quorvane

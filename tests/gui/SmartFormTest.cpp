@@ -1,0 +1,199 @@
+// The S.M.A.R.T. window: grid texts against the hand-decoded rows of the same
+// pages, row colours as painted, the height rule, HEX/DEC, the report file
+// and the clipboard image.
+#include <QClipboard>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QToolButton>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+
+#include "GuiTestSupport.h"
+#include "common/TestDrives.h"
+#include "gui/SmartForm.h"
+
+namespace quorvane {
+namespace {
+
+using test::Rgb;
+
+// The rows of a .grid.txt file: seven cells (raw in HEX), then the raw in DEC.
+std::vector<QStringList> HandDecodedRows(const std::string& drive) {
+    std::ifstream in(test::PagesDir() / (drive + ".grid.txt"));
+    std::vector<QStringList> rows;
+    std::string line;
+    while (std::getline(in, line))
+        if (!line.empty() && line[0] != '#')
+            rows.push_back(QString::fromStdString(line).split('|'));
+    return rows;
+}
+
+QStringList GridRow(const QTableWidget* grid, int row) {
+    QStringList cells;
+    for (int c = 0; c < grid->columnCount(); ++c)
+        cells << grid->item(row, c)->text();
+    return cells;
+}
+
+// The colour the grid paints at the right end of a row's Status cell.
+QColor PaintedRowColour(QTableWidget* grid, int row) {
+    const QImage image = grid->viewport()->grab().toImage();
+    const int x = grid->columnViewportPosition(6) + grid->columnWidth(6) - 3;
+    const int y = grid->rowViewportPosition(row) + 8;
+    return image.pixelColor(x * image.width() / grid->viewport()->width(),
+                            y * image.height() / grid->viewport()->height());
+}
+
+int RowOf(const QTableWidget* grid, const QString& name) {
+    for (int r = 1; r < grid->rowCount(); ++r)
+        if (grid->item(r, 0)->text() == name)
+            return r;
+    return -1;
+}
+
+class SmartFormTest : public ::testing::Test {
+protected:
+    void Start(const char* drive) {
+        dir.AddRealDrive(0, drive);
+        f = std::make_unique<test::FormUnderTest>(dir.Path());
+        ASSERT_TRUE((*f)->StartupSequence());
+    }
+    TMainForm& Form() { return *f->Form; }
+    TSMARTForm& Smart() { return *Form().SMARTForm; }
+
+    test::DriveDir dir;
+    std::unique_ptr<test::FormUnderTest> f;
+};
+
+TEST_F(SmartFormTest, ReadButtonShowsTheGridModallyWithTheHandDecodedRows) {
+    Start("ST9160821AS--3.CLH");
+    bool shown = false;
+    test::WhenModal([&] {
+        shown = Smart().isVisible() && Smart().isModal();
+        Smart().close();
+    });
+    Form().SMARTReadSBClick();
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(Smart().windowTitle(), "S.M.A.R.T.");
+    EXPECT_EQ(Smart().SMARTStatusL->text(), "O.K.");
+
+    const auto expected = HandDecodedRows("ST9160821AS--3.CLH");
+    QTableWidget* grid = Smart().SMARTSG;
+    ASSERT_EQ(grid->rowCount(), static_cast<int>(expected.size()) + 1);
+    EXPECT_EQ(GridRow(grid, 0),
+              (QStringList{"Name", "Attr", "Worst", "Raw", "Threshold", "Flags", "Status"}));
+    for (size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(GridRow(grid, static_cast<int>(i) + 1), expected[i].mid(0, 7)) << i;
+
+    // 21 rows of 16: grid 340, window 416 outside, 380 inside.
+    EXPECT_EQ(grid->rowCount(), 21);
+    EXPECT_EQ(grid->height(), 340);
+    EXPECT_EQ(Smart().height(), 416 - TSMARTForm::NonClientHeight);
+    EXPECT_EQ(Smart().width(), 487);
+}
+
+TEST_F(SmartFormTest, PreFailureRowsArePaintedGreenOrPinkOthersPlain) {
+    Start("Maxtor_96147H8--BAC51KJ0--2");
+    Form().ReadSelectedDrive();
+    QTableWidget* grid = Smart().SMARTSG;
+    const auto rows = HandDecodedRows("Maxtor_96147H8--BAC51KJ0--2");
+    int pink = 0, green = 0, plain = 0;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const int row = static_cast<int>(i) + 1;
+        const QStringList& cells = rows[i];
+        QColor want = grid->palette().base().color();
+        if (cells[5].contains('F'))
+            want = cells[1].toInt() < cells[4].toInt() ? Rgb(0x00CBC0FF) : Rgb(0x0090EE90);
+        SCOPED_TRACE(cells[0].toStdString());
+        EXPECT_EQ(PaintedRowColour(grid, row), want);
+        pink += want == Rgb(0x00CBC0FF);
+        green += want == Rgb(0x0090EE90);
+        plain += want == grid->palette().base().color();
+    }
+    // The drive was picked for a pre-failure value below its threshold.
+    EXPECT_GE(pink, 1);
+    EXPECT_GE(green, 1);
+    EXPECT_GE(plain, 1);
+    EXPECT_EQ(PaintedRowColour(grid, 0), grid->palette().button().color());
+}
+
+TEST_F(SmartFormTest, HexDecSwitchReadsTheDriveAgain) {
+    Start("ST9160821AS--3.CLH");
+    Form().ReadSelectedDrive();
+    const auto expected = HandDecodedRows("ST9160821AS--3.CLH");
+    QTableWidget* grid = Smart().SMARTSG;
+    const int row = RowOf(grid, expected[0][0]);
+    ASSERT_EQ(row, 1);
+    EXPECT_EQ(grid->item(row, 3)->text(), expected[0][3]);
+    QTest::mouseClick(Smart().DECRB, Qt::LeftButton);
+    EXPECT_EQ(Smart().RawValuesFormat(), RawValueFormat::Dec);
+    for (size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(grid->item(static_cast<int>(i) + 1, 3)->text(), expected[i][7]) << i;
+    QTest::mouseClick(Smart().HEXRB, Qt::LeftButton);
+    EXPECT_EQ(grid->item(row, 3)->text(), expected[0][3]);
+}
+
+TEST_F(SmartFormTest, ReportGetsTheDefaultExtensionAndTheIdentityShown) {
+    Start("ST9160821AS--3.CLH");
+    Form().ReadSelectedDrive();
+    const std::string base = dir.Path() + "/report";
+    // An existing file is replaced without a question.
+    std::ofstream(base + ".log") << "old contents\n";
+    EXPECT_EQ(Form().LogSD->windowTitle(), "Save Log");
+    EXPECT_EQ(Form().LogSD->nameFilters(), (QStringList{"Log files (*.log)", "All files (*.*)"}));
+    test::WhenModal([&] {
+        Form().LogSD->selectFile(QString::fromStdString(base));
+        static_cast<QDialog*>(Form().LogSD)->accept();
+    });
+    QTest::mouseClick(Smart().SaveSMARTSB, Qt::LeftButton);
+    std::ifstream in(base + ".log", std::ios::binary);
+    ASSERT_TRUE(in.good());
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string report = text.str();
+    EXPECT_EQ(report.rfind("S.M.A.R.T. Report - ", 0), 0u);
+    EXPECT_NE(report.find("\r\n\r\nModel Number: ST9160821AS\r\nFirmware Revision: 3.CLH\r\n"
+                          "Serial Number: 5MAC2QTA\r\n"),
+              std::string::npos);
+    EXPECT_NE(report.find("(01h) Raw Read Error Rate"), std::string::npos);
+    EXPECT_EQ(report.find("old contents"), std::string::npos);
+
+    // Cancelled: nothing is written.
+    test::WhenModal([&] { Form().LogSD->reject(); });
+    std::filesystem::remove(base + ".log");
+    QTest::mouseClick(Smart().SaveSMARTSB, Qt::LeftButton);
+    EXPECT_FALSE(std::filesystem::exists(base + ".log"));
+}
+
+TEST_F(SmartFormTest, CopyPutsAnImageOfTheWindowOnTheClipboard) {
+    Start("ST9160821AS--3.CLH");
+    Form().ReadSelectedDrive();
+    QGuiApplication::clipboard()->clear();
+    QTest::mouseClick(Smart().CopySMARTWindowSB, Qt::LeftButton);
+    const QImage image = QGuiApplication::clipboard()->image();
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.size() / image.devicePixelRatio(), Smart().size());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(SmartFormTest, ADriveWithoutKnownAttributesShrinksTheWindowToOneRow) {
+    auto data = test::PageOf("ST9160821AS--3.CLH", "smart-data");
+    std::fill(data.begin() + 2, data.begin() + 362, 0); // every attribute slot empty
+    Start("ST9160821AS--3.CLH");
+    dir.WriteBytes(0, "smart-data.bin", data);
+    // The simulated drive keeps its pages once loaded: a fresh window reads them.
+    f = std::make_unique<test::FormUnderTest>(dir.Path());
+    ASSERT_TRUE(Form().StartupSequence());
+    Form().ReadSelectedDrive();
+    EXPECT_EQ(Smart().SMARTSG->rowCount(), 1);
+    EXPECT_EQ(Smart().SMARTSG->height(), 20);
+    EXPECT_EQ(Smart().height(), 96 - TSMARTForm::NonClientHeight);
+}
+
+} // namespace
+} // namespace quorvane
