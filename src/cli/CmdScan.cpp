@@ -28,7 +28,9 @@ bool ScanForCommand(CliContext& ctx, ProgramData& data, InfoPanel& panel, bool p
 
 namespace {
 
-const char* YesNo(bool value) { return value ? "yes" : "no"; }
+const char* YesNo(bool value) {
+    return value ? "yes" : "no";
+}
 
 void PrintJson(const ProgramData& data, bool simulated) {
     std::cout << "{\"simulated\": " << (simulated ? "true" : "false") << ", \"drives\": [";
@@ -53,8 +55,8 @@ void PrintJson(const ProgramData& data, bool simulated) {
 
 void PrintTable(const ProgramData& data) {
     std::printf("%-4s %-5s %-40s %-20s %-8s %7s %-5s %-10s %-3s %-8s %s\n", "Slot", "Drive",
-                "Model", "Serial", "Firmware", "Size GB", "LBA48", "S.M.A.R.T.", "HPA",
-                "Security", "HPA MB");
+                "Model", "Serial", "Firmware", "Size GB", "LBA48", "S.M.A.R.T.", "HPA", "Security",
+                "HPA MB");
     for (int slot = 1; slot <= data.DriveCount; ++slot) {
         const HDD& d = data.Drives[slot];
         const std::string hpa = d.HPASizeMB == -1 ? NotMeasuredText : std::to_string(d.HPASizeMB);

@@ -12,8 +12,14 @@ int NotAvailable(const char* name) {
 }
 } // namespace
 
-[[gnu::weak]] int RunSmart(CliContext&) { return NotAvailable("smart"); }
-[[gnu::weak]] int RunReport(CliContext&) { return NotAvailable("report"); }
-[[gnu::weak]] int RunMail(CliContext&) { return NotAvailable("mail"); }
+[[gnu::weak]] int RunSmart(CliContext&) {
+    return NotAvailable("smart");
+}
+[[gnu::weak]] int RunReport(CliContext&) {
+    return NotAvailable("report");
+}
+[[gnu::weak]] int RunMail(CliContext&) {
+    return NotAvailable("mail");
+}
 
 } // namespace quorvane::cli

@@ -63,7 +63,8 @@ char VendorFromModel(const std::string& model) {
             c = static_cast<char>(c - 32);
     char vendor = '\0';
     for (const auto& entry : VendorTable)
-        if (upper.size() >= entry.Prefix.size() && upper.compare(0, entry.Prefix.size(), entry.Prefix) == 0)
+        if (upper.size() >= entry.Prefix.size() &&
+            upper.compare(0, entry.Prefix.size(), entry.Prefix) == 0)
             vendor = entry.Vendor;
     return vendor;
 }

@@ -28,7 +28,7 @@ struct InfoPanel {
     bool HDDSMARTLEnabled = false;
     bool HDDHPALEnabled = false; // also HDDHPANL and HDDHPAUL
     bool HDDSecMLEnabled = false;
-    bool HDDTempEnabled = false; // HDDTempNL and the four temperature labels
+    bool HDDTempEnabled = false;  // HDDTempNL and the four temperature labels
     std::optional<int> LogoIndex; // the vendor logo, none for an unknown vendor
 };
 
@@ -55,8 +55,8 @@ public:
 };
 
 struct ScanOptions {
-    bool BalloonHints = true;         // BallHCB
-    int RefreshIntervalSeconds = 60;  // HDDRefreshIntUD
+    bool BalloonHints = true;        // BallHCB
+    int RefreshIntervalSeconds = 60; // HDDRefreshIntUD
 };
 
 // Finds up to six drives that take S.M.A.R.T. commands among drive numbers

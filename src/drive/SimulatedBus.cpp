@@ -106,7 +106,9 @@ std::string SimulatedCommandName(const AtaCommand& cmd) {
 
 SimulatedBus::SimulatedBus(std::string directory) : directory_(std::move(directory)) {}
 
-std::string SimulatedBus::Describe() const { return "simulated drives in " + directory_; }
+std::string SimulatedBus::Describe() const {
+    return "simulated drives in " + directory_;
+}
 
 SimulatedBus::Drive* SimulatedBus::Load(unsigned driveNumber) {
     if (auto it = drives_.find(driveNumber); it != drives_.end())
@@ -242,8 +244,8 @@ bool SimulatedBus::Execute(Drive& drive, AtaCommand& cmd) {
             Abort(cmd);
             return true;
         }
-        uint64_t lba = uint64_t{tf.LbaLow} | (uint64_t{tf.LbaMid} << 8) |
-                       (uint64_t{tf.LbaHigh} << 16);
+        uint64_t lba =
+            uint64_t{tf.LbaLow} | (uint64_t{tf.LbaMid} << 8) | (uint64_t{tf.LbaHigh} << 16);
         if (tf.Command == AtaCmdReadSectorsExt) {
             lba |= (uint64_t{cmd.PreviousTaskFile.LbaLow} << 24) |
                    (uint64_t{cmd.PreviousTaskFile.LbaMid} << 32) |

@@ -128,7 +128,9 @@ std::string IniFile::ToText() const {
     return out;
 }
 
-bool IniFile::Save(const std::string& path) const { return WriteFileAtomically(path, ToText()); }
+bool IniFile::Save(const std::string& path) const {
+    return WriteFileAtomically(path, ToText());
+}
 
 bool WriteFileAtomically(const std::string& path, const std::string& text) {
     const std::string temp = path + ".tmp." + std::to_string(::getpid());

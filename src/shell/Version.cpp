@@ -2,6 +2,8 @@
 
 namespace quorvane {
 
-std::string ProgramVersion() { return QUORVANE_VERSION; }
+std::string ProgramVersion() {
+    return QUORVANE_VERSION;
+}
 
 } // namespace quorvane

@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <vector>
 #include <unistd.h>
+#include <vector>
 
 namespace quorvane::test {
 
@@ -29,8 +29,9 @@ inline std::vector<uint8_t> PageOf(const std::string& name, const std::string& p
 class DriveDir {
 public:
     DriveDir() {
-        root_ = std::filesystem::temp_directory_path() /
-                ("quorvane-drives-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
+        root_ =
+            std::filesystem::temp_directory_path() /
+            ("quorvane-drives-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
         std::filesystem::remove_all(root_);
         std::filesystem::create_directories(root_);
     }
@@ -60,7 +61,8 @@ public:
     void WriteBytes(unsigned n, const std::string& file, const std::vector<uint8_t>& bytes) {
         std::filesystem::create_directories(Folder(n));
         std::ofstream out(Folder(n) / file, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
     }
 
 private:

@@ -101,8 +101,8 @@ TEST(Identify, VendorPrefixes) {
     EXPECT_EQ(VendorFromModel("IBM-DTLA-307030"), 'I');
     EXPECT_EQ(VendorFromModel("TOSHIBA MK2552GSX"), 'T');
     EXPECT_EQ(VendorFromModel("QUANTUM FIREBALLlct20"), 'Q');
-    EXPECT_EQ(VendorFromModel("S"), '\0');       // shorter than every prefix
-    EXPECT_EQ(VendorFromModel("SAMSUN"), '\0');  // shorter than SAMSUNG, and not ST
+    EXPECT_EQ(VendorFromModel("S"), '\0');      // shorter than every prefix
+    EXPECT_EQ(VendorFromModel("SAMSUN"), '\0'); // shorter than SAMSUNG, and not ST
     EXPECT_EQ(VendorFromModel("INTEL SSD"), '\0');
     EXPECT_EQ(VendorFromModel("st"), 'S');
     EXPECT_EQ(VendorLogoIndex('M'), 2);
@@ -112,8 +112,10 @@ TEST(Identify, VendorPrefixes) {
 }
 
 TEST(Identify, TrimmingRemovesBlanksAndControlCharactersAtBothEndsOnly) {
-    const std::string padded = std::string(1, '\0') + "\t  ST 3\x01" "5  \x1f";
-    EXPECT_EQ(TrimAtaString(padded), "ST 3\x01" "5");
+    const std::string padded = std::string(1, '\0') + "\t  ST 3\x01"
+                                                      "5  \x1f";
+    EXPECT_EQ(TrimAtaString(padded), "ST 3\x01"
+                                     "5");
     EXPECT_EQ(TrimAtaString(std::string(8, '\0')), "");
     // Leading blanks go before the vendor test.
     const auto id = DecodeIdentify(IdentifyWith("   WDC WD800JB"));
@@ -131,7 +133,7 @@ TEST(Identify, SectorCountsAndHalvesToEven) {
     // Without LBA48 the 28-bit count in words 60-61 counts, whatever 100-103 say.
     const auto small = DecodeIdentify(IdentifyWith("ST", {{60, 0x0000}, {61, 0x0030}, {100, 9}}));
     EXPECT_EQ(small.Sectors, 3145728);
-    EXPECT_EQ(small.SizeGB, 2); // 1.5 -> 2
+    EXPECT_EQ(small.SizeGB, 2);               // 1.5 -> 2
     EXPECT_EQ(SizeGBFromSectors(5242880), 2); // 2.5 -> 2
     EXPECT_EQ(SizeGBFromSectors(7340032), 4); // 3.5 -> 4
     EXPECT_EQ(SizeGBFromSectors(0), 0);

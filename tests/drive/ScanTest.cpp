@@ -237,8 +237,8 @@ TEST_F(ReadSmartTest, HealthyDriveReadsBothPagesOpeningThreeTimes) {
     const auto pageData = test::PageOf("ST9160821AS--3.CLH", "smart-data");
     const auto pageThresholds = test::PageOf("ST9160821AS--3.CLH", "smart-thresholds");
     EXPECT_TRUE(std::equal(pageData.begin(), pageData.end(), data.SMARTDataPage.begin()));
-    EXPECT_TRUE(std::equal(pageThresholds.begin(), pageThresholds.end(),
-                           data.SMARTThresholdPage.begin()));
+    EXPECT_TRUE(
+        std::equal(pageThresholds.begin(), pageThresholds.end(), data.SMARTThresholdPage.begin()));
 }
 
 TEST_F(ReadSmartTest, ExceededThresholdStillReadsThePages) {
