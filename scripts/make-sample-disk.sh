@@ -33,8 +33,8 @@ start=$fat_start, size=$fat_sectors, type=c
 EOF
 
 truncate -s $((ntfs_sectors * 512)) "$work/ntfs"
-mkntfs -F -Q -q -c 4096 -s 512 -p $ntfs_start -H 255 -S 63 -L System "$work/ntfs" >/dev/null
-ntfslabel -q --new-serial=51F3C0D86BA14E2F "$work/ntfs"
+mkntfs -F -Q -q -c 4096 -s 512 -p $ntfs_start -H 255 -S 63 -L System "$work/ntfs" >/dev/null 2>&1
+ntfslabel -q --new-serial=51F3C0D86BA14E2F "$work/ntfs" >/dev/null
 
 truncate -s $((fat_sectors * 512)) "$work/fat"
 mkfs.fat -F 32 -s 64 -h $fat_start -i 1C2D3E4F -n DATA "$work/fat" >/dev/null

@@ -72,9 +72,22 @@ cat >"$VM_WORK/smart-expected.json" <<EOF
 }
 EOF
 
+# The MBR window of both drives through real READ SECTOR(S) EXT commands: the
+# MBR and FAT32 boot sector make-disk.sh wrote (mbr_expected.py).
+"$VM_PYTHON" "$HERE/mbr_expected.py" "$DISK_A" 0x12345678 1234ABCD QATADISK >"$VM_WORK/mbr-a.json"
+"$VM_PYTHON" "$HERE/mbr_expected.py" "$DISK_B" 0xCAFEBABE 0BADF00D SECOND >"$VM_WORK/mbr-b.json"
+case $CONTROLLER in
+    --ide) MBR1=("$VM_WORK/mbr-a.json") MBR2=("$VM_WORK/mbr-b.json") ;;
+    --ahci) MBR1=("$VM_WORK/mbr-a.json" "$VM_WORK/mbr-b.json"); MBR2=("${MBR1[@]}") ;;
+esac
+
 vm_step scan quorvane-cli scan --json
 vm_step smart quorvane-cli smart 1 --json
+vm_step mbr1 quorvane-cli mbr 1 --json
+vm_step mbr2 quorvane-cli mbr 2 --json
 vm_boot "$CONTROLLER" --disk "$DISK_A,model=$MODEL_A,serial=$SERIAL_A" --disk "$DISK_B"
 vm_check scan "$HERE/check_scan.py" "$VM_WORK/scan-expected.json" "${ORDER[@]}"
 vm_check smart "$HERE/check_smart.py" "$VM_WORK/smart-expected.json"
+vm_check mbr1 "$HERE/check_mbr.py" 1 "${MBR1[@]}"
+vm_check mbr2 "$HERE/check_mbr.py" 2 "${MBR2[@]}"
 vm_finish
