@@ -132,6 +132,10 @@ struct NtfsCase {
     const char* ClusterText;
 };
 
+void PrintTo(const NtfsCase& c, std::ostream* os) {
+    *os << c.ClusterBytes << "-byte clusters, label \"" << c.Label << "\"";
+}
+
 class NtfsToolImage : public ::testing::TestWithParam<NtfsCase> {};
 
 TEST_P(NtfsToolImage, SerialClusterLabelVersionAsTheToolsSay) {
@@ -180,7 +184,11 @@ INSTANTIATE_TEST_SUITE_P(ClusterSizes, NtfsToolImage,
                                            NtfsCase{4096, "", "A0B0C0D0E0F00010", "4 K"},
                                            // Stored as 0xF8: 2^8 sectors. The $Volume record is
                                            // found only when the byte is read as a negative power.
-                                           NtfsCase{131072, "Wide", "1111111111111111", "128 K"}));
+                                           NtfsCase{131072, "Wide", "1111111111111111", "128 K"}),
+                         [](const ::testing::TestParamInfo<NtfsCase>& info) {
+                             return "Clusters" + std::to_string(info.param.ClusterBytes) +
+                                    (info.param.Label[0] ? "" : "NoLabel");
+                         });
 
 // Sets the dirty flag of $VOLUME_INFORMATION in the $Volume record and its
 // mirror, as a volume that was not shut down cleanly has it.
