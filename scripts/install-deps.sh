@@ -9,7 +9,7 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   build-essential cmake ninja-build pkg-config git \
   libgtest-dev libgmock-dev \
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libqt6svg6 qt6-qpa-plugins \
-  libgl-dev fonts-dejavu-core \
+  libgl-dev fonts-dejavu-core fonts-dejavu-extra \
   xvfb xauth \
   qemu-system-x86 linux-image-amd64 busybox-static cpio fdisk dosfstools binutils file xz-utils libc6-dev \
   ntfs-3g exfatprogs e2fsprogs util-linux \

@@ -10,7 +10,7 @@ QFont FormFont() {
 
 QFont GridFont() {
     QFont font("DejaVu Sans Condensed");
-    font.setPixelSize(11);
+    font.setPixelSize(10);
     return font;
 }
 

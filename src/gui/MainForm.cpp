@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
+#include <QScreen>
 #include <QSlider>
 #include <QStatusBar>
 #include <QStyle>
@@ -68,6 +69,13 @@ QCheckBox* MakeCheckBox(QWidget* parent, const char* name, const QString& text, 
 
 QString Latin1(const std::string& text) {
     return QString::fromLatin1(text);
+}
+
+void CentreOnScreen(QWidget* window) {
+    if (QScreen* screen = window->screen()) {
+        const QRect area = screen->availableGeometry();
+        window->move(area.center() - QPoint(window->width() / 2, window->height() / 2));
+    }
 }
 
 QIcon ProgramIcon() {
@@ -156,7 +164,7 @@ void TMainForm::createInformationGroup() {
     InformationGB->setGeometry(8, 72, 481, 157);
     QGroupBox* g = InformationGB;
 
-    constexpr int valueX = 112;
+    constexpr int valueX = 118;
     HDDModelNL = MakeLabel(g, "HDDModelNL", "Model Number:", 8, 20);
     HDDModelL = MakeLabel(g, "HDDModelL", "...", valueX, 20, 236);
     SetTextColor(HDDModelL, Blue);
@@ -321,7 +329,7 @@ void TMainForm::createAboutGroup() {
     HomeNL = MakeLabel(g, "HomeNL", "Homepage:", 8, 84);
     HomeL = new TLinkLabel(HomePageText, HomePageUrl, g);
     HomeL->setObjectName("HomeL");
-    HomeL->move(72, 84);
+    HomeL->move(76, 84);
     HomeL->adjustSize();
     MailNL = MakeLabel(g, "MailNL", "Support E-Mail:", 8, 101);
     MailL =
@@ -452,6 +460,10 @@ void TMainForm::ReadSelectedDrive() {
 
 void TMainForm::SMARTReadSBClick() {
     ReadSelectedDrive();
+    if (!smartFormPlaced_) {
+        CentreOnScreen(SMARTForm);
+        smartFormPlaced_ = true;
+    }
     SMARTForm->exec();
 }
 
@@ -512,6 +524,10 @@ void TMainForm::HDDnTempTrayCBClick(int slot) {
 }
 
 void TMainForm::ShowMainWindow() {
+    if (!placed_) {
+        CentreOnScreen(this);
+        placed_ = true;
+    }
     show();
     setWindowState(windowState() & ~Qt::WindowMinimized);
     raise();

@@ -239,6 +239,8 @@ private:
     std::unique_ptr<WarningMail> mail_;
     bool trayAvailable_;
     bool smtpWarnings_ = false; // SMTPWarningsCB of the SMTP window
+    bool placed_ = false;       // centred on the screen when first shown
+    bool smartFormPlaced_ = false;
 };
 
 } // namespace quorvane
