@@ -32,7 +32,6 @@ int main(int argc, char* argv[]) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(ProgramTitle);
-    QApplication::setApplicationDisplayName(ProgramTitle);
     // The window is hidden most of the time and dialogs come and go; only
     // Exit ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
