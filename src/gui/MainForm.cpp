@@ -22,6 +22,7 @@
 #include "gui/Colors.h"
 #include "gui/Controls.h"
 #include "gui/Fonts.h"
+#include "gui/MbrForm.h"
 #include "gui/Siren.h"
 #include "gui/SmartForm.h"
 #include "monitor/TextIcon.h"
@@ -130,6 +131,7 @@ TMainForm::TMainForm(MainFormServices services, QWidget* parent)
 
     createTrayIcons();
     SMARTForm = new TSMARTForm(this);
+    MBRForm = new TMBRForm(this);
     createConnections();
 }
 
@@ -370,6 +372,7 @@ void TMainForm::createConnections() {
     connect(HDDRefreshSB, &QToolButton::clicked, this, &TMainForm::HDDRefreshSBClick);
     connect(HDDCB, &QComboBox::activated, this, &TMainForm::HDDCBChange);
     connect(SMARTReadSB, &QToolButton::clicked, this, &TMainForm::SMARTReadSBClick);
+    connect(MBRReadSB, &QToolButton::clicked, this, &TMainForm::MBRReadSBClick);
     connect(&SMARTT, &QTimer::timeout, this, &TMainForm::SMARTTTimer);
     connect(HDDRefreshIntUD, &TUpDown::PositionChanged, this,
             [this](int position) { HDDRefreshIntE->setText(QString::number(position)); });
@@ -465,6 +468,10 @@ void TMainForm::SMARTReadSBClick() {
         smartFormPlaced_ = true;
     }
     SMARTForm->exec();
+}
+
+void TMainForm::MBRReadSBClick() {
+    MBRForm->MBRReadSBClick(*bus_, data_, SelectedSlot());
 }
 
 void TMainForm::SMARTTTimer() {
@@ -577,6 +584,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 void TMainForm::CloseHandler() {
     SMTPReportsTimer.stop();
     SMARTForm->close();
+    MBRForm->close();
     if (data_.DriveCount > 0)
         SMARTT.stop();
     for (TTextTrayIcon* icon : TrayIcons)

@@ -32,6 +32,7 @@ namespace quorvane {
 class SirenSound;
 class TColorSwatch;
 class TLinkLabel;
+class TMBRForm;
 class TSMARTForm;
 class TUpDown;
 
@@ -76,6 +77,7 @@ public:
     void HDDRefreshSBClick();
     void HDDCBChange(int index);
     void SMARTReadSBClick();
+    void MBRReadSBClick();
     void SMARTTTimer();
     void HDDRefreshIntUDClick();
     void SMARTMonCBClick();
@@ -179,6 +181,7 @@ public:
     QColorDialog* ColorDialog;
     std::array<QPixmap, 9> HDDLogoIL;
     TSMARTForm* SMARTForm;
+    TMBRForm* MBRForm;
 
 signals:
     // Exit closed the window: the program ends.
