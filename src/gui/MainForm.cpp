@@ -52,9 +52,12 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int x,
     return label;
 }
 
+// Colours the enabled text only: a disabled label keeps the greyed look that
+// tells a missing feature.
 void SetTextColor(QWidget* widget, uint32_t color) {
     QPalette p = widget->palette();
-    p.setColor(QPalette::WindowText, ColorFromRef(color));
+    p.setColor(QPalette::Active, QPalette::WindowText, ColorFromRef(color));
+    p.setColor(QPalette::Inactive, QPalette::WindowText, ColorFromRef(color));
     widget->setPalette(p);
 }
 

@@ -75,6 +75,18 @@ TEST(MainForm, WithoutATrayTheWindowShowsAndMinimisesNormally) {
     EXPECT_FALSE(f->windowState() & Qt::WindowMinimized);
 }
 
+// True when a rendered label shows text in a clear blue.
+bool ShowsBlueText(QWidget* label) {
+    const QImage image = label->grab().toImage();
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.blue() > 150 && c.red() < 100 && c.green() < 100)
+                return true;
+        }
+    return false;
+}
+
 TEST(MainForm, DriveListAndInformationShowTheSelectedDrive) {
     FormUnderTest f(test::SampleDrives());
     ASSERT_TRUE(f->StartupSequence());
@@ -90,6 +102,9 @@ TEST(MainForm, DriveListAndInformationShowTheSelectedDrive) {
     EXPECT_TRUE(f->HDDSMARTL->isEnabled());
     EXPECT_TRUE(f->HDDTempL->isEnabled());
     EXPECT_EQ(f->HDDTempL->text(), "38");
+    // No Security on this drive: the blue flag label is shown greyed.
+    EXPECT_FALSE(f->HDDSecML->isEnabled());
+    EXPECT_FALSE(ShowsBlueText(f->HDDSecML));
     EXPECT_EQ(f->SMARTStatusL->text(), "O.K.");
     // A Seagate wordmark on white: the corner is white, the middle is not.
     const QImage logo = f->HDDLogoI->pixmap().toImage();
@@ -114,6 +129,8 @@ TEST(MainForm, DriveListAndInformationShowTheSelectedDrive) {
     EXPECT_EQ(f->SMARTStatusL->text(), "ERROR");
     f->HDDCB->setCurrentIndex(4);
     f->HDDCBChange(4);
+    EXPECT_TRUE(f->HDDSecML->isEnabled()); // the Intel SSD has Security
+    EXPECT_TRUE(ShowsBlueText(f->HDDSecML));
     const QImage blank = f->HDDLogoI->pixmap().toImage();
     for (int x = 0; x < 121; x += 3)
         ASSERT_EQ(blank.pixelColor(x, 14), QColor(Qt::white)) << x;
