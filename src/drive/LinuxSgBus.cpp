@@ -307,7 +307,7 @@ namespace {
 
 class LinuxSgHandle final : public DriveHandle {
 public:
-    explicit LinuxSgHandle(int fd) : fd_(fd) {}
+    LinuxSgHandle(int fd, bool& permissionDenied) : fd_(fd), permissionDenied_(permissionDenied) {}
     ~LinuxSgHandle() override { ::close(fd_); }
     LinuxSgHandle(const LinuxSgHandle&) = delete;
     LinuxSgHandle& operator=(const LinuxSgHandle&) = delete;
@@ -335,8 +335,13 @@ protected:
         }
         hdr.timeout = static_cast<unsigned>(cmd.TimeoutSeconds) * 1000u;
 
-        if (::ioctl(fd_, SG_IO, &hdr) != 0)
+        if (::ioctl(fd_, SG_IO, &hdr) != 0) {
+            // A device opened through the disk group still refuses ATA
+            // pass-through without CAP_SYS_RAWIO.
+            if (errno == EPERM || errno == EACCES)
+                permissionDenied_ = true;
             return false;
+        }
         PassThroughAnswer answer;
         answer.ScsiStatus = hdr.status;
         answer.HostStatus = hdr.host_status;
@@ -349,6 +354,7 @@ protected:
 
 private:
     int fd_;
+    bool& permissionDenied_;
 };
 
 } // namespace
@@ -371,7 +377,7 @@ std::unique_ptr<DriveHandle> LinuxSgBus::OpenDrive(unsigned driveNumber) {
         ::close(fd);
         return nullptr;
     }
-    return std::make_unique<LinuxSgHandle>(fd);
+    return std::make_unique<LinuxSgHandle>(fd, permissionDenied_);
 }
 
 std::string LinuxSgBus::Describe() const {

@@ -11,6 +11,8 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -477,6 +479,32 @@ TEST(LinuxSgBus, OpensOnlyDrivesZeroToFifteenThatAreDevices) {
     EXPECT_FALSE(handle->SendAtaCommand(cmd));
     AtaCommand identify = AtaCommand::IdentifyDevice(0);
     EXPECT_FALSE(handle->SendAtaCommand(identify));
+}
+
+TEST(LinuxSgBus, ADriveRefusedForLackOfPermissionIsRemembered) {
+    namespace fs = std::filesystem;
+    const fs::path dir =
+        fs::temp_directory_path() / ("quorvane-perm-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    fs::permissions(dir, fs::perms::all);
+    std::ofstream(dir / "sda") << "x";
+    ASSERT_EQ(::chmod((dir / "sda").c_str(), 0), 0);
+
+    // Root opens anything: try as an unprivileged user in a child process.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(3);
+        LinuxSgBus bus((dir / "sd").string());
+        const bool absent = bus.OpenDrive(0) == nullptr;
+        ::_exit(absent && bus.PermissionDenied() ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    fs::remove_all(dir);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 } // namespace
