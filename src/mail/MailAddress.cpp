@@ -118,8 +118,13 @@ private:
             if (c == '"')
                 inQuotes = !inQuotes;
             if (inQuotes && c == '\\' && pos_ < text_.size()) {
-                inside += c;
-                inside += text_[pos_++];
+                // A quoted pair; an escaped control character goes with its
+                // backslash, so no line break reaches the SMTP dialogue.
+                const char escaped = text_[pos_++];
+                if (!IsControl(escaped)) {
+                    inside += c;
+                    inside += escaped;
+                }
                 continue;
             }
             if (IsControl(c) || (!inQuotes && c == ' '))

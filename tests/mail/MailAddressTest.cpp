@@ -99,6 +99,14 @@ TEST(MailAddress, ControlCharactersCannotInjectLines) {
 
     const MailAddress sender = ParseMailAddress("\"Bell\x07\tName\" <s@example.com>");
     EXPECT_EQ(sender.Name, "Bell Name");
+
+    // A backslash inside a quoted local part escapes the next character, but
+    // never a line break: the pair goes, the rest of the address stays.
+    const MailAddress escaped = ParseMailAddress("<\"a\\\r\nRCPT TO:<x@y>\"@example.com>");
+    EXPECT_EQ(escaped.Address, "\"aRCPT TO:<x@y>\"@example.com");
+    const auto escapedList = ParseAddressList("<\"b\\\n\\\"c\"@example.com>, d@example.com");
+    ASSERT_EQ(escapedList.size(), 2u);
+    EXPECT_EQ(escapedList[0].Address, "\"b\\\"c\"@example.com");
 }
 
 } // namespace
