@@ -141,10 +141,15 @@ void TSMARTForm::ShowGrid(const SmartGridModel& grid) {
         for (int c = 0; c < SmartGridColumns; ++c) {
             const QString text =
                 QString::fromLatin1(grid.Rows[static_cast<size_t>(r)][static_cast<size_t>(c)]);
-            if (QTableWidgetItem* item = SMARTSG->item(r, c))
+            if (QTableWidgetItem* item = SMARTSG->item(r, c)) {
                 item->setText(text);
-            else
-                SMARTSG->setItem(r, c, new QTableWidgetItem(text));
+            } else {
+                auto* made = new QTableWidgetItem(text);
+                // The header is a fixed row: it is never selected.
+                if (r == 0)
+                    made->setFlags(made->flags() & ~Qt::ItemIsSelectable);
+                SMARTSG->setItem(r, c, made);
+            }
         }
     }
     ApplyHeights(grid.RowCount());

@@ -122,6 +122,26 @@ TEST_F(SmartFormTest, PreFailureRowsArePaintedGreenOrPinkOthersPlain) {
     EXPECT_EQ(PaintedRowColour(grid, 0), grid->palette().button().color());
 }
 
+// The header is a fixed row: a click on it selects nothing and it keeps its
+// colour, while a data cell clicked turns light sky blue.
+TEST_F(SmartFormTest, OnlyDataCellsCanBeSelected) {
+    Start("ST9160821AS--3.CLH");
+    Form().ReadSelectedDrive();
+    QTableWidget* grid = Smart().SMARTSG;
+    const auto clickCell = [grid](int row, int column) {
+        const QPoint centre(grid->columnViewportPosition(column) + 10,
+                            grid->rowViewportPosition(row) + 8);
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, centre);
+    };
+    clickCell(0, 6);
+    EXPECT_TRUE(grid->selectedItems().isEmpty());
+    EXPECT_EQ(PaintedRowColour(grid, 0), grid->palette().button().color());
+    clickCell(3, 6);
+    ASSERT_EQ(grid->selectedItems().size(), 1);
+    EXPECT_EQ(grid->selectedItems()[0]->row(), 3);
+    EXPECT_EQ(PaintedRowColour(grid, 3), Rgb(0x00FACE87));
+}
+
 TEST_F(SmartFormTest, HexDecSwitchReadsTheDriveAgain) {
     Start("ST9160821AS--3.CLH");
     Form().ReadSelectedDrive();
