@@ -4,10 +4,21 @@
 #include <QMenu>
 #include <QSystemTrayIcon>
 #include <QWidget>
+#include <string>
 
 #include "monitor/TextIcon.h"
 
 namespace quorvane {
+
+namespace {
+// The program's texts are 8-bit texts: the limits count those characters.
+std::string Text8(const QString& text) {
+    return text.toLatin1().toStdString();
+}
+QString FromText8(const std::string& text) {
+    return QString::fromLatin1(text);
+}
+} // namespace
 
 TCoolTrayIcon::TCoolTrayIcon(QWidget* owner, QObject* parent)
     : QObject(parent), owner_(owner), tray_(new QSystemTrayIcon(this)) {
@@ -54,8 +65,7 @@ QString TCoolTrayIcon::ToolTip() const {
 }
 
 void TCoolTrayIcon::UpdateToolTip() {
-    tray_->setToolTip(
-        QString::fromStdString(TrayTooltip(hint_.toStdString(), showHint_, simulated_)));
+    tray_->setToolTip(FromText8(TrayTooltip(Text8(hint_), showHint_, simulated_)));
 }
 
 void TCoolTrayIcon::SetPopupMenu(QMenu* menu) {
@@ -68,8 +78,8 @@ void TCoolTrayIcon::ShowBalloon(const QString& title, const QString& text, int s
     // A balloon belongs to an icon in the tray; a hidden icon shows none.
     if (!iconVisible_)
         return;
-    const QString cutTitle = QString::fromStdString(BalloonTitle(title.toStdString()));
-    const QString cutText = QString::fromStdString(BalloonText(text.toStdString()));
+    const QString cutTitle = FromText8(BalloonTitle(Text8(title)));
+    const QString cutText = FromText8(BalloonText(Text8(text)));
     QSystemTrayIcon::MessageIcon icon = QSystemTrayIcon::NoIcon;
     switch (kind) {
     case BalloonIcon::None:

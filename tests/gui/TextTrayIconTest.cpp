@@ -120,6 +120,18 @@ TEST(CoolTrayIcon, HintIsCutAndBalloonsNeedAVisibleIcon) {
     ASSERT_EQ(balloons.count(), 1);
     EXPECT_EQ(balloons[0][0].toString().size(), 63);
     EXPECT_EQ(balloons[0][1].toString().size(), 255);
+
+    // The limits count characters, also those beyond ASCII in the 8-bit texts.
+    const QChar eAcute(0xE9);
+    icon.SetShowHint(true);
+    icon.SetHint(QString(200, eAcute));
+    EXPECT_EQ(icon.ToolTip(), QString(127, eAcute));
+    icon.ShowBalloon(QString(70, eAcute), QString(300, eAcute), 10,
+                     TCoolTrayIcon::BalloonIcon::Information);
+    ASSERT_EQ(balloons.count(), 2);
+    EXPECT_EQ(balloons[1][0].toString(), QString(63, eAcute));
+    EXPECT_EQ(balloons[1][1].toString(), QString(255, eAcute));
+
     // A disabled icon ignores the mouse.
     QSignalSpy clicks(&icon, &TCoolTrayIcon::Click);
     icon.SetEnabled(false);
