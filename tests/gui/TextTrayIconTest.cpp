@@ -1,5 +1,6 @@
 // The pixels of a rendered temperature icon.
 #include <QSignalSpy>
+#include <QSystemTrayIcon>
 #include <gtest/gtest.h>
 
 #include "GuiTestSupport.h"
@@ -131,11 +132,22 @@ TEST(CoolTrayIcon, HintIsCutAndBalloonsNeedAVisibleIcon) {
     ASSERT_EQ(balloons.count(), 2);
     EXPECT_EQ(balloons[1][0].toString(), QString(63, eAcute));
     EXPECT_EQ(balloons[1][1].toString(), QString(255, eAcute));
+}
 
-    // A disabled icon ignores the mouse.
+TEST(CoolTrayIcon, ALeftClickIsOneClickUnlessTheIconIsDisabled) {
+    TCoolTrayIcon icon(nullptr, nullptr);
+    auto* tray = icon.findChild<QSystemTrayIcon*>();
+    ASSERT_NE(tray, nullptr);
     QSignalSpy clicks(&icon, &TCoolTrayIcon::Click);
+    emit tray->activated(QSystemTrayIcon::Trigger);
+    EXPECT_EQ(clicks.count(), 1);
+    // The right button opens the menu; it is no click.
+    emit tray->activated(QSystemTrayIcon::Context);
+    EXPECT_EQ(clicks.count(), 1);
+    // A disabled icon ignores the mouse.
     icon.SetEnabled(false);
-    EXPECT_FALSE(icon.Enabled());
+    emit tray->activated(QSystemTrayIcon::Trigger);
+    EXPECT_EQ(clicks.count(), 1);
 }
 
 } // namespace
