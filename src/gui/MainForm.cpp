@@ -575,9 +575,14 @@ void TMainForm::Exit1Click() {
 
 void TMainForm::closeEvent(QCloseEvent* event) {
     if (!data_.ExitRequested) {
-        event->ignore();
-        MinimizeApplication();
-        return;
+        if (trayAvailable_) {
+            event->ignore();
+            MinimizeApplication();
+            return;
+        }
+        // Without a tray its menu's Exit cannot be reached: closing the
+        // window is the way out and ends the program as Exit does.
+        data_.ExitRequested = true;
     }
     CloseHandler();
     event->accept();

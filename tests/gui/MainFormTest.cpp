@@ -62,17 +62,25 @@ TEST(MainForm, StartsHiddenWithOneFramedIconPerSampleDrive) {
     EXPECT_EQ(f->SMARTRunL->text(), "|");
 }
 
-// Mended fault: without a tray a hidden window could never be reached.
-TEST(MainForm, WithoutATrayTheWindowShowsAndMinimisesNormally) {
+// Mended fault: without a tray a hidden window could never be reached, and
+// the tray menu's Exit could not be reached either.
+TEST(MainForm, WithoutATrayTheWindowShowsMinimisesNormallyAndCloseEnds) {
     FormUnderTest f(test::SampleDrives(), false);
     ASSERT_TRUE(f->StartupSequence());
     EXPECT_TRUE(f->isVisible());
-    f->close();
-    EXPECT_FALSE(f->Data().ExitRequested);
+    QSignalSpy ended(f.Form.get(), &TMainForm::ProgramEnded);
+    f->setWindowState(Qt::WindowMinimized);
     EXPECT_TRUE(f->isVisible());
     EXPECT_TRUE(f->windowState() & Qt::WindowMinimized);
     f->Restore1->trigger();
     EXPECT_FALSE(f->windowState() & Qt::WindowMinimized);
+    EXPECT_EQ(ended.count(), 0);
+
+    f->close();
+    EXPECT_TRUE(f->Data().ExitRequested);
+    EXPECT_EQ(ended.count(), 1);
+    EXPECT_FALSE(f->isVisible());
+    EXPECT_FALSE(f->SMARTT.isActive());
 }
 
 // True when a rendered label shows text in a clear blue.
