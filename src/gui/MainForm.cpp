@@ -208,7 +208,7 @@ void TMainForm::createInformationGroup() {
 
     HDDLogoI = new QLabel(g);
     HDDLogoI->setObjectName("HDDLogoI");
-    HDDLogoI->setGeometry(352, 14, 121, 33);
+    HDDLogoI->setGeometry(352, 20, 121, 33);
 
     createFeatureGroup(AAMGB, "AAM", "AAM", 240, AAMPanel, AAMCB, AAMLevelTB, CurrentAAMLevelL,
                        RecommendedAAMLevelL, AAMGetSB, AAMSetSB, "Get AAM", "Set AAM");

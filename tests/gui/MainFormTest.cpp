@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -341,6 +342,36 @@ TEST(MainForm, AboutShowsVersionSystemAndLinks) {
     QApplication::sendEvent(f->HomeL, &leave);
     EXPECT_EQ(f->HomeL->palette().color(QPalette::WindowText), QColor(0, 0, 255));
     EXPECT_TRUE(f->HomeL->font().underline());
+}
+
+// The row of a group box's top frame line as painted: the first row, down
+// column x, that differs from the group's background. Children are hidden
+// for the look so only the frame is drawn there.
+int PaintedFrameTop(QGroupBox* group, int x) {
+    const QList<QWidget*> children = group->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    for (QWidget* child : children)
+        child->hide();
+    const QImage image = group->grab().toImage();
+    for (QWidget* child : children)
+        child->show();
+    const QColor background = image.pixelColor(x, 0);
+    for (int y = 0; y < image.height(); ++y)
+        if (image.pixelColor(x, y) != background)
+            return y;
+    return -1;
+}
+
+TEST(MainForm, TheVendorLogoSitsInsideTheInformationFrame) {
+    FormUnderTest f(test::SampleDrives());
+    ASSERT_TRUE(f->StartupSequence());
+    const QRect logo = f->HDDLogoI->geometry();
+    const int frameTop = PaintedFrameTop(f->InformationGB, logo.center().x());
+    ASSERT_GT(frameTop, 0);
+    // Below the frame's line, and clear of the AAM and APM groups.
+    EXPECT_GT(logo.top(), frameTop);
+    EXPECT_LT(logo.right(), f->InformationGB->width() - 2);
+    EXPECT_LT(logo.bottom(), f->AAMGB->y());
+    EXPECT_LT(logo.bottom(), f->APMGB->y());
 }
 
 TEST(MainForm, EveryDesignedControlCarriesItsName) {
