@@ -1,6 +1,7 @@
 #include "shell/Platform.h"
 
 #include <cctype>
+#include <cerrno>
 #include <fstream>
 #include <sstream>
 #include <sys/resource.h>
@@ -140,6 +141,11 @@ std::string RunningSystemText() {
 bool RaiseProcessPriority() {
     // A higher priority than normal programs, as far as the user may raise it.
     constexpr int HighPriorityNice = -10;
+    // A copy started higher still keeps its priority.
+    errno = 0;
+    const int current = ::getpriority(PRIO_PROCESS, 0);
+    if (errno == 0 && current <= HighPriorityNice)
+        return true;
     return ::setpriority(PRIO_PROCESS, 0, HighPriorityNice) == 0;
 }
 

@@ -1,7 +1,11 @@
 // The About group's system text and the single-instance lock.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
+#include <optional>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "shell/Platform.h"
@@ -65,6 +69,40 @@ TEST(Platform, SystemTextJoinsNumbersAndName) {
     const std::string running = RunningSystemText();
     ASSERT_FALSE(running.empty());
     EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(running[0])));
+}
+
+// Runs RaiseProcessPriority in a child started at the given nice value and
+// returns the child's nice value afterwards; nullopt when the start value
+// could not be set (no privilege).
+std::optional<int> NiceAfterRaise(int startNice) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setpriority(PRIO_PROCESS, 0, startNice) != 0)
+            ::_exit(255);
+        RaiseProcessPriority();
+        errno = 0;
+        const int nice = ::getpriority(PRIO_PROCESS, 0);
+        ::_exit(errno != 0 ? 254 : nice + 20); // 0..39
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
+        WEXITSTATUS(status) == 254)
+        ADD_FAILURE() << "the child did not report its priority";
+    if (WEXITSTATUS(status) == 255)
+        return std::nullopt;
+    return WEXITSTATUS(status) - 20;
+}
+
+TEST(Platform, PriorityIsRaisedButNeverLowered) {
+    // A normal start is raised when the user may; a refusal leaves it as it was.
+    const auto fromNormal = NiceAfterRaise(0);
+    ASSERT_TRUE(fromNormal.has_value());
+    EXPECT_LE(*fromNormal, 0);
+    // A copy started at a higher priority than the raise would give keeps it.
+    const auto fromHigh = NiceAfterRaise(-15);
+    if (!fromHigh)
+        GTEST_SKIP() << "no privilege to start at a raised priority";
+    EXPECT_EQ(*fromHigh, -15);
 }
 
 class SingleInstanceTest : public ::testing::Test {
