@@ -3,7 +3,6 @@
 #include <QPixmap>
 #include <gtest/gtest.h>
 
-
 namespace quorvane {
 namespace {
 
