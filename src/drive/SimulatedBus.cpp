@@ -42,17 +42,38 @@ std::optional<SmartPage> ReadPageFile(const fs::path& path) {
     return page;
 }
 
+// A decimal number, or a hexadecimal one after "0x". A leading zero does not
+// make it octal and a sign is no number: "0100" is 100, "-1" is rejected.
 std::optional<uint64_t> ParseNumber(const std::string& text) {
-    try {
-        size_t used = 0;
-        const unsigned long long value = std::stoull(text, &used, 0);
-        if (used != text.size())
-            return std::nullopt;
-        return value;
-    } catch (...) {
-        return std::nullopt;
+    int base = 10;
+    size_t at = 0;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        at = 2;
     }
+    if (at >= text.size())
+        return std::nullopt;
+    uint64_t value = 0;
+    for (; at < text.size(); ++at) {
+        const char c = text[at];
+        int digit = -1;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        if (digit < 0)
+            return std::nullopt;
+        if (value > (UINT64_MAX - static_cast<uint64_t>(digit)) / static_cast<uint64_t>(base))
+            return std::nullopt;
+        value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);
+    }
+    return value;
 }
+
+// The largest address READ NATIVE MAX ADDRESS EXT can answer with.
+constexpr uint64_t MaxLba48 = (uint64_t{1} << 48) - 1;
 
 void Abort(AtaCommand& cmd) {
     cmd.TaskFile.Features = ErrorAbrt;
@@ -124,8 +145,11 @@ SimulatedBus::Drive* SimulatedBus::Load(unsigned driveNumber) {
     drive.SmartThresholds = ReadPageFile(folder / "smart-thresholds.bin");
     if (auto ini = IniFile::Load((folder / "drive.ini").string())) {
         drive.StatusExceeded = ini->Get("drive", "status").value_or("ok") == "exceeded";
-        if (auto max = ini->Get("drive", "native-max"))
-            drive.NativeMax = ParseNumber(*max);
+        // A value that is no 48-bit address leaves the default.
+        if (auto max = ini->Get("drive", "native-max")) {
+            if (auto lba = ParseNumber(*max); lba && *lba <= MaxLba48)
+                drive.NativeMax = lba;
+        }
         for (const auto& name : SplitList(ini->Get("drive", "fail").value_or("")))
             drive.Fail.insert(name);
         for (const auto& name : SplitList(ini->Get("drive", "abort").value_or("")))

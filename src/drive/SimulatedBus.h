@@ -4,7 +4,8 @@
 //
 //   [drive]
 //   status = ok | exceeded       what SMART RETURN STATUS answers
-//   native-max = LBA             READ NATIVE MAX ADDRESS EXT (default: sectors - 1)
+//   native-max = LBA             READ NATIVE MAX ADDRESS EXT, decimal or 0x hex
+//                                (default, also for a bad value: sectors - 1)
 //   fail = name, name...         the request itself fails
 //   abort = name, name...        the drive answers with ERR and ABRT
 //   delay-ms = N                 every command takes N milliseconds

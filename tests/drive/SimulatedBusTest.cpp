@@ -1,0 +1,111 @@
+// The simulated drive answers by register contents, like a drive.
+#include <gtest/gtest.h>
+
+#include "common/TestDrives.h"
+#include "drive/Identify.h"
+#include "drive/SimulatedBus.h"
+
+namespace quorvane {
+namespace {
+
+bool Send(SimulatedBus& bus, unsigned n, AtaCommand& cmd) {
+    auto handle = bus.OpenDrive(n);
+    return handle && handle->SendAtaCommand(cmd);
+}
+
+bool Aborted(const AtaCommand& cmd) {
+    return (cmd.TaskFile.Status() & StatusErr) != 0 && cmd.TaskFile.Error() == ErrorAbrt;
+}
+
+// The native maximum address drive n answers with, or nullopt on a failure.
+std::optional<uint64_t> NativeMax(SimulatedBus& bus, unsigned n) {
+    AtaCommand cmd = AtaCommand::ReadNativeMaxAddressExt(n);
+    if (!AtaSucceeded(Send(bus, n, cmd), cmd))
+        return std::nullopt;
+    return ReturnedLba48(cmd);
+}
+
+TEST(SimulatedBus, NativeMaxIsADecimalOrHexAddress) {
+    test::DriveDir dir;
+    // 312581808 sectors: the default native max is 312581807.
+    const char* const values[] = {"0100", "0x1F4",           "312585903",
+                                  "-1",   "12abc",           "0x",
+                                  "",     "281474976710656", "99999999999999999999999"};
+    for (unsigned n = 0; n < std::size(values); ++n)
+        dir.AddRealDrive(n, "ST9160821AS--3.CLH", std::string("native-max = ") + values[n]);
+    SimulatedBus bus(dir.Path());
+    EXPECT_EQ(NativeMax(bus, 0), 100u); // a leading zero is no octal number
+    EXPECT_EQ(NativeMax(bus, 1), 0x1F4u);
+    EXPECT_EQ(NativeMax(bus, 2), 312585903u);
+    // Signs, junk, and addresses beyond 48 bits leave the default.
+    for (unsigned n = 3; n < std::size(values); ++n)
+        EXPECT_EQ(NativeMax(bus, n), 312581807u) << values[n];
+}
+
+TEST(SimulatedBus, AnswersByRegisterContents) {
+    test::DriveDir dir;
+    dir.AddRealDrive(0, "ST9160821AS--3.CLH");
+    dir.AddRealDrive(1, "ST9160821AS--3.CLH", "fail = identify\nabort = smart-read-data");
+    SimulatedBus bus(dir.Path());
+
+    // Unknown commands, unknown SMART subcommands and SMART without its key abort.
+    AtaCommand checkPower = AtaCommand::SetFeatures(0, 0, 0);
+    checkPower.TaskFile.Command = 0xE5;
+    EXPECT_TRUE(Send(bus, 0, checkPower));
+    EXPECT_TRUE(Aborted(checkPower));
+    AtaCommand readLog = AtaCommand::SmartEnableOperations(0);
+    readLog.TaskFile.Features = 0xD5;
+    EXPECT_TRUE(Send(bus, 0, readLog));
+    EXPECT_TRUE(Aborted(readLog));
+    AtaCommand noKey = AtaCommand::SmartReturnStatus(0);
+    noKey.TaskFile.LbaMid = 0;
+    EXPECT_TRUE(Send(bus, 0, noKey));
+    EXPECT_TRUE(Aborted(noKey));
+    AtaCommand badFeature = AtaCommand::SetFeatures(0, 0x03, 0x46);
+    EXPECT_TRUE(Send(bus, 0, badFeature));
+    EXPECT_TRUE(Aborted(badFeature));
+    // No disk.img: every sector read is outside the image.
+    AtaCommand sector = AtaCommand::ReadSectors(0, 0);
+    EXPECT_TRUE(Send(bus, 0, sector));
+    EXPECT_TRUE(Aborted(sector));
+
+    // fail: the request itself fails; abort: the drive answers ERR/ABRT.
+    AtaCommand identify = AtaCommand::IdentifyDevice(1);
+    EXPECT_FALSE(Send(bus, 1, identify));
+    AtaCommand data = AtaCommand::SmartReadData(1);
+    EXPECT_TRUE(Send(bus, 1, data));
+    EXPECT_TRUE(Aborted(data));
+    EXPECT_EQ(bus.OpenHandles(), 0);
+}
+
+TEST(SimulatedBus, SetFeaturesChangesTheAamAndApmWords) {
+    test::DriveDir dir;
+    dir.AddRealDrive(0, "ST9160821AS--3.CLH");
+    SimulatedBus bus(dir.Path());
+    auto identify = [&] {
+        AtaCommand cmd = AtaCommand::IdentifyDevice(0);
+        EXPECT_TRUE(AtaSucceeded(Send(bus, 0, cmd), cmd));
+        return cmd.Data;
+    };
+    const auto before = identify();
+    AtaCommand aam = AtaCommand::SetFeatures(0, 0x42, 0x80);
+    AtaCommand apm = AtaCommand::SetFeatures(0, 0x05, 0xFE);
+    ASSERT_TRUE(AtaSucceeded(Send(bus, 0, aam), aam));
+    ASSERT_TRUE(AtaSucceeded(Send(bus, 0, apm), apm));
+    auto after = identify(); // a later open sees the change
+    EXPECT_NE(IdentifyWord(after, 86) & (1u << 9), 0u);
+    EXPECT_EQ(IdentifyWord(after, 94) & 0xFF, 0x80);
+    EXPECT_EQ(IdentifyWord(after, 94) >> 8, IdentifyWord(before, 94) >> 8);
+    EXPECT_NE(IdentifyWord(after, 86) & (1u << 3), 0u);
+    EXPECT_EQ(IdentifyWord(after, 91) & 0xFF, 0xFE);
+
+    AtaCommand aamOff = AtaCommand::SetFeatures(0, 0xC2, 0);
+    AtaCommand apmOff = AtaCommand::SetFeatures(0, 0x85, 0);
+    ASSERT_TRUE(AtaSucceeded(Send(bus, 0, aamOff), aamOff));
+    ASSERT_TRUE(AtaSucceeded(Send(bus, 0, apmOff), apmOff));
+    after = identify();
+    EXPECT_EQ(IdentifyWord(after, 86) & ((1u << 9) | (1u << 3)), 0u);
+}
+
+} // namespace
+} // namespace quorvane
