@@ -32,6 +32,21 @@ const char* YesNo(bool value) {
     return value ? "yes" : "no";
 }
 
+// A drive's strings are 8-bit characters of whatever bytes it sent (the
+// window shows them as Latin-1); printed as UTF-8, so any byte gives valid text.
+std::string Latin1ToUtf8(const std::string& text) {
+    std::string out;
+    for (unsigned char c : text) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
 void PrintJson(const ProgramData& data, bool simulated) {
     std::cout << "{\"simulated\": " << (simulated ? "true" : "false") << ", \"drives\": [";
     for (int slot = 1; slot <= data.DriveCount; ++slot) {
@@ -39,9 +54,9 @@ void PrintJson(const ProgramData& data, bool simulated) {
         const std::string vendor = d.Vendor ? std::string(1, d.Vendor) : std::string();
         std::cout << (slot > 1 ? ", " : "") << "{\"slot\": " << slot
                   << ", \"DriveNumber\": " << int{d.DriveNumber}
-                  << ", \"ModelNumber\": " << JsonString(d.ModelNumber)
-                  << ", \"SerialNumber\": " << JsonString(d.SerialNumber)
-                  << ", \"FirmwareRevision\": " << JsonString(d.FirmwareRevision)
+                  << ", \"ModelNumber\": " << JsonString(Latin1ToUtf8(d.ModelNumber))
+                  << ", \"SerialNumber\": " << JsonString(Latin1ToUtf8(d.SerialNumber))
+                  << ", \"FirmwareRevision\": " << JsonString(Latin1ToUtf8(d.FirmwareRevision))
                   << ", \"Vendor\": " << JsonString(vendor)
                   << ", \"LBA48\": " << (d.LBA48 ? "true" : "false")
                   << ", \"SMARTEnabled\": " << (d.SMARTEnabled ? "true" : "false")

@@ -1,0 +1,123 @@
+// quorvane-cli scan, run as a user runs it, on simulated drives.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <sys/wait.h>
+
+#include "common/TestDrives.h"
+
+namespace quorvane {
+namespace {
+
+struct CliRun {
+    int Status = -1;
+    std::string Out;
+    std::string Err;
+};
+
+CliRun RunCli(const std::string& drives, const std::string& args) {
+    const std::string errFile = ::testing::TempDir() + "quorvane-scan-cli-stderr";
+    const std::string command = "LC_ALL=C '" + std::string(QUORVANE_CLI) + "' --drives '" + drives +
+                                "' " + args + " 2>'" + errFile + "'";
+    CliRun run;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return run;
+    char buffer[4096];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        run.Out.append(buffer, n);
+    const int status = pclose(pipe);
+    run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const auto err = test::ReadBytes(errFile);
+    run.Err.assign(err.begin(), err.end());
+    std::remove(errFile.c_str());
+    return run;
+}
+
+// Writes text as an ATA string into IDENTIFY words first.. (high byte first).
+void PutAtaString(std::vector<uint8_t>& page, int firstWord, int words, std::string text) {
+    text.resize(static_cast<size_t>(words) * 2, ' ');
+    for (int i = 0; i < words; ++i) {
+        const auto at = static_cast<size_t>(2 * (firstWord + i));
+        page[at] = static_cast<uint8_t>(text[static_cast<size_t>(2 * i + 1)]);
+        page[at + 1] = static_cast<uint8_t>(text[static_cast<size_t>(2 * i)]);
+    }
+}
+
+TEST(ScanCli, PrintsTheSimulatedDrivesAsATableAndAsJson) {
+    test::DriveDir dir;
+    dir.AddRealDrive(0, "ST9160821AS--3.CLH");
+    dir.AddRealDrive(3, "SAMSUNG_HD501LJ--CR100-12", "native-max = 976977967");
+    dir.AddRealDrive(5, "INTEL_SSDSA2CW120G3--4PC10302");
+
+    CliRun run = RunCli(dir.Path(), "scan");
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_EQ(run.Out.rfind("Running on simulated drives in " + dir.Path(), 0), 0u) << run.Out;
+    const std::string table =
+        "Slot Drive Model                                    Serial               Firmware Size "
+        "GB LBA48 S.M.A.R.T. HPA Security HPA MB\n"
+        "1    0     ST9160821AS                              5MAC2QTA             3.CLH        "
+        "149 yes   yes        yes no       0\n"
+        "2    3     SAMSUNG HD501LJ                          S0MUJ1NQ110060       CR100-12     "
+        "466 yes   yes        yes no       100\n"
+        "3    5     INTEL SSDSA2CW120G3                      CVPR109301UZ120LGN   4PC10302     "
+        "112 yes   yes        yes yes      0\n";
+    EXPECT_EQ(run.Out.substr(run.Out.find('\n') + 1), table);
+
+    run = RunCli(dir.Path(), "scan --json");
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_EQ(run.Out,
+              "{\"simulated\": true, \"drives\": ["
+              "{\"slot\": 1, \"DriveNumber\": 0, \"ModelNumber\": \"ST9160821AS\", "
+              "\"SerialNumber\": \"5MAC2QTA\", \"FirmwareRevision\": \"3.CLH\", \"Vendor\": \"S\", "
+              "\"LBA48\": true, \"SMARTEnabled\": true, \"HPA\": true, \"Security\": false, "
+              "\"Sectors\": 312581808, \"SizeGB\": 149, \"HPASizeMB\": 0}, "
+              "{\"slot\": 2, \"DriveNumber\": 3, \"ModelNumber\": \"SAMSUNG HD501LJ\", "
+              "\"SerialNumber\": \"S0MUJ1NQ110060\", \"FirmwareRevision\": \"CR100-12\", "
+              "\"Vendor\": \"M\", \"LBA48\": true, \"SMARTEnabled\": true, \"HPA\": true, "
+              "\"Security\": false, \"Sectors\": 976773168, \"SizeGB\": 466, \"HPASizeMB\": 100}, "
+              "{\"slot\": 3, \"DriveNumber\": 5, \"ModelNumber\": \"INTEL SSDSA2CW120G3\", "
+              "\"SerialNumber\": \"CVPR109301UZ120LGN\", \"FirmwareRevision\": \"4PC10302\", "
+              "\"Vendor\": \"\", \"LBA48\": true, \"SMARTEnabled\": true, \"HPA\": true, "
+              "\"Security\": true, \"Sectors\": 234441648, \"SizeGB\": 112, \"HPASizeMB\": 0}]}\n");
+}
+
+TEST(ScanCli, NoDriveIsExitStatusOne) {
+    test::DriveDir dir;
+    dir.AddRealDrive(0, "ST9160821AS--3.CLH", "abort = identify");
+    CliRun run = RunCli(dir.Path(), "scan");
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err, "S.M.A.R.T. HDD(s) not found!\n");
+    run = RunCli(dir.Path(), "scan --json");
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Out, "{\"simulated\": true, \"drives\": []}\n");
+    EXPECT_EQ(RunCli(dir.Path(), "scan --xml").Status, 2);
+}
+
+// A drive's strings are 8-bit characters, whatever bytes it sends.
+class ScanCliOddBytes : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto identify = test::PageOf("ST9160821AS--3.CLH", "identify");
+        PutAtaString(identify, 10, 10,
+                     std::string("AB\xE9\nC\x01"
+                                 "D\x1B[2J"));
+        PutAtaString(identify, 27, 20, "ST\xFF\r\xB5");
+        dir.AddRealDrive(0, "ST9160821AS--3.CLH");
+        dir.WriteBytes(0, "identify.bin", identify);
+    }
+    test::DriveDir dir;
+};
+
+TEST_F(ScanCliOddBytes, JsonStaysValidUtf8) {
+    CliRun run = RunCli(dir.Path(), "scan --json");
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_NE(run.Out.find("\"ModelNumber\": \"ST\xC3\xBF\\r\xC2\xB5\", "
+                           "\"SerialNumber\": \"AB\xC3\xA9\\nC\\u0001D\\u001b[2J\""),
+              std::string::npos)
+        << run.Out;
+}
+
+} // namespace
+} // namespace quorvane
