@@ -47,6 +47,16 @@ std::string Latin1ToUtf8(const std::string& text) {
     return out;
 }
 
+// The same for a table cell: a control character prints as '?', so a row
+// stays one line and nothing the drive sent reaches the terminal as a command.
+std::string TableText(const std::string& text) {
+    std::string printable = text;
+    for (char& c : printable)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = '?';
+    return Latin1ToUtf8(printable);
+}
+
 void PrintJson(const ProgramData& data, bool simulated) {
     std::cout << "{\"simulated\": " << (simulated ? "true" : "false") << ", \"drives\": [";
     for (int slot = 1; slot <= data.DriveCount; ++slot) {
@@ -76,9 +86,10 @@ void PrintTable(const ProgramData& data) {
         const HDD& d = data.Drives[slot];
         const std::string hpa = d.HPASizeMB == -1 ? NotMeasuredText : std::to_string(d.HPASizeMB);
         std::printf("%-4d %-5d %-40s %-20s %-8s %7d %-5s %-10s %-3s %-8s %s\n", slot,
-                    int{d.DriveNumber}, d.ModelNumber.c_str(), d.SerialNumber.c_str(),
-                    d.FirmwareRevision.c_str(), d.SizeGB, YesNo(d.LBA48), YesNo(d.SMARTEnabled),
-                    YesNo(d.HPA), YesNo(d.Security), hpa.c_str());
+                    int{d.DriveNumber}, TableText(d.ModelNumber).c_str(),
+                    TableText(d.SerialNumber).c_str(), TableText(d.FirmwareRevision).c_str(),
+                    d.SizeGB, YesNo(d.LBA48), YesNo(d.SMARTEnabled), YesNo(d.HPA),
+                    YesNo(d.Security), hpa.c_str());
     }
 }
 

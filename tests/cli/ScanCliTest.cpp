@@ -119,5 +119,17 @@ TEST_F(ScanCliOddBytes, JsonStaysValidUtf8) {
         << run.Out;
 }
 
+TEST_F(ScanCliOddBytes, EachTableRowStaysOneLine) {
+    CliRun run = RunCli(dir.Path(), "scan");
+    EXPECT_EQ(run.Status, 0);
+    // The simulated-drives line, the column titles and one row; no control
+    // character reaches the terminal.
+    EXPECT_EQ(std::count(run.Out.begin(), run.Out.end(), '\n'), 3) << run.Out;
+    EXPECT_EQ(run.Out.find('\x1B'), std::string::npos);
+    EXPECT_EQ(run.Out.find('\r'), std::string::npos);
+    EXPECT_NE(run.Out.find("ST\xC3\xBF?\xC2\xB5"), std::string::npos) << run.Out;
+    EXPECT_NE(run.Out.find("AB\xC3\xA9?C?D?[2J"), std::string::npos) << run.Out;
+}
+
 } // namespace
 } // namespace quorvane
