@@ -4,8 +4,8 @@ usage: check_mbr.py STEPDIR SLOT EXPECTED_JSON [EXPECTED_JSON...]
 
 Each EXPECTED_JSON is the output one disk gives, without "slot", plus "rc",
 the exit status the command must end with. With one file the output must be
-that disk's; with several (AHCI probes its ports in parallel, so the slots
-may come in either order) the output is compared with the disk whose
+that disk's; with several (the kernel probes the disks in parallel, so the
+slots may come in either order; check_slot_order.py ties them to the scan) the output is compared with the disk whose
 VolumeID it shows. Every key, partition field, label text and bar is
 compared.
 """

@@ -3,8 +3,8 @@
 usage: check_scan.py STEPDIR EXPECTED_JSON [--any-order]
 
 With --any-order the drives are paired by serial number and their drive
-numbers taken from the output: on AHCI the kernel probes the ports in
-parallel, so which disk becomes /dev/sda is not fixed. Slots must still follow
+numbers taken from the output: the kernel probes the disks in parallel (AHCI
+ports, and sd's attach on IDE too), so which disk becomes /dev/sda is not fixed. Slots must still follow
 the drive numbers.
 
 EXPECTED_JSON has the same shape as the CLI's output; every field of every

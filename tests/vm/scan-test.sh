@@ -4,12 +4,18 @@
 # `quorvane-cli scan --json` there through the SG_IO backend and checks every
 # field against what QEMU's drives report in IDENTIFY DEVICE.
 #
-#   /dev/sda  3584 MiB, model and serial set on the QEMU side
-#   /dev/sdb  2560 MiB, QEMU's defaults: serial QM00002 as the IDE primary
-#             slave, QM00007 on AHCI port 1
+#   disk A  3584 MiB, model and serial set on the QEMU side; IDE primary
+#           master or AHCI port 0
+#   disk B  2560 MiB, QEMU's defaults: serial QM00002 as the IDE primary
+#           slave, QM00007 on AHCI port 1
 #
 # On AHCI, QEMU turns a data-in command sent with CK_COND into an abort, so the
 # AHCI run guards the way IDENTIFY and SMART READ DATA are sent.
+#
+# The kernel probes the disks in parallel on either controller (on IDE too:
+# sd attaches them asynchronously, and under load the slave can become
+# /dev/sda), so the checks pair the drives by serial number and disk id, and
+# check_slot_order.py ties each slot's MBR to the scan's drive in that slot.
 #
 # QEMU's drives: firmware "2.5+", LBA48 supported and enabled, S.M.A.R.T.
 # enabled, no HPA (native max = size), no Security. Sizes are chosen so that
@@ -27,8 +33,8 @@ HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 vm_init "${1:-}"
 CONTROLLER=${2:---ide}
 case $CONTROLLER in
-    --ide) SERIAL_B=QM00002 ORDER=() ;;
-    --ahci) SERIAL_B=QM00007 ORDER=(--any-order) ;;
+    --ide) SERIAL_B=QM00002 ;;
+    --ahci) SERIAL_B=QM00007 ;;
     *) vm_die "unknown controller $CONTROLLER (--ide or --ahci)" ;;
 esac
 
@@ -76,18 +82,16 @@ EOF
 # MBR and FAT32 boot sector make-disk.sh wrote (mbr_expected.py).
 "$VM_PYTHON" "$HERE/mbr_expected.py" "$DISK_A" 0x12345678 1234ABCD QATADISK >"$VM_WORK/mbr-a.json"
 "$VM_PYTHON" "$HERE/mbr_expected.py" "$DISK_B" 0xCAFEBABE 0BADF00D SECOND >"$VM_WORK/mbr-b.json"
-case $CONTROLLER in
-    --ide) MBR1=("$VM_WORK/mbr-a.json") MBR2=("$VM_WORK/mbr-b.json") ;;
-    --ahci) MBR1=("$VM_WORK/mbr-a.json" "$VM_WORK/mbr-b.json"); MBR2=("${MBR1[@]}") ;;
-esac
+MBR=("$VM_WORK/mbr-a.json" "$VM_WORK/mbr-b.json")
 
 vm_step scan quorvane-cli scan --json
 vm_step smart quorvane-cli smart 1 --json
 vm_step mbr1 quorvane-cli mbr 1 --json
 vm_step mbr2 quorvane-cli mbr 2 --json
 vm_boot "$CONTROLLER" --disk "$DISK_A,model=$MODEL_A,serial=$SERIAL_A" --disk "$DISK_B"
-vm_check scan "$HERE/check_scan.py" "$VM_WORK/scan-expected.json" "${ORDER[@]}"
+vm_check scan "$HERE/check_scan.py" "$VM_WORK/scan-expected.json" --any-order
 vm_check smart "$HERE/check_smart.py" "$VM_WORK/smart-expected.json"
-vm_check mbr1 "$HERE/check_mbr.py" 1 "${MBR1[@]}"
-vm_check mbr2 "$HERE/check_mbr.py" 2 "${MBR2[@]}"
+vm_check mbr1 "$HERE/check_mbr.py" 1 "${MBR[@]}"
+vm_check mbr2 "$HERE/check_mbr.py" 2 "${MBR[@]}"
+vm_check scan "$HERE/check_slot_order.py" "$SERIAL_A=12345678" "$SERIAL_B=CAFEBABE"
 vm_finish
