@@ -1,5 +1,6 @@
 #include "drive/SimulatedBus.h"
 
+#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -144,7 +145,10 @@ SimulatedBus::Drive* SimulatedBus::Load(unsigned driveNumber) {
     drive.SmartData = ReadPageFile(folder / "smart-data.bin");
     drive.SmartThresholds = ReadPageFile(folder / "smart-thresholds.bin");
     if (auto ini = IniFile::Load((folder / "drive.ini").string())) {
-        drive.StatusExceeded = ini->Get("drive", "status").value_or("ok") == "exceeded";
+        std::string status = ini->Get("drive", "status").value_or("ok");
+        for (char& c : status)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        drive.StatusExceeded = status == "exceeded";
         // A value that is no 48-bit address leaves the default.
         if (auto max = ini->Get("drive", "native-max")) {
             if (auto lba = ParseNumber(*max); lba && *lba <= MaxLba48)

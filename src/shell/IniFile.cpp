@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <string_view>
 #include <unistd.h>
 
 namespace quorvane {
@@ -41,7 +42,9 @@ std::vector<std::string> SplitList(const std::string& text) {
 
 IniFile IniFile::Parse(const std::string& text) {
     IniFile ini;
-    std::stringstream in(text);
+    // Editors on some systems start a UTF-8 file with a byte-order mark.
+    const std::string_view bom = "\xEF\xBB\xBF";
+    std::stringstream in(text.rfind(bom, 0) == 0 ? text.substr(bom.size()) : text);
     std::string line;
     Section* current = nullptr;
     while (std::getline(in, line)) {

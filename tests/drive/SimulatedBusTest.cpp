@@ -42,6 +42,19 @@ TEST(SimulatedBus, NativeMaxIsADecimalOrHexAddress) {
         EXPECT_EQ(NativeMax(bus, n), 312581807u) << values[n];
 }
 
+TEST(SimulatedBus, StatusExceededIsReadWithoutRegardToCase) {
+    test::DriveDir dir;
+    dir.AddRealDrive(0, "ST9160821AS--3.CLH", "status = Exceeded");
+    dir.AddRealDrive(1, "ST9160821AS--3.CLH", "status = ok");
+    SimulatedBus bus(dir.Path());
+    for (unsigned n : {0u, 1u}) {
+        AtaCommand cmd = AtaCommand::SmartReturnStatus(n);
+        ASSERT_TRUE(AtaSucceeded(Send(bus, n, cmd), cmd));
+        EXPECT_EQ(cmd.TaskFile.LbaMid, n == 0 ? SmartExceededMid : SmartKeyMid);
+        EXPECT_EQ(cmd.TaskFile.LbaHigh, n == 0 ? SmartExceededHigh : SmartKeyHigh);
+    }
+}
+
 TEST(SimulatedBus, AnswersByRegisterContents) {
     test::DriveDir dir;
     dir.AddRealDrive(0, "ST9160821AS--3.CLH");
