@@ -4,36 +4,16 @@
 #include <algorithm>
 #include <cstdio>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include "common/RunCli.h"
 #include "common/TestDrives.h"
 
 namespace quorvane {
 namespace {
 
-struct CliRun {
-    int Status = -1;
-    std::string Out;
-    std::string Err;
-};
-
-CliRun RunCli(const std::string& drives, const std::string& args) {
-    const std::string errFile = ::testing::TempDir() + "quorvane-scan-cli-stderr";
-    const std::string command = "LC_ALL=C '" + std::string(QUORVANE_CLI) + "' --drives '" + drives +
-                                "' " + args + " 2>'" + errFile + "'";
-    CliRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return run;
-    char buffer[4096];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        run.Out.append(buffer, n);
-    const int status = pclose(pipe);
-    run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    const auto err = test::ReadBytes(errFile);
-    run.Err.assign(err.begin(), err.end());
-    std::remove(errFile.c_str());
-    return run;
-}
+using test::CliRun;
+using test::RunCli;
 
 // Writes text as an ATA string into IDENTIFY words first.. (high byte first).
 void PutAtaString(std::vector<uint8_t>& page, int firstWord, int words, std::string text) {

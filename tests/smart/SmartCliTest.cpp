@@ -5,30 +5,14 @@
 #include <regex>
 #include <sys/wait.h>
 
+#include "common/RunCli.h"
 #include "smart/SmartTestData.h"
 
 namespace quorvane {
 namespace {
 
-struct CliRun {
-    int Status = -1;
-    std::string Out;
-};
-
-CliRun RunCli(const std::string& drives, const std::string& args) {
-    const std::string command = "LC_ALL=C '" + std::string(QUORVANE_CLI) + "' --drives '" + drives +
-                                "' " + args + " 2>/dev/null";
-    CliRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return run;
-    char buffer[4096];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        run.Out.append(buffer, n);
-    const int status = pclose(pipe);
-    run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
+using test::CliRun;
+using test::RunCli;
 
 std::string JsonRows(const std::string& drive) {
     const auto expected = test::ReadExpectedGrid(drive);
