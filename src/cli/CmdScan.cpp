@@ -85,11 +85,11 @@ void PrintTable(const ProgramData& data) {
     for (int slot = 1; slot <= data.DriveCount; ++slot) {
         const HDD& d = data.Drives[slot];
         const std::string hpa = d.HPASizeMB == -1 ? NotMeasuredText : std::to_string(d.HPASizeMB);
-        std::printf("%-4d %-5d %-40s %-20s %-8s %7d %-5s %-10s %-3s %-8s %s\n", slot,
+        std::printf("%-4d %-5d %-40s %-20s %-8s %7lld %-5s %-10s %-3s %-8s %s\n", slot,
                     int{d.DriveNumber}, TableText(d.ModelNumber).c_str(),
                     TableText(d.SerialNumber).c_str(), TableText(d.FirmwareRevision).c_str(),
-                    d.SizeGB, YesNo(d.LBA48), YesNo(d.SMARTEnabled), YesNo(d.HPA),
-                    YesNo(d.Security), hpa.c_str());
+                    static_cast<long long>(d.SizeGB), YesNo(d.LBA48), YesNo(d.SMARTEnabled),
+                    YesNo(d.HPA), YesNo(d.Security), hpa.c_str());
     }
 }
 

@@ -22,7 +22,7 @@ struct HDD {
     bool LBA48 = false;
     bool SMARTEnabled = false;
     int64_t Sectors = 0;
-    int32_t SizeGB = 0;
+    int64_t SizeGB = 0; // wide enough for any count words 100-103 can hold
     bool TrayIcon = false;
     uint32_t TrayFontColor = DefaultTrayFontColor;
     uint32_t TrayBackColor = DefaultTrayBackColor;

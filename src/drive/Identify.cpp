@@ -90,9 +90,10 @@ int64_t RoundHalfEvenDiv(int64_t num, int64_t den) {
     return q;
 }
 
-int32_t SizeGBFromSectors(int64_t sectors) {
-    // sectors / 2 / 1024 / 1024 = sectors / 2^21
-    return static_cast<int32_t>(RoundHalfEvenDiv(sectors, int64_t{1} << 21));
+int64_t SizeGBFromSectors(int64_t sectors) {
+    // sectors / 2 / 1024 / 1024 = sectors / 2^21. The quotient of any 64-bit
+    // count fits: a hostile page can claim up to 2^63 sectors, 2^42 GB.
+    return RoundHalfEvenDiv(sectors, int64_t{1} << 21);
 }
 
 IdentifyInfo DecodeIdentify(std::span<const uint8_t> data) {

@@ -24,8 +24,9 @@ std::optional<int> VendorLogoIndex(char vendor);
 
 // num / den rounded to the nearest integer, halves to even (den > 0).
 int64_t RoundHalfEvenDiv(int64_t num, int64_t den);
-// Capacity in GB of 2^30 bytes for a count of 512-byte sectors.
-int32_t SizeGBFromSectors(int64_t sectors);
+// Capacity in GB of 2^30 bytes for a count of 512-byte sectors. 64 bits
+// wide: words 100-103 can claim far more than 32 bits of GB.
+int64_t SizeGBFromSectors(int64_t sectors);
 
 struct IdentifyInfo {
     std::string SerialNumber;     // words 10-19, trimmed
@@ -38,7 +39,7 @@ struct IdentifyInfo {
     bool Security = false;     // word 85 bit 1
     bool SMARTEnabled = false; // word 85 bit 0
     int64_t Sectors = 0;
-    int32_t SizeGB = 0;
+    int64_t SizeGB = 0;
 };
 
 IdentifyInfo DecodeIdentify(std::span<const uint8_t> data);

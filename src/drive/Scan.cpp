@@ -34,6 +34,11 @@ void MeasureHpa(DriveHandle& handle, HDD& drive, unsigned n) {
     if (!AtaSucceeded(handle.SendAtaCommand(cmd), cmd))
         return;
     const auto nativeMax = static_cast<int64_t>(ReturnedLba48(cmd));
+    // A native maximum below the last user sector is no measurement of a
+    // hidden area (a page claiming more sectors than the drive has): the
+    // size stays unmeasured instead of turning negative.
+    if (nativeMax + 1 < drive.Sectors)
+        return;
     drive.HPASizeMB = RoundHalfEvenDiv(nativeMax - drive.Sectors + 1, 2048);
 }
 

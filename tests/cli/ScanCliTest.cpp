@@ -75,6 +75,25 @@ TEST(ScanCli, NoDriveIsExitStatusOne) {
     EXPECT_EQ(RunCli(dir.Path(), "scan --xml").Status, 2);
 }
 
+TEST(ScanCli, ASizeBeyond32BitsPrintsWhole) {
+    // A real 1 TB page whose word 103 says 0x0010: 2^52 more sectors.
+    auto identify = test::PageOf("Hitachi_HDS721010CLA632", "identify");
+    identify[206] = 0x10;
+    test::DriveDir dir;
+    dir.AddRealDrive(0, "Hitachi_HDS721010CLA632");
+    dir.WriteBytes(0, "identify.bin", identify);
+
+    CliRun run = RunCli(dir.Path(), "scan --json");
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_NE(run.Out.find("\"Sectors\": 4503601580895664, \"SizeGB\": 2147484580,"),
+              std::string::npos)
+        << run.Out;
+    run = RunCli(dir.Path(), "scan");
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_NE(run.Out.find(" JP4OA41A 2147484580 yes "), std::string::npos) << run.Out;
+    EXPECT_EQ(run.Out.find("-2147482716"), std::string::npos) << run.Out;
+}
+
 // A drive's strings are 8-bit characters, whatever bytes it sends.
 class ScanCliOddBytes : public ::testing::Test {
 protected:

@@ -17,7 +17,7 @@ struct Expected {
     char Vendor;
     bool LBA48, HPA, Security, SMART;
     int64_t Sectors;
-    int32_t SizeGB;
+    int64_t SizeGB;
 };
 
 const Expected RealDrives[] = {
@@ -140,6 +140,26 @@ TEST(Identify, SectorCountsAndHalvesToEven) {
     EXPECT_EQ(RoundHalfEvenDiv(-3, 2), -2); // -1.5 -> -2
     EXPECT_EQ(RoundHalfEvenDiv(-1, 2), 0);  // -0.5 -> 0
     EXPECT_EQ(RoundHalfEvenDiv(-3073, 2048), -2);
+}
+
+TEST(Identify, CountsBeyond32BitsOfGigabytesKeepTheSizeConsistent) {
+    // A hostile page whose words 100-103 claim close to 2^63 sectors.
+    const auto huge = DecodeIdentify(IdentifyWith(
+        "ST", {{86, 1u << 10}, {100, 0x000F}, {101, 0x0700}, {102, 0x0300}, {103, 0x7800}}));
+    EXPECT_EQ(huge.Sectors, 8646914583203676175);
+    EXPECT_EQ(huge.SizeGB, 4123170177080); // 8646914583203676175 / 2^21, rounded
+    // The top bit never makes the count or the size negative.
+    const auto top = DecodeIdentify(IdentifyWith(
+        "ST", {{86, 1u << 10}, {100, 0xFFFF}, {101, 0xFFFF}, {102, 0xFFFF}, {103, 0xFFFF}}));
+    EXPECT_EQ(top.Sectors, INT64_MAX);
+    EXPECT_EQ(top.SizeGB, int64_t{1} << 42);
+    // A real 1 TB page with word 103 = 0x0010: 2^52 more sectors, 2^31 more
+    // GB, which a 32-bit size wrapped to -2147482716.
+    auto page = test::PageOf("Hitachi_HDS721010CLA632", "identify");
+    page[206] = 0x10;
+    const auto id = DecodeIdentify(page);
+    EXPECT_EQ(id.Sectors, 1953525168 + (int64_t{1} << 52));
+    EXPECT_EQ(id.SizeGB, 932 + (int64_t{1} << 31));
 }
 
 TEST(Identify, ShortDataReadsAsZeroWords) {

@@ -137,6 +137,20 @@ TEST_F(ScanTest, NoDriveLeavesEverythingElseAlone) {
     EXPECT_EQ(panel.HDDModelL, NotMeasuredText);
 }
 
+TEST_F(ScanTest, ANativeMaxBelowTheUserCountMeasuresNoHpa) {
+    // 976773168 user sectors, but the drive says its last sector is 1000.
+    dir.AddRealDrive(0, "SAMSUNG_HD501LJ--CR100-12", "native-max = 1000");
+    // One sector short of the user count is still no hidden area.
+    dir.AddRealDrive(1, "SAMSUNG_HD501LJ--CR100-12", "native-max = 976773166");
+    dir.AddRealDrive(2, "SAMSUNG_HD501LJ--CR100-12", "native-max = 976773167");
+    ASSERT_TRUE(Scan());
+    EXPECT_EQ(data.Drives[1].HPASizeMB, -1);
+    EXPECT_EQ(data.Drives[2].HPASizeMB, -1);
+    EXPECT_EQ(data.Drives[3].HPASizeMB, 0);
+    ShowDriveInfo(panel, data, 1, view);
+    EXPECT_EQ(panel.HDDHPAUL, "...");
+}
+
 TEST_F(ScanTest, HpaIsMeasuredOnlyWithLba48) {
     // 976773168 user sectors; the native max leaves 100 MB (204800 sectors) hidden.
     dir.AddRealDrive(0, "SAMSUNG_HD501LJ--CR100-12", "native-max = 976977967");
