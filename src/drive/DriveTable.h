@@ -28,6 +28,7 @@ struct HDD {
     uint32_t TrayBackColor = DefaultTrayBackColor;
     int32_t Temperature = 0;
     bool SMARTStatusOK = false;
+    bool SMARTStatusRead = false; // a RETURN STATUS has been answered since the scan
     bool HPA = false;
     int64_t HPASizeMB = -1;
     bool Security = false;

@@ -36,6 +36,7 @@ bool ReadSMART(ProgramData& data, DriveBus& bus, SmartDisplay* display, int slot
     // A failed command counts as not OK, like a reported exceeded threshold.
     drive.SMARTStatusOK = EvaluateReturnStatus(
         sent, {status.TaskFile.Status(), status.TaskFile.LbaMid, status.TaskFile.LbaHigh});
+    drive.SMARTStatusRead = true;
     if (show && display)
         display->ShowSmartStatus(SmartStatusText(drive.SMARTStatusOK));
 

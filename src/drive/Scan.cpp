@@ -24,6 +24,7 @@ void FillSlot(HDD& drive, unsigned n, const IdentifyInfo& id) {
     drive.Sectors = id.Sectors;
     drive.SizeGB = id.SizeGB;
     drive.HPASizeMB = -1;
+    drive.SMARTStatusRead = false;
 }
 
 // Measures the Host Protected Area from the native maximum address.

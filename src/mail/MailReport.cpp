@@ -1,0 +1,36 @@
+#include "mail/MailReport.h"
+
+#include "smart/SmartHealth.h"
+
+namespace quorvane {
+
+std::string DriveStatusCaption(const HDD& drive) {
+    if (!drive.SMARTStatusRead)
+        return SmartNotReadText;
+    return SmartStatusText(drive.SMARTStatusOK);
+}
+
+ReportText ComposeReport(const ProgramData& data, std::string_view moment) {
+    constexpr std::string_view crlf = "\r\n";
+    ReportText report;
+    report.Subject = std::string(ReportTitle).append(moment);
+    report.Body = report.Subject;
+    report.Body.append(crlf).append(crlf);
+    for (int slot = 1; slot <= data.DriveCount && DriveTable::IsSlot(slot); ++slot) {
+        const HDD& drive = data.Drives[slot];
+        // Each block carries its own drive's status: a warning sent because
+        // one drive fails must not call that drive "O.K." because another
+        // one is selected on the screen.
+        report.Body.append(drive.ModelNumber).append(":").append(crlf).append(crlf);
+        report.Body.append("S.M.A.R.T.: ").append(DriveStatusCaption(drive)).append(crlf);
+        report.Body.append("Temperature: ")
+            .append(std::to_string(drive.Temperature))
+            .append(" \u00B0C")
+            .append(crlf)
+            .append(crlf)
+            .append(crlf);
+    }
+    return report;
+}
+
+} // namespace quorvane

@@ -1,0 +1,164 @@
+#include "mail/ReportService.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <thread>
+
+namespace quorvane {
+
+struct ReportService::Shared {
+    ReportWindow* Window = nullptr; // touched only inside steps on the UI thread
+    std::unique_ptr<UiHandOver> HandOver;
+    ClientFactory MakeClient;
+    // Set on the user-interface thread when the service goes away; a step
+    // that runs afterwards touches nothing.
+    std::atomic<bool> Closed{false};
+
+    std::timed_mutex SendLock;
+    std::unique_ptr<SmtpClient> Client; // only under SendLock
+
+    mutable std::mutex TextsMutex; // the report and the snapshot
+    ReportText Report;
+    SMTPSnapshot Snapshot;
+    std::atomic<std::uint8_t> SendResult{SendNotCompleted};
+
+    std::mutex WorkersMutex;
+    std::condition_variable WorkersChanged;
+    int Workers = 0;
+};
+
+bool ParseSmtpPort(std::string_view text, std::uint16_t& port) {
+    if (text.empty() || text.size() > 5)
+        return false;
+    unsigned value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        value = value * 10 + static_cast<unsigned>(c - '0');
+    }
+    if (value < 1 || value > 65535)
+        return false;
+    port = static_cast<std::uint16_t>(value);
+    return true;
+}
+
+ReportService::ReportService(ReportWindow& window, std::unique_ptr<UiHandOver> handOver,
+                             ClientFactory makeClient)
+    : shared_(std::make_shared<Shared>()) {
+    shared_->Window = &window;
+    shared_->HandOver = std::move(handOver);
+    shared_->MakeClient = std::move(makeClient);
+}
+
+ReportService::~ReportService() {
+    shared_->Closed = true;
+    shared_->HandOver->Close();
+}
+
+void ReportService::SendReport(const ProgramData& data, std::string_view moment) {
+    {
+        std::lock_guard texts(shared_->TextsMutex);
+        shared_->Report = ComposeReport(data, moment);
+    }
+    {
+        std::lock_guard workers(shared_->WorkersMutex);
+        ++shared_->Workers;
+    }
+    std::thread(Work, shared_).detach();
+}
+
+ReportText ReportService::LastReport() const {
+    std::lock_guard texts(shared_->TextsMutex);
+    return shared_->Report;
+}
+
+std::uint8_t ReportService::SendResult() const {
+    return shared_->SendResult;
+}
+
+bool ReportService::WaitForSendLock(std::chrono::milliseconds bound) {
+    std::unique_lock lock(shared_->SendLock, std::defer_lock);
+    return lock.try_lock_for(bound);
+}
+
+bool ReportService::WaitForWorkers(std::chrono::milliseconds bound) {
+    std::unique_lock workers(shared_->WorkersMutex);
+    return shared_->WorkersChanged.wait_for(workers, bound,
+                                            [this] { return shared_->Workers == 0; });
+}
+
+void ReportService::Work(std::shared_ptr<Shared> shared) {
+    shared->SendResult = SendNotCompleted;
+
+    shared->HandOver->Run([shared] {
+        if (shared->Closed)
+            return;
+        SMTPSnapshot snapshot = shared->Window->CopySMTPSettings();
+        std::lock_guard texts(shared->TextsMutex);
+        shared->Snapshot = std::move(snapshot);
+    });
+
+    {
+        std::unique_lock sendLock(shared->SendLock);
+        try {
+            SMTPSnapshot snapshot;
+            MailMessage message;
+            {
+                // Read now, under the lock: a worker that waited sends the
+                // report composed most recently.
+                std::lock_guard texts(shared->TextsMutex);
+                snapshot = shared->Snapshot;
+                message.SetBody(shared->Report.Body);
+                message.Subject = shared->Report.Subject;
+            }
+            message.SetFrom(snapshot.From);
+            message.SetRecipients(snapshot.Mail);
+
+            std::uint16_t port = 0;
+            // A port that is not a number fails the send like any other
+            // transfer error, with the status text and the cursor restored.
+            if (ParseSmtpPort(snapshot.Port, port)) {
+                if (!shared->Client)
+                    shared->Client = shared->MakeClient();
+                SmtpClient& client = *shared->Client;
+                client.Settings.UseLogin = snapshot.Authentication;
+                client.Settings.Host = snapshot.Host;
+                client.Settings.Port = port;
+                client.Settings.Username = snapshot.Login;
+                client.Settings.Password = snapshot.Password;
+                client.Settings.MailAgent = ReportMailAgent;
+
+                // Connect closes what it opened when it fails; only an open
+                // session is disconnected.
+                if (client.Connect(ReportConnectTimeoutMs) && client.Connected()) {
+                    // Without LOGIN on offer the message goes out without
+                    // authentication; what the server then says decides.
+                    // A refused login ends the transfer: the message is not
+                    // offered without it.
+                    const bool authenticated =
+                        !(snapshot.Authentication && client.OffersAuthScheme("LOGIN")) ||
+                        client.Authenticate();
+                    shared->SendResult =
+                        authenticated && client.Send(message) ? SendDone : SendFailed;
+                    client.Disconnect();
+                }
+            }
+        } catch (const std::exception&) {
+            shared->SendResult = SendFailed;
+        }
+    }
+
+    const std::string text = shared->SendResult == SendDone ? ReportSentText : ReportFailedText;
+    shared->HandOver->Run([shared, text] {
+        if (!shared->Closed)
+            shared->Window->ShowSendResult(text);
+    });
+
+    std::lock_guard workers(shared->WorkersMutex);
+    --shared->Workers;
+    shared->WorkersChanged.notify_all();
+}
+
+} // namespace quorvane

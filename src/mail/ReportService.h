@@ -1,0 +1,103 @@
+// Sending the report mail without holding up the user-interface thread. Each
+// SendReport composes the report and starts one worker thread; the workers
+// share SendLock, so one at a time configures the client, connects, sends
+// and disconnects. A worker hands two short steps to the user-interface
+// thread: copying the SMTP window's values, and showing the result in the
+// status bar.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "drive/DriveTable.h"
+#include "mail/MailReport.h"
+#include "mail/SmtpClient.h"
+
+namespace quorvane {
+
+inline constexpr const char* ReportSentText = "Report sending O.K.";
+inline constexpr const char* ReportFailedText = "Report sending failed";
+inline constexpr int ReportConnectTimeoutMs = 1000;
+inline constexpr const char* ReportMailAgent = "Quorvane";
+
+// SendResult: the transfer did not complete, the message was sent, the
+// transfer failed.
+inline constexpr std::uint8_t SendNotCompleted = 255;
+inline constexpr std::uint8_t SendDone = 0;
+inline constexpr std::uint8_t SendFailed = 1;
+
+// What a worker copies from the SMTP window at each send, as typed.
+struct SMTPSnapshot {
+    std::string Host;
+    std::string Port;
+    std::string Login;
+    std::string Password;
+    std::string From;
+    std::string Mail; // the recipient list
+    bool Authentication = false;
+};
+
+// The window side of a send; both calls run on the user-interface thread.
+class ReportWindow {
+public:
+    virtual ~ReportWindow() = default;
+    // Shows the busy cursor and returns the SMTP window's values.
+    virtual SMTPSnapshot CopySMTPSettings() = 0;
+    // Writes the status text into the status bar and restores the cursor.
+    virtual void ShowSendResult(const std::string& text) = 0;
+};
+
+// Runs a step on the user-interface thread and waits until it has run. After
+// Close() (called on the user-interface thread when it stops taking steps)
+// Run drops its step and returns at once.
+class UiHandOver {
+public:
+    virtual ~UiHandOver() = default;
+    virtual void Run(std::function<void()> step) = 0;
+    virtual void Close() = 0;
+};
+
+// The port text as a port number: decimal, 1..65535, nothing else.
+bool ParseSmtpPort(std::string_view text, std::uint16_t& port);
+
+class ReportService {
+public:
+    using ClientFactory = std::function<std::unique_ptr<SmtpClient>()>;
+
+    // window must outlive the service; the service's destructor cuts every
+    // worker still running off the window and the hand-over.
+    ReportService(ReportWindow& window, std::unique_ptr<UiHandOver> handOver,
+                  ClientFactory makeClient);
+    ~ReportService();
+    ReportService(const ReportService&) = delete;
+    ReportService& operator=(const ReportService&) = delete;
+
+    // User-interface thread: composes the report from the drive table with
+    // moment as its date text, and starts one worker. Never waits, never
+    // fails visibly.
+    void SendReport(const ProgramData& data, std::string_view moment);
+
+    // The report composed most recently.
+    ReportText LastReport() const;
+    std::uint8_t SendResult() const;
+
+    // Waits until no worker holds SendLock, at most bound; true when it was
+    // free in time. The close handler and the suspend use it; a transfer
+    // still running after the bound goes on by itself.
+    bool WaitForSendLock(std::chrono::milliseconds bound);
+
+    // Waits until every worker started so far has ended, at most bound.
+    bool WaitForWorkers(std::chrono::milliseconds bound);
+
+private:
+    struct Shared;
+    static void Work(std::shared_ptr<Shared> shared);
+
+    std::shared_ptr<Shared> shared_;
+};
+
+} // namespace quorvane

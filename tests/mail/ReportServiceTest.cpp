@@ -1,0 +1,269 @@
+// The report worker end to end: composed on the caller's thread, sent by a
+// worker thread through a real SMTP server on loopback, the result shown
+// through the window port.
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <future>
+#include <mutex>
+
+#include "MailTestSupport.h"
+#include "mail/ReportService.h"
+
+namespace quorvane {
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::seconds;
+
+const std::pair<std::string, std::string> Credentials{"reporter", "s3cret"};
+
+// The window as the worker sees it: the values it copies, the texts it is
+// shown and the cursor it sets, recorded.
+class RecordingWindow : public ReportWindow {
+public:
+    SMTPSnapshot CopySMTPSettings() override {
+        std::lock_guard lock(mutex_);
+        busy_ = true;
+        ++copies_;
+        return copies_ == 1 && first_ ? *first_ : values_;
+    }
+    void ShowSendResult(const std::string& text) override {
+        std::lock_guard lock(mutex_);
+        busy_ = false;
+        results_.push_back(text);
+    }
+
+    void SetValues(SMTPSnapshot values) {
+        std::lock_guard lock(mutex_);
+        values_ = std::move(values);
+    }
+    // What the first copy returns, when it differs from the rest.
+    void SetFirstValues(SMTPSnapshot values) {
+        std::lock_guard lock(mutex_);
+        first_ = std::move(values);
+    }
+    std::vector<std::string> Results() {
+        std::lock_guard lock(mutex_);
+        return results_;
+    }
+    bool Busy() {
+        std::lock_guard lock(mutex_);
+        return busy_;
+    }
+
+private:
+    std::mutex mutex_;
+    SMTPSnapshot values_;
+    std::optional<SMTPSnapshot> first_;
+    int copies_ = 0;
+    bool busy_ = false;
+    std::vector<std::string> results_;
+};
+
+// One step at a time, as on one user-interface thread.
+class SerialHandOver : public UiHandOver {
+public:
+    void Run(std::function<void()> step) override {
+        std::lock_guard lock(mutex_);
+        step();
+    }
+    void Close() override {}
+
+private:
+    std::mutex mutex_;
+};
+
+SMTPSnapshot To(std::uint16_t port, bool authentication = false) {
+    SMTPSnapshot values;
+    values.Host = "127.0.0.1";
+    values.Port = std::to_string(port);
+    values.Login = Credentials.first;
+    values.Password = Credentials.second;
+    values.From = "Disk Monitor <monitor@example.com>";
+    values.Mail = "ops@example.com";
+    values.Authentication = authentication;
+    return values;
+}
+
+ProgramData OneDrive(int temperature) {
+    ProgramData data;
+    data.DriveCount = 1;
+    data.Drives[1].ModelNumber = "ST3500418AS";
+    data.Drives[1].Temperature = temperature;
+    data.Drives[1].SMARTStatusRead = true;
+    data.Drives[1].SMARTStatusOK = true;
+    return data;
+}
+
+std::unique_ptr<SmtpClient> NewClient() {
+    auto client = std::make_unique<SmtpClient>();
+    client->Settings.HeloName = "client.test";
+    client->Settings.ReadTimeoutMs = 20000;
+    return client;
+}
+
+struct Fixture {
+    RecordingWindow window;
+    ReportService service{window, std::make_unique<SerialHandOver>(), NewClient};
+};
+
+TEST(ReportService, DeliversWithAuthLogin) {
+    test::SinkServer sink(Credentials);
+    ASSERT_TRUE(sink.Running()) << sink.StartError();
+    Fixture f;
+    f.window.SetValues(To(sink.Port(), true));
+    f.service.SendReport(OneDrive(35), "12/7/2026 4:35:10 AM");
+    ASSERT_TRUE(f.service.WaitForWorkers(seconds(30)));
+
+    EXPECT_EQ(f.window.Results(), std::vector<std::string>{"Report sending O.K."});
+    EXPECT_FALSE(f.window.Busy());
+    auto received = sink.Message(1);
+    ASSERT_FALSE(received.empty());
+    EXPECT_EQ(received["login"], "reporter");
+    EXPECT_EQ(received["mail_from"], "monitor@example.com");
+    EXPECT_EQ(received["rcpt_tos"], "ops@example.com\n");
+    const std::string& content = received["content"];
+    EXPECT_NE(content.find("Subject: Quorvane Report - 12/7/2026 4:35:10 AM\r\n"),
+              std::string::npos)
+        << content;
+    EXPECT_NE(content.find("\r\n\r\nQuorvane Report - 12/7/2026 4:35:10 AM\r\n\r\n"
+                           "ST3500418AS:\r\n\r\nS.M.A.R.T.: O.K.\r\nTemperature: 35 \xC2\xB0"
+                           "C\r\n"),
+              std::string::npos)
+        << content;
+    EXPECT_EQ(f.service.SendResult(), SendDone);
+    EXPECT_TRUE(f.service.WaitForSendLock(milliseconds(0)));
+}
+
+TEST(ReportService, AuthenticationOnButLoginNotOfferedSendsWithout) {
+    test::ScriptedServer server("220 scripted.test ready\r\n", test::WillingReply);
+    Fixture f;
+    f.window.SetValues(To(server.Port(), true));
+    f.service.SendReport(OneDrive(35), "x");
+    ASSERT_TRUE(f.service.WaitForWorkers(seconds(30)));
+    server.WaitUntilDone();
+    EXPECT_EQ(f.window.Results(), std::vector<std::string>{"Report sending O.K."});
+    for (const auto& command : server.Commands())
+        EXPECT_NE(command.rfind("AUTH", 0), 0u) << command;
+    EXPECT_NE(server.Data().find("S.M.A.R.T.: O.K."), std::string::npos);
+}
+
+TEST(ReportService, RefusedLoginSendsNothing) {
+    test::ScriptedServer server("220 scripted.test ready\r\n", [](const std::string& command) {
+        if (command.rfind("EHLO", 0) == 0)
+            return std::string("250-scripted.test\r\n250 AUTH LOGIN\r\n");
+        if (command == "AUTH LOGIN")
+            return std::string("535 No\r\n");
+        return test::WillingReply(command);
+    });
+    Fixture f;
+    f.window.SetValues(To(server.Port(), true));
+    f.service.SendReport(OneDrive(35), "x");
+    ASSERT_TRUE(f.service.WaitForWorkers(seconds(30)));
+    server.WaitUntilDone();
+    EXPECT_EQ(f.window.Results(), std::vector<std::string>{"Report sending failed"});
+    for (const auto& command : server.Commands())
+        EXPECT_NE(command.rfind("MAIL FROM", 0), 0u) << command;
+    EXPECT_EQ(f.service.SendResult(), SendFailed);
+}
+
+TEST(ReportService, RefusedConnectionAndBadPortFailWithTheLockFree) {
+    test::RefusingPort refusing;
+    for (const std::string& port : {std::to_string(refusing.Port()), std::string("25x"),
+                                    std::string(""), std::string("0"), std::string("65536")}) {
+        Fixture f;
+        SMTPSnapshot values = To(refusing.Port());
+        values.Port = port;
+        f.window.SetValues(values);
+        f.service.SendReport(OneDrive(35), "x");
+        ASSERT_TRUE(f.service.WaitForWorkers(seconds(30))) << port;
+        EXPECT_EQ(f.window.Results(), std::vector<std::string>{"Report sending failed"}) << port;
+        EXPECT_FALSE(f.window.Busy()) << port; // the cursor is back
+        EXPECT_EQ(f.service.SendResult(), SendNotCompleted) << port;
+        EXPECT_TRUE(f.service.WaitForSendLock(milliseconds(0))) << port;
+    }
+}
+
+TEST(ReportService, WaitingWorkerSendsTheMostRecentReport) {
+    // The first transfer is held at MAIL FROM until the test lets it go.
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::promise<void> holding;
+    test::ScriptedServer slow("220 slow.test ready\r\n", [&](const std::string& command) {
+        if (command.rfind("MAIL FROM", 0) == 0) {
+            holding.set_value();
+            released.wait_for(seconds(20));
+        }
+        return test::WillingReply(command);
+    });
+    test::SinkServer sink;
+    ASSERT_TRUE(sink.Running()) << sink.StartError();
+
+    Fixture f;
+    f.window.SetFirstValues(To(slow.Port()));
+    f.window.SetValues(To(sink.Port()));
+    f.service.SendReport(OneDrive(30), "first");
+    ASSERT_EQ(holding.get_future().wait_for(seconds(20)), std::future_status::ready);
+    // The lock is held: a bounded wait gives up.
+    EXPECT_FALSE(f.service.WaitForSendLock(milliseconds(100)));
+
+    f.service.SendReport(OneDrive(40), "second");
+    f.service.SendReport(OneDrive(50), "third");
+    release.set_value();
+    ASSERT_TRUE(f.service.WaitForWorkers(seconds(40)));
+
+    EXPECT_EQ(f.window.Results(),
+              (std::vector<std::string>{"Report sending O.K.", "Report sending O.K.",
+                                        "Report sending O.K."}));
+    // The first worker read the report when it took the lock, before the
+    // others were composed; both waiting workers send the newest one.
+    EXPECT_NE(slow.Data().find("Quorvane Report - first"), std::string::npos);
+    for (int n = 1; n <= 2; ++n) {
+        auto received = sink.Message(n);
+        ASSERT_FALSE(received.empty()) << n;
+        EXPECT_NE(received["content"].find("Subject: Quorvane Report - third\r\n"),
+                  std::string::npos)
+            << received["content"];
+        EXPECT_NE(received["content"].find("Temperature: 50"), std::string::npos);
+    }
+    EXPECT_TRUE(f.service.WaitForSendLock(milliseconds(0)));
+}
+
+TEST(ReportService, WorkerOutlivingTheServiceTouchesNoWindow) {
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::promise<void> holding;
+    test::ScriptedServer slow("220 slow.test ready\r\n", [&](const std::string& command) {
+        if (command.rfind("MAIL FROM", 0) == 0) {
+            holding.set_value();
+            released.wait_for(seconds(20));
+        }
+        return test::WillingReply(command);
+    });
+    auto window = std::make_unique<RecordingWindow>();
+    window->SetValues(To(slow.Port()));
+    auto service =
+        std::make_unique<ReportService>(*window, std::make_unique<SerialHandOver>(), NewClient);
+    service->SendReport(OneDrive(30), "x");
+    ASSERT_EQ(holding.get_future().wait_for(seconds(20)), std::future_status::ready);
+    service.reset();
+    window.reset(); // a result shown now would touch freed memory (ASan)
+    release.set_value();
+    slow.WaitUntilDone();
+    // Give the worker time to reach its last step.
+    std::this_thread::sleep_for(milliseconds(300));
+}
+
+TEST(ReportService, PortText) {
+    std::uint16_t port = 0;
+    EXPECT_TRUE(ParseSmtpPort("25", port));
+    EXPECT_EQ(port, 25);
+    EXPECT_TRUE(ParseSmtpPort("65535", port));
+    EXPECT_EQ(port, 65535);
+    for (const char* bad : {"", "0", "65536", "-25", "+25", " 25", "25 ", "0x19", "999999"})
+        EXPECT_FALSE(ParseSmtpPort(bad, port)) << bad;
+}
+
+} // namespace
+} // namespace quorvane
