@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# The files an installed Quorvane hands to the desktop, AppStream, D-Bus,
+# polkit and systemd pass those projects' own validators.
+set -uo pipefail
+src=$1 build=$2
+res=$src/resources
+failed=0
+check() { # what command...
+  local what=$1; shift
+  if out=$("$@" 2>&1); then
+    echo "ok: $what"
+  else
+    echo "FAILED: $what"; echo "$out"; failed=1
+  fi
+}
+check "desktop entry" desktop-file-validate "$res/linux/quorvane.desktop"
+check "AppStream metainfo" appstreamcli validate --no-net "$res/linux/org.quorvane.Quorvane.metainfo.xml"
+check "icon SVG" xmllint --noout "$res/icons/quorvane.svg"
+for size in 16 22 24 32 48 64 128 256; do
+  got=$(file -b "$res/icons/$size/quorvane.png")
+  case $got in
+    *"PNG image data, $size x $size,"*) ;;
+    *) echo "FAILED: icon $size: $got"; failed=1 ;;
+  esac
+done
+policy=$res/polkit/org.quorvane.helper.policy
+busconf=$res/dbus/org.quorvane.Helper1.conf
+unit=$res/systemd/quorvane-watch.service
+[ -f "$policy" ] && check "polkit policy" xmllint --noout \
+  --dtdvalid /usr/share/polkit-1/policyconfig-1.dtd "$policy"
+[ -f "$busconf" ] && check "bus policy" xmllint --noout \
+  --dtdvalid /usr/share/xml/dbus-1/busconfig.dtd "$busconf"
+if [ -f "$unit" ]; then
+  # systemd-analyze verify wants the unit's programs to exist: check a copy
+  # that points at the built CLI.
+  tmp=$(mktemp -d); trap 'rm -rf "$tmp"' EXIT
+  sed "s#/usr/bin/quorvane-cli#$build/src/quorvane-cli#" "$unit" >"$tmp/quorvane-watch.service"
+  if command -v systemd-analyze >/dev/null && systemd-analyze --version >/dev/null 2>&1; then
+    check "systemd unit" systemd-analyze verify --man=no "$tmp/quorvane-watch.service"
+  else
+    echo "skipped: systemd unit (systemd-analyze does not run here)"
+  fi
+fi
+exit $failed
