@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 
 namespace quorvane {
 
@@ -97,6 +98,45 @@ struct AtaCommand {
     // READ SECTOR(S) EXT of one sector at a 48-bit address.
     static AtaCommand ReadSectorsExt(unsigned driveNumber, uint64_t lba);
 };
+
+// What a command gives access to, for the privileged helper's authorisation:
+// reading identity and S.M.A.R.T. state, changing the drive's AAM/APM
+// features, and reading raw sectors (which shows any file's bytes).
+enum class CommandAccess : uint8_t { ReadSmart, SetFeatures, ReadSectors };
+
+// Registers of a row that the caller fills in.
+inline constexpr uint8_t RowFreeSectorCount = 0x01; // SET FEATURES level
+// LBA Low/Mid/High carry an address; for a 28-bit command also the low four
+// bits of Device, for a 48-bit one also the previous LBA bytes.
+inline constexpr uint8_t RowFreeAddress = 0x02;
+
+// One row of the command table: every command the system sends is one row,
+// and nothing else is ever sent through the privileged helper.
+struct AtaCommandRow {
+    const char* Name;
+    uint8_t Features;
+    uint8_t SectorCount;
+    uint8_t LbaLow;
+    uint8_t LbaMid;
+    uint8_t LbaHigh;
+    bool LbaDevice; // Device is LbaDeviceSelect (0x40/0x50), else DeviceSelect
+    uint8_t Command;
+    uint8_t Flags;
+    uint8_t Free; // RowFree* bits
+    CommandAccess Access;
+};
+
+// The whole table. The AtaCommand constructors build from these rows.
+std::span<const AtaCommandRow> AtaCommandTable();
+
+// The row the registers are exactly an instance of for drive number n, with
+// the fixed bytes of the row, the Device byte of n and zeros wherever the row
+// sends none; nullptr when no row matches.
+const AtaCommandRow* FindAtaCommandRow(unsigned driveNumber, const AtaRegisters& taskFile,
+                                       const AtaRegisters& previousTaskFile);
+
+// A row's command for drive n, its free registers 0.
+AtaCommand CommandFromRow(const AtaCommandRow& row, unsigned driveNumber);
 
 // A command went through and the drive ended it without ERR.
 inline bool AtaSucceeded(bool sent, const AtaCommand& cmd) {
