@@ -1,7 +1,9 @@
 #include "mail/SmtpClient.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
+#include <system_error>
 #include <unistd.h>
 
 #include "mail/Base64.h"
@@ -211,17 +213,17 @@ SmtpClient::Reply SmtpClient::Command(std::string_view line, std::initializer_li
 }
 
 SmtpClient::Reply SmtpClient::ReadReply() {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(Settings.ReadTimeoutMs);
+    ReplyBudget budget{Clock::now() + std::chrono::milliseconds(Settings.ReadTimeoutMs)};
     std::string first;
     while (first.empty())
-        first = Trim(ReadLine(deadline));
+        first = Trim(ReadLine(budget));
     Reply reply;
     reply.Code = ReplyCodeOf(first);
     reply.Lines.push_back(ReplyTextOf(first));
     if (first.size() >= 4 && first[3] == '-') {
         const std::string last = Upper(first.substr(0, 3)) + " ";
         for (;;) {
-            const std::string line = Trim(ReadLine(deadline));
+            const std::string line = Trim(ReadLine(budget));
             if (line.empty())
                 continue;
             reply.Lines.push_back(ReplyTextOf(line));
@@ -232,7 +234,7 @@ SmtpClient::Reply SmtpClient::ReadReply() {
     return reply;
 }
 
-std::string SmtpClient::ReadLine(Clock::time_point deadline) {
+std::string SmtpClient::ReadLine(ReplyBudget& budget) {
     for (;;) {
         const size_t end = received_.find('\n');
         if (end != std::string::npos) {
@@ -242,6 +244,9 @@ std::string SmtpClient::ReadLine(Clock::time_point deadline) {
                 line.pop_back();
             if (line.size() > MaxSmtpReplyLine)
                 Fail(0, "Max line length exceeded.");
+            budget.Bytes += end + 1;
+            if (++budget.Lines > MaxSmtpReplyLines || budget.Bytes > MaxSmtpReplyBytes)
+                Fail(0, "Max reply size exceeded.");
             return line;
         }
         // Room for the longest line and its CR; anything longer cannot end in time.
@@ -249,7 +254,10 @@ std::string SmtpClient::ReadLine(Clock::time_point deadline) {
             Fail(0, "Max line length exceeded.");
         if (peerClosed_)
             Fail(0, "Connection Closed Gracefully.");
-        const SocketResult read = socket_->Read(received_, RemainingMs(deadline));
+        // The time limit holds for the whole reply, however steadily it trickles in.
+        if (Clock::now() >= budget.Deadline)
+            Fail(0, SocketErrorText(ETIMEDOUT, std::system_category().message(ETIMEDOUT) + "."));
+        const SocketResult read = socket_->Read(received_, RemainingMs(budget.Deadline));
         if (!read.Ok)
             Fail(0, read.Error);
         if (read.PeerClosed)

@@ -19,6 +19,11 @@ namespace quorvane {
 
 inline constexpr int DefaultSmtpReadTimeoutMs = 60000;
 inline constexpr size_t MaxSmtpReplyLine = 16384;
+// One reply may hold at most this many lines (empty ones included) and bytes
+// (line ends included); a server that streams continuation lines for ever
+// fails the step instead of filling the memory.
+inline constexpr size_t MaxSmtpReplyLines = 512;
+inline constexpr size_t MaxSmtpReplyBytes = 64 * 1024;
 
 struct SmtpSettings {
     std::string Host;
@@ -28,9 +33,10 @@ struct SmtpSettings {
     bool UseLogin = false; // the login switch: AUTH LOGIN when on, no authentication when off
     std::string MailAgent = "Quorvane";
     std::string HeloName; // empty: the computer's host name
-    // How long one reply (or the sending of one command) may take. A server
-    // that goes silent ends the session with a socket time-out error instead
-    // of holding the report worker, and with it the program's exit, for ever.
+    // How long one whole reply (or the sending of one command) may take. A
+    // server that goes silent, or keeps a reply going line after line, ends
+    // the session with a socket time-out error instead of holding the report
+    // worker, and with it the program's exit, for ever.
     int ReadTimeoutMs = DefaultSmtpReadTimeoutMs;
 };
 
@@ -81,7 +87,13 @@ private:
     void DoSend(const MailMessage& message);
     Reply Command(std::string_view line, std::initializer_list<int> allowed);
     Reply ReadReply();
-    std::string ReadLine(std::chrono::steady_clock::time_point deadline);
+    // One line of the reply being read; counts it against the reply's bounds.
+    struct ReplyBudget {
+        std::chrono::steady_clock::time_point Deadline;
+        size_t Lines = 0;
+        size_t Bytes = 0;
+    };
+    std::string ReadLine(ReplyBudget& budget);
     void Write(std::string_view data);
     std::string HeloName() const;
 

@@ -174,6 +174,57 @@ void ScriptedServer::Run() {
     close(client);
 }
 
+StreamingServer::StreamingServer(std::string greeting, std::string piece,
+                                 std::chrono::milliseconds pause)
+    : greeting_(std::move(greeting)), piece_(std::move(piece)), pause_(pause) {
+    listener_ = BindLoopback();
+    if (listener_ >= 0 && listen(listener_, 1) == 0)
+        port_ = BoundPort(listener_);
+    thread_ = std::thread([this] { Run(); });
+}
+
+StreamingServer::~StreamingServer() {
+    stop_ = true;
+    if (thread_.joinable())
+        thread_.join();
+    if (listener_ >= 0)
+        close(listener_);
+}
+
+void StreamingServer::Run() {
+    if (port_ == 0)
+        return;
+    const auto deadline = Clock::now() + SessionBound;
+    int client = -1;
+    while (client < 0 && !stop_ && Clock::now() < deadline) {
+        pollfd entry{listener_, POLLIN, 0};
+        if (poll(&entry, 1, 50) > 0)
+            client = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+    }
+    if (client < 0)
+        return;
+    std::string pending = greeting_ + piece_;
+    while (!stop_ && Clock::now() < deadline) {
+        pollfd entry{client, POLLOUT, 0};
+        if (poll(&entry, 1, 50) <= 0)
+            continue;
+        if (entry.revents & (POLLERR | POLLHUP))
+            break;
+        const ssize_t sent =
+            send(client, pending.data(), pending.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+            break; // the client has gone
+        if (sent > 0)
+            pending.erase(0, static_cast<size_t>(sent));
+        if (pending.empty()) {
+            if (pause_.count() > 0)
+                std::this_thread::sleep_for(pause_);
+            pending = piece_;
+        }
+    }
+    close(client);
+}
+
 RefusingPort::RefusingPort() {
     fd_ = BindLoopback();
     if (fd_ >= 0)

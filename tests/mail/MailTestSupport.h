@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -71,6 +72,29 @@ private:
     std::vector<std::string> commands_;
     std::string data_;
     bool clientClosed_ = false;
+};
+
+// A one-connection server that sends a greeting and then the same piece
+// again and again, `pause` apart, until the client closes the connection.
+class StreamingServer {
+public:
+    StreamingServer(std::string greeting, std::string piece, std::chrono::milliseconds pause);
+    ~StreamingServer();
+    StreamingServer(const StreamingServer&) = delete;
+    StreamingServer& operator=(const StreamingServer&) = delete;
+
+    std::uint16_t Port() const { return port_; }
+
+private:
+    void Run();
+
+    int listener_ = -1;
+    std::uint16_t port_ = 0;
+    std::string greeting_;
+    std::string piece_;
+    std::chrono::milliseconds pause_;
+    std::thread thread_;
+    std::atomic<bool> stop_{false};
 };
 
 // A loopback port on which nothing listens: bound, never listening, kept

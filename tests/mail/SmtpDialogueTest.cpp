@@ -1,6 +1,7 @@
 // The SMTP dialogue against scripted loopback servers: the replies a real
 // server does not give on request.
 #include <cerrno>
+#include <chrono>
 #include <gtest/gtest.h>
 #include <memory>
 #include <unistd.h>
@@ -292,6 +293,70 @@ TEST(SmtpReplies, OverLongLineFailsAtOnce) {
     client->Settings.ReadTimeoutMs = 60000;
     EXPECT_FALSE(client->Connect(1000));
     EXPECT_EQ(client->LastError().Text, "Max line length exceeded.");
+}
+
+TEST(SmtpReplies, ReplyIsBoundedInLinesAndBytes) {
+    // 512 lines (511 continuations and the last) are one reply; one more fails.
+    const auto ehloOf = [](size_t continuations) {
+        std::string reply;
+        for (size_t i = 0; i < continuations; ++i)
+            reply += "250-EXTENSION" + std::to_string(i) + "\r\n";
+        return reply + "250 HELP\r\n";
+    };
+    for (const size_t continuations : {MaxSmtpReplyLines - 1, MaxSmtpReplyLines}) {
+        const std::string ehlo = ehloOf(continuations);
+        ScriptedServer server(Greeting, [ehlo](const std::string& command) {
+            return command.rfind("EHLO", 0) == 0 ? ehlo : WillingReply(command);
+        });
+        auto client = ClientFor(server.Port());
+        const bool fits = continuations < MaxSmtpReplyLines;
+        EXPECT_EQ(client->Connect(1000), fits) << continuations;
+        if (!fits) {
+            EXPECT_EQ(client->LastError().Text, "Max reply size exceeded.");
+            EXPECT_FALSE(client->Connected());
+        }
+    }
+
+    // Long lines reach the byte bound well before the line bound.
+    const std::string wide(1000, 'w');
+    test::StreamingServer wideLines("220-" + wide + "\r\n", "220-" + wide + "\r\n",
+                                    std::chrono::milliseconds(0));
+    auto client = ClientFor(wideLines.Port());
+    client->Settings.ReadTimeoutMs = 60000;
+    EXPECT_FALSE(client->Connect(1000));
+    EXPECT_EQ(client->LastError().Text, "Max reply size exceeded.");
+
+    // Endless continuation lines after EHLO, and endless empty lines, too.
+    test::StreamingServer endless(Greeting, "250-PIPELINING\r\n", std::chrono::milliseconds(0));
+    client = ClientFor(endless.Port());
+    client->Settings.ReadTimeoutMs = 60000;
+    EXPECT_FALSE(client->Connect(1000));
+    EXPECT_EQ(client->LastError().Text, "Max reply size exceeded.");
+
+    test::StreamingServer blanks("", "\r\n", std::chrono::milliseconds(0));
+    client = ClientFor(blanks.Port());
+    client->Settings.ReadTimeoutMs = 60000;
+    EXPECT_FALSE(client->Connect(1000));
+    EXPECT_EQ(client->LastError().Text, "Max reply size exceeded.");
+}
+
+TEST(SmtpReplies, ReadTimeLimitHoldsForTheWholeReply) {
+    // A line every 20 ms: each read is quick, but 512 lines would take over
+    // ten seconds; the 300 ms limit for the reply ends it first.
+    const std::string timedOut = SocketErrorText(ETIMEDOUT, "Connection timed out.");
+    test::StreamingServer trickle("220-slow\r\n", "220-still going\r\n",
+                                  std::chrono::milliseconds(20));
+    auto client = ClientFor(trickle.Port());
+    client->Settings.ReadTimeoutMs = 300;
+    EXPECT_FALSE(client->Connect(1000));
+    EXPECT_EQ(client->LastError().Text, timedOut);
+    EXPECT_FALSE(client->Connected());
+
+    test::StreamingServer blanks(Greeting, "\r\n", std::chrono::milliseconds(20));
+    client = ClientFor(blanks.Port());
+    client->Settings.ReadTimeoutMs = 300;
+    EXPECT_FALSE(client->Connect(1000));
+    EXPECT_EQ(client->LastError().Text, timedOut);
 }
 
 TEST(SmtpReplies, ServerClosingMidReply) {
