@@ -2,11 +2,14 @@
 // report worker drives it (connect, AUTH LOGIN when asked and offered, send,
 // disconnect).
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
-#include <fstream>
+#include <cstring>
+#include <fcntl.h>
 #include <iostream>
 #include <map>
-#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "cli/Cli.h"
 #include "mail/SmtpClient.h"
@@ -38,26 +41,44 @@ bool ParsePort(const std::string& text, std::uint16_t& port) {
     return true;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& text) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return false;
-    std::ostringstream content;
-    content << file.rdbuf();
-    if (file.bad())
-        return false;
-    text = content.str();
-    return true;
+// Reads the body file whole. Only a regular file will do: a directory or a
+// device would give an empty or endless body. Empty when it worked, else why not.
+std::string ReadBodyFile(const std::string& path, std::string& text) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return std::strerror(errno);
+    struct stat status {};
+    std::string problem;
+    if (fstat(fd, &status) != 0)
+        problem = std::strerror(errno);
+    else if (!S_ISREG(status.st_mode))
+        problem = S_ISDIR(status.st_mode) ? "is a directory" : "is not a regular file";
+    char chunk[65536];
+    while (problem.empty()) {
+        const ssize_t got = read(fd, chunk, sizeof chunk);
+        if (got > 0)
+            text.append(chunk, static_cast<size_t>(got));
+        else if (got == 0)
+            break;
+        else if (errno != EINTR)
+            problem = std::strerror(errno);
+    }
+    close(fd);
+    return problem;
 }
 
 // The error as lines: the reply code in front of the server's first line.
+// The text comes from the server, so no control character of it reaches the
+// terminal: each prints as '?', and only the line breaks stay.
 std::string DescribeError(const SmtpError& error) {
     std::string text =
         error.ReplyCode != 0 ? std::to_string(error.ReplyCode) + " " + error.Text : error.Text;
     std::string out;
-    for (const char c : text) {
-        if (c != '\r')
-            out += c;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            continue;
+        out += c == '\n' ? '\n' : (c < 0x20 || c == 0x7F) ? '?' : static_cast<char>(c);
     }
     return out;
 }
@@ -74,8 +95,13 @@ int RunMail(CliContext& ctx) {
                                             "--to",   "--subject", "--body-file"};
         if (std::find(std::begin(known), std::end(known), name) == std::end(known))
             return Usage("unknown argument '" + name + "'");
-        if (i + 1 >= args.size())
+        // "--host --from a@x" lost the host's value: say so instead of sending
+        // to a server called "--from".
+        if (i + 1 >= args.size() ||
+            std::find(std::begin(known), std::end(known), args[i + 1]) != std::end(known))
             return Usage(name + " needs a value");
+        if (values.count(name) != 0)
+            return Usage(name + " is given twice");
         values[name] = args[++i];
     }
     for (const char* required : {"--host", "--from", "--to"}) {
@@ -95,8 +121,10 @@ int RunMail(CliContext& ctx) {
     MailMessage message;
     if (values.count("--body-file") != 0) {
         std::string body;
-        if (!ReadWholeFile(values["--body-file"], body)) {
-            std::cerr << "quorvane-cli mail: cannot read " << values["--body-file"] << "\n";
+        const std::string problem = ReadBodyFile(values["--body-file"], body);
+        if (!problem.empty()) {
+            std::cerr << "quorvane-cli mail: cannot read the body file " << values["--body-file"]
+                      << ": " << problem << "\n";
             return ExitUsage;
         }
         message.SetBody(body);
@@ -113,7 +141,7 @@ int RunMail(CliContext& ctx) {
     const SmtpError error = client.LastError();
     client.Disconnect(); // a failed Connect has closed its session already
     if (!sent) {
-        std::cout << "Report sending failed\n" << DescribeError(error) << "\n";
+        std::cerr << "Report sending failed\n" << DescribeError(error) << "\n";
         return ExitFailed;
     }
     std::cout << "Report sending O.K.\n";

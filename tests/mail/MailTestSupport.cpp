@@ -355,27 +355,46 @@ RunResult RunProgram(const std::vector<std::string>& argv,
 
     RunResult result;
     int out[2];
+    int err[2];
     if (pipe2(out, O_CLOEXEC) != 0)
         return result;
+    if (pipe2(err, O_CLOEXEC) != 0) {
+        close(out[0]);
+        close(out[1]);
+        return result;
+    }
     const pid_t pid = fork();
     if (pid == 0) {
         dup2(out[1], STDOUT_FILENO);
+        dup2(err[1], STDERR_FILENO);
         execve(args[0], args.data(), env.data());
         _exit(127);
     }
     close(out[1]);
+    close(err[1]);
     const auto deadline = Clock::now() + seconds(60);
-    while (Clock::now() < deadline) {
-        pollfd entry{out[0], POLLIN, 0};
-        if (poll(&entry, 1, 100) <= 0)
+    pollfd streams[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    std::string* texts[2] = {&result.Output, &result.Error};
+    while ((streams[0].fd >= 0 || streams[1].fd >= 0) && Clock::now() < deadline) {
+        if (poll(streams, 2, 100) <= 0)
             continue;
-        char chunk[4096];
-        const ssize_t got = read(out[0], chunk, sizeof chunk);
-        if (got <= 0)
-            break;
-        result.Output.append(chunk, static_cast<size_t>(got));
+        for (int i = 0; i < 2; ++i) {
+            if (streams[i].fd < 0 || streams[i].revents == 0)
+                continue;
+            char chunk[4096];
+            const ssize_t got = read(streams[i].fd, chunk, sizeof chunk);
+            if (got > 0) {
+                texts[i]->append(chunk, static_cast<size_t>(got));
+            } else {
+                close(streams[i].fd);
+                streams[i].fd = -1; // poll skips negative descriptors
+            }
+        }
     }
-    close(out[0]);
+    for (const auto& stream : streams) {
+        if (stream.fd >= 0)
+            close(stream.fd);
+    }
     if (Clock::now() >= deadline)
         kill(pid, SIGKILL);
     int status = 0;

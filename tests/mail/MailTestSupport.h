@@ -149,10 +149,11 @@ private:
 };
 
 // Runs a program with arguments and extra environment; returns its exit
-// status and standard output. Ends it if it takes longer than 60 s.
+// status, standard output and standard error. Ends it if it takes longer than 60 s.
 struct RunResult {
     int ExitStatus = -1;
     std::string Output;
+    std::string Error;
 };
 RunResult RunProgram(const std::vector<std::string>& argv,
                      const std::vector<std::string>& extraEnvironment = {});

@@ -1,5 +1,5 @@
 // Delivery to a real SMTP server: aiosmtpd on loopback, with AUTH LOGIN
-// required and with authentication off; and quorvane-cli mail against it.
+// required and with authentication off.
 #include <cerrno>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -140,98 +140,6 @@ TEST(SmtpDelivery, RefusalsFromTheRealServerFailTheirStep) {
     EXPECT_FALSE(client->Authenticate());
     EXPECT_EQ(client->LastError().ReplyCode, 535);
     client->Disconnect();
-}
-
-// ---- quorvane-cli mail ----
-
-class TempFile {
-public:
-    explicit TempFile(const std::string& content) {
-        const char* tmp = std::getenv("TMPDIR");
-        path_ =
-            std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/quorvane-body-XXXXXX";
-        const int fd = mkstemp(path_.data());
-        if (fd >= 0) {
-            const auto written = write(fd, content.data(), content.size());
-            (void)written;
-            close(fd);
-        }
-    }
-    ~TempFile() { unlink(path_.c_str()); }
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
-TEST(MailCli, DeliversWithAuthLogin) {
-    SinkServer sink(Credentials);
-    ASSERT_TRUE(sink.Running()) << sink.StartError();
-    TempFile body("Line one\n.\nTemperature: 41 \xC2\xB0"
-                  "C\n");
-    const auto result = test::RunProgram(
-        {QUORVANE_CLI, "mail", "--host", "127.0.0.1", "--port", std::to_string(sink.Port()),
-         "--login", "reporter", "--auth", "--from", "Disk Monitor <monitor@example.com>", "--to",
-         "ops@example.com;night@example.com", "--subject", "CLI test", "--body-file", body.Path()},
-        {"QUORVANE_SMTP_PASSWORD=s3cret"});
-    EXPECT_EQ(result.ExitStatus, 0);
-    EXPECT_EQ(result.Output, "Report sending O.K.\n");
-
-    auto received = sink.Message(1);
-    ASSERT_FALSE(received.empty());
-    EXPECT_EQ(received["login"], "reporter");
-    EXPECT_EQ(received["password"], "s3cret");
-    EXPECT_EQ(received["rcpt_tos"], "ops@example.com\nnight@example.com\n");
-    const std::string& content = received["content"];
-    EXPECT_NE(content.find("\r\nSubject: CLI test\r\n"), std::string::npos) << content;
-    EXPECT_TRUE(std::regex_search(
-        content, std::regex("\r\nDate: (Sun|Mon|Tue|Wed|Thu|Fri|Sat), [1-9][0-9]? "
-                            "(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) [0-9]{4} "
-                            "[0-2][0-9]:[0-5][0-9]:[0-6][0-9] [+-][0-9]{4}\r\n")))
-        << content;
-    EXPECT_TRUE(EndsWith(content, "\r\n\r\nLine one\r\n.\r\nTemperature: 41 \xC2\xB0"
-                                  "C\r\n"))
-        << content;
-}
-
-TEST(MailCli, FailuresSayWhyAndExitWithOne) {
-    test::RefusingPort refusing;
-    auto result = test::RunProgram({QUORVANE_CLI, "mail", "--host", "127.0.0.1", "--port",
-                                    std::to_string(refusing.Port()), "--from", "a@example.com",
-                                    "--to", "b@example.com"});
-    EXPECT_EQ(result.ExitStatus, 1);
-    EXPECT_EQ(result.Output, "Report sending failed\nSocket Error # " +
-                                 std::to_string(ECONNREFUSED) + "\nConnection refused.\n");
-
-    SinkServer sink(Credentials);
-    ASSERT_TRUE(sink.Running()) << sink.StartError();
-    result = test::RunProgram({QUORVANE_CLI, "mail", "--host", "127.0.0.1", "--port",
-                               std::to_string(sink.Port()), "--login", "reporter", "--auth",
-                               "--from", "a@example.com", "--to", "b@example.com"},
-                              {"QUORVANE_SMTP_PASSWORD=wrong"});
-    EXPECT_EQ(result.ExitStatus, 1);
-    EXPECT_EQ(result.Output,
-              "Report sending failed\n535 5.7.8 Authentication credentials invalid\n");
-}
-
-TEST(MailCli, UsageErrorsExitWithTwoAndSendNothing) {
-    const std::vector<std::vector<std::string>> wrongCalls = {
-        {"--host", "127.0.0.1", "--from", "a@example.com"},   // no --to
-        {"--from", "a@example.com", "--to", "b@example.com"}, // no --host
-        {"--host", "127.0.0.1", "--port", "70000", "--from", "a@x", "--to", "b@x"},
-        {"--host", "127.0.0.1", "--port", "25x", "--from", "a@x", "--to", "b@x"},
-        {"--host", "127.0.0.1", "--password", "pw", "--from", "a@x", "--to", "b@x"},
-        {"--host", "127.0.0.1", "--from", "a@x", "--to"},
-        {"--host", "127.0.0.1", "--from", "a@x", "--to", "b@x", "--body-file",
-         "/nonexistent/quorvane/body.txt"},
-    };
-    for (const auto& args : wrongCalls) {
-        std::vector<std::string> argv = {QUORVANE_CLI, "mail"};
-        argv.insert(argv.end(), args.begin(), args.end());
-        const auto result = test::RunProgram(argv);
-        EXPECT_EQ(result.ExitStatus, 2) << args.back();
-        EXPECT_EQ(result.Output, "") << args.back();
-    }
 }
 
 } // namespace
