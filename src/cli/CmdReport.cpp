@@ -34,9 +34,10 @@ int RunReport(CliContext& ctx) {
         std::cerr << "quorvane-cli: S.M.A.R.T. status of slot " << slot << ": "
                   << screen.SMARTStatusL << "\n";
     const SystemLocalClock clock;
+    std::string error;
     if (!WriteSmartReport(path, clock, {panel.HDDModelL, panel.HDDFirmwareL, panel.HDDSNL},
-                          screen.SMARTSG)) {
-        std::cerr << "quorvane-cli: could not write " << path << "\n";
+                          screen.SMARTSG, &error)) {
+        std::cerr << "quorvane-cli: " << error << "\n";
         return ExitFailed;
     }
     std::cout << "Report written to " << path << "\n";

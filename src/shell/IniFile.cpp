@@ -1,11 +1,11 @@
 #include "shell/IniFile.h"
 
+#include "shell/SafeWrite.h"
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string_view>
-#include <unistd.h>
 
 namespace quorvane {
 namespace {
@@ -131,29 +131,8 @@ std::string IniFile::ToText() const {
     return out;
 }
 
-bool IniFile::Save(const std::string& path) const {
-    return WriteFileAtomically(path, ToText());
-}
-
-bool WriteFileAtomically(const std::string& path, const std::string& text) {
-    const std::string temp = path + ".tmp." + std::to_string(::getpid());
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out)
-            return false;
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.flush();
-        if (!out) {
-            out.close();
-            std::remove(temp.c_str());
-            return false;
-        }
-    }
-    if (std::rename(temp.c_str(), path.c_str()) != 0) {
-        std::remove(temp.c_str());
-        return false;
-    }
-    return true;
+bool IniFile::Save(const std::string& path, unsigned newFileMode, std::string* error) const {
+    return SafeWriteFile(path, ToText(), newFileMode, error);
 }
 
 } // namespace quorvane

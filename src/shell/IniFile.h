@@ -19,9 +19,10 @@ public:
     std::optional<std::string> Get(const std::string& section, const std::string& key) const;
     void Set(const std::string& section, const std::string& key, const std::string& value);
     std::string ToText() const;
-    // Writes the file through a temporary file and a rename, so a failure
-    // never leaves a half-written file; false when it could not be written.
-    bool Save(const std::string& path) const;
+    // Writes the file by SafeWriteFile: a failure never leaves a half-written
+    // file; false (and error, when given) when it could not be written.
+    bool Save(const std::string& path, unsigned newFileMode = 0666,
+              std::string* error = nullptr) const;
 
 private:
     struct Entry {
@@ -33,10 +34,6 @@ private:
     };
     std::vector<Section> sections_;
 };
-
-// Writes text to path atomically (temporary file in the same folder, then
-// rename). False, with the old file untouched, when anything fails.
-bool WriteFileAtomically(const std::string& path, const std::string& text);
 
 // Removes leading and trailing blanks (space, tab, CR, LF).
 std::string TrimBlanks(const std::string& text);

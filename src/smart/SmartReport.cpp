@@ -1,6 +1,6 @@
 #include "smart/SmartReport.h"
 
-#include "shell/IniFile.h"
+#include "shell/SafeWrite.h"
 
 namespace quorvane {
 namespace {
@@ -48,9 +48,10 @@ std::string ComposeSmartReport(const std::string& dateTime, const SmartReportIde
 }
 
 bool WriteSmartReport(const std::string& path, const LocalClock& clock,
-                      const SmartReportIdentity& identity, const SmartGridModel& grid) {
+                      const SmartReportIdentity& identity, const SmartGridModel& grid,
+                      std::string* error) {
     const std::string text = ComposeSmartReport(FormatDateTime(clock, clock.Now()), identity, grid);
-    return WriteFileAtomically(path, text);
+    return SafeWriteFile(path, text, NewFileModeDefault, error);
 }
 
 } // namespace quorvane

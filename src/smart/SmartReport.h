@@ -31,10 +31,11 @@ std::string SmartReportAttributeLine(const SmartGridRow& row);
 std::string ComposeSmartReport(const std::string& dateTime, const SmartReportIdentity& identity,
                                const SmartGridModel& grid);
 
-// Writes the report for the moment the clock gives now. The file is replaced
-// as a whole (temporary file, then rename): a failure leaves any previous
-// file as it was and never a shortened one. False when it was not written.
+// Writes the report for the moment the clock gives now, by SafeWriteFile: a
+// failure leaves any previous file as it was and never a shortened one. False
+// when it was not written, with the reason in error when given.
 bool WriteSmartReport(const std::string& path, const LocalClock& clock,
-                      const SmartReportIdentity& identity, const SmartGridModel& grid);
+                      const SmartReportIdentity& identity, const SmartGridModel& grid,
+                      std::string* error = nullptr);
 
 } // namespace quorvane
