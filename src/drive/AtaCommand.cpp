@@ -132,6 +132,13 @@ AtaCommand AtaCommand::SetFeatures(unsigned n, uint8_t subcommand, uint8_t level
     return cmd;
 }
 
+AtaCommand AtaCommand::CheckPowerMode(unsigned n) {
+    AtaCommand cmd;
+    cmd.TaskFile.Device = DeviceSelect(n);
+    cmd.TaskFile.Command = AtaCmdCheckPowerMode;
+    return cmd;
+}
+
 AtaCommand AtaCommand::ReadSectors(unsigned n, uint32_t lba) {
     AtaCommand cmd = CommandFromRow(RowReadSectors, n);
     cmd.TaskFile.LbaLow = static_cast<uint8_t>(lba);

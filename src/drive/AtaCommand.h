@@ -57,6 +57,7 @@ inline constexpr uint8_t AtaCmdReadNativeMaxExt = 0x27;
 inline constexpr uint8_t AtaCmdSetFeatures = 0xEF;
 inline constexpr uint8_t AtaCmdReadSectors = 0x20;
 inline constexpr uint8_t AtaCmdReadSectorsExt = 0x24;
+inline constexpr uint8_t AtaCmdCheckPowerMode = 0xE5;
 inline constexpr uint8_t SmartReadData = 0xD0;
 inline constexpr uint8_t SmartReadThresholds = 0xD1;
 inline constexpr uint8_t SmartAutosave = 0xD2;
@@ -93,6 +94,9 @@ struct AtaCommand {
     // SET FEATURES with the given subcommand (0x42/0xC2 AAM, 0x05/0x85 APM)
     // and the level in Sector Count.
     static AtaCommand SetFeatures(unsigned driveNumber, uint8_t subcommand, uint8_t level);
+    // CHECK POWER MODE: non-data; the drive answers its power mode in Sector
+    // Count without spinning up.
+    static AtaCommand CheckPowerMode(unsigned driveNumber);
     // READ SECTOR(S) of one sector at a 28-bit address.
     static AtaCommand ReadSectors(unsigned driveNumber, uint32_t lba);
     // READ SECTOR(S) EXT of one sector at a 48-bit address.

@@ -86,6 +86,36 @@ void Complete(AtaCommand& cmd) {
     cmd.TaskFile.Command = StatusDrdy | StatusDsc;
 }
 
+std::string Lower(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// drive.ini's power value; anything else is an active drive.
+PowerMode ParsePower(const std::string& text) {
+    const std::string value = Lower(text);
+    if (value == "idle")
+        return PowerMode::Idle;
+    if (value == "standby")
+        return PowerMode::Standby;
+    if (value == "sleep")
+        return PowerMode::Sleep;
+    return PowerMode::Active;
+}
+
+uint8_t PowerModeCount(PowerMode mode) {
+    switch (mode) {
+    case PowerMode::Idle:
+        return 0x80;
+    case PowerMode::Standby:
+    case PowerMode::Sleep:
+        return 0x00;
+    default:
+        return 0xFF;
+    }
+}
+
 void SetBit(SmartPage& page, int word, int bit, bool on) {
     const size_t at = static_cast<size_t>(word) * 2 + static_cast<size_t>(bit / 8);
     const auto mask = static_cast<uint8_t>(1u << (bit % 8));
@@ -106,6 +136,8 @@ std::string SimulatedCommandName(const AtaCommand& cmd) {
     case AtaCmdReadSectors:
     case AtaCmdReadSectorsExt:
         return "read-sectors";
+    case AtaCmdCheckPowerMode:
+        return "check-power-mode";
     case AtaCmdSmart:
         switch (tf.Features) {
         case SmartEnableOperations:
@@ -144,11 +176,10 @@ SimulatedBus::Drive* SimulatedBus::Load(unsigned driveNumber) {
     drive.Identify = ReadPageFile(folder / "identify.bin");
     drive.SmartData = ReadPageFile(folder / "smart-data.bin");
     drive.SmartThresholds = ReadPageFile(folder / "smart-thresholds.bin");
+    drive.IniTime = fs::last_write_time(folder / "drive.ini", ec);
     if (auto ini = IniFile::Load((folder / "drive.ini").string())) {
-        std::string status = ini->Get("drive", "status").value_or("ok");
-        for (char& c : status)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        drive.StatusExceeded = status == "exceeded";
+        drive.StatusExceeded = Lower(ini->Get("drive", "status").value_or("ok")) == "exceeded";
+        drive.Power = ParsePower(ini->Get("drive", "power").value_or("active"));
         // A value that is no 48-bit address leaves the default.
         if (auto max = ini->Get("drive", "native-max")) {
             if (auto lba = ParseNumber(*max); lba && *lba <= MaxLba48)
@@ -174,9 +205,27 @@ std::unique_ptr<DriveHandle> SimulatedBus::OpenDrive(unsigned driveNumber) {
     return std::make_unique<Handle>(*this, *drive, driveNumber);
 }
 
+void SimulatedBus::ReloadPower(Drive& drive) {
+    const fs::path path = fs::path(drive.Folder) / "drive.ini";
+    std::error_code ec;
+    const auto time = fs::last_write_time(path, ec);
+    if (ec || time == drive.IniTime)
+        return;
+    drive.IniTime = time;
+    if (auto ini = IniFile::Load(path.string()))
+        drive.Power = ParsePower(ini->Get("drive", "power").value_or("active"));
+}
+
 bool SimulatedBus::Execute(Drive& drive, AtaCommand& cmd) {
     if (drive.DelayMs > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(drive.DelayMs));
+    ReloadPower(drive);
+    auto& tf = cmd.TaskFile;
+    if (drive.Power == PowerMode::Sleep) {
+        // Not listening; the reset that reaches it leaves it in standby.
+        drive.Power = PowerMode::Standby;
+        return false;
+    }
     const std::string name = SimulatedCommandName(cmd);
     if (!name.empty() && drive.Fail.count(name))
         return false;
@@ -184,7 +233,13 @@ bool SimulatedBus::Execute(Drive& drive, AtaCommand& cmd) {
         Abort(cmd);
         return true;
     }
-    auto& tf = cmd.TaskFile;
+    if (tf.Command == AtaCmdCheckPowerMode) {
+        tf.SectorCount = PowerModeCount(drive.Power);
+        Complete(cmd);
+        return true;
+    }
+    if (tf.Command != AtaCmdIdentify)
+        drive.Power = PowerMode::Active; // spins up for the command
     auto dataIn = [&](const std::optional<SmartPage>& page) {
         if (!page || !cmd.IsDataIn()) {
             Abort(cmd);

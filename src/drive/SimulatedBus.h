@@ -9,14 +9,28 @@
 //   fail = name, name...         the request itself fails
 //   abort = name, name...        the drive answers with ERR and ABRT
 //   delay-ms = N                 every command takes N milliseconds
+//   power = active | idle | standby | sleep
+//                                the power mode (default active), answered
+//                                by CHECK POWER MODE in Sector Count: 0xFF
+//                                active, 0x80 idle, 0x00 standby
 //
 // The names are smart-enable, identify, smart-status, smart-read-data,
 // smart-read-thresholds, auto-offline, autosave, read-native-max,
-// set-features and read-sectors.
+// set-features, read-sectors and check-power-mode.
+//
+// An idle or standby drive spins up (becomes active) for every command but
+// CHECK POWER MODE and IDENTIFY DEVICE, which a drive answers from its
+// electronics. A sleeping drive does not listen: the first command it gets,
+// whichever it is, does not go through (the request fails, as it does when
+// the host must reset the drive to reach it), and that reset leaves it in
+// standby, where it answers like a standby drive. The power key is read again
+// whenever drive.ini changes, so a running program sees a drive go to
+// standby or wake up.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <set>
@@ -25,6 +39,7 @@
 
 #include "drive/DriveBus.h"
 #include "drive/DriveTable.h"
+#include "drive/PowerMode.h"
 
 namespace quorvane {
 
@@ -57,7 +72,10 @@ private:
         std::optional<uint64_t> NativeMax;
         std::set<std::string> Fail, Abort;
         int DelayMs = 0;
+        PowerMode Power = PowerMode::Active;
+        std::filesystem::file_time_type IniTime{}; // drive.ini as last read
     };
+    void ReloadPower(Drive& drive);
     Drive* Load(unsigned driveNumber);
     bool Execute(Drive& drive, AtaCommand& cmd);
 

@@ -104,6 +104,8 @@ TEST(BuildPassThrough16, EveryCommandCarriesItsRegistersWithTheRightProtocol) {
          "85 06 20 00 05 00 fe 00 00 00 00 00 00 a0 ef 00"},
         {"disable APM", AtaCommand::SetFeatures(7, 0x85, 0x00),
          "85 06 20 00 85 00 00 00 00 00 00 00 00 b0 ef 00"},
+        {"CHECK POWER MODE odd", AtaCommand::CheckPowerMode(3),
+         "85 06 20 00 00 00 00 00 00 00 00 00 00 b0 e5 00"},
         // 28-bit: LBA bits 24-27 travel in the Device byte.
         {"READ SECTOR(S)", AtaCommand::ReadSectors(1, 0x0BCDEF12),
          "85 08 0e 00 00 00 01 00 12 00 ef 00 cd 5b 20 00"},
@@ -121,6 +123,7 @@ TEST(BuildPassThrough16, OnlyNonDataCommandsAskForTheirRegisters) {
     EXPECT_TRUE(PassThroughWantsRegisters(AtaCommand::SmartReturnStatus(0)));
     EXPECT_TRUE(PassThroughWantsRegisters(AtaCommand::ReadNativeMaxAddressExt(0)));
     EXPECT_TRUE(PassThroughWantsRegisters(AtaCommand::SetFeatures(0, 0x42, 0x80)));
+    EXPECT_TRUE(PassThroughWantsRegisters(AtaCommand::CheckPowerMode(0)));
     EXPECT_FALSE(PassThroughWantsRegisters(AtaCommand::IdentifyDevice(0)));
     EXPECT_FALSE(PassThroughWantsRegisters(AtaCommand::ReadSectorsExt(0, 0)));
 

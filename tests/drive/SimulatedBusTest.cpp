@@ -62,10 +62,10 @@ TEST(SimulatedBus, AnswersByRegisterContents) {
     SimulatedBus bus(dir.Path());
 
     // Unknown commands, unknown SMART subcommands and SMART without its key abort.
-    AtaCommand checkPower = AtaCommand::SetFeatures(0, 0, 0);
-    checkPower.TaskFile.Command = 0xE5;
-    EXPECT_TRUE(Send(bus, 0, checkPower));
-    EXPECT_TRUE(Aborted(checkPower));
+    AtaCommand flushCache = AtaCommand::SetFeatures(0, 0, 0);
+    flushCache.TaskFile.Command = 0xE7;
+    EXPECT_TRUE(Send(bus, 0, flushCache));
+    EXPECT_TRUE(Aborted(flushCache));
     AtaCommand readLog = AtaCommand::SmartEnableOperations(0);
     readLog.TaskFile.Features = 0xD5;
     EXPECT_TRUE(Send(bus, 0, readLog));
