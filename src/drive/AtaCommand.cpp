@@ -30,6 +30,7 @@ constexpr AtaCommandRow RowEnableAam          {"set-features",          0x42, 0,
 constexpr AtaCommandRow RowDisableAam         {"set-features",          0xC2, 0,    0,     0,    0,    false,  0xEF, 0,         Level,   Features};
 constexpr AtaCommandRow RowEnableApm          {"set-features",          0x05, 0,    0,     0,    0,    false,  0xEF, 0,         Level,   Features};
 constexpr AtaCommandRow RowDisableApm         {"set-features",          0x85, 0,    0,     0,    0,    false,  0xEF, 0,         Level,   Features};
+constexpr AtaCommandRow RowCheckPowerMode     {"check-power-mode",      0,    0,    0,     0,    0,    false,  0xE5, 0,         0,       Smart};
 constexpr AtaCommandRow RowReadSectors        {"read-sectors",          0,    1,    0,     0,    0,    true,   0x20, D | I,     Address, Sectors};
 constexpr AtaCommandRow RowReadSectorsExt     {"read-sectors",          0,    1,    0,     0,    0,    true,   0x24, D | I | X, Address, Sectors};
 
@@ -37,7 +38,7 @@ constexpr std::array CommandTable{
     RowSmartEnable, RowIdentify, RowSmartStatus, RowSmartReadData,
     RowSmartReadThresholds, RowAutoOffline, RowAutosave, RowReadNativeMax,
     RowEnableAam, RowDisableAam, RowEnableApm, RowDisableApm,
-    RowReadSectors, RowReadSectorsExt,
+    RowCheckPowerMode, RowReadSectors, RowReadSectorsExt,
 };
 // clang-format on
 
@@ -133,10 +134,7 @@ AtaCommand AtaCommand::SetFeatures(unsigned n, uint8_t subcommand, uint8_t level
 }
 
 AtaCommand AtaCommand::CheckPowerMode(unsigned n) {
-    AtaCommand cmd;
-    cmd.TaskFile.Device = DeviceSelect(n);
-    cmd.TaskFile.Command = AtaCmdCheckPowerMode;
-    return cmd;
+    return CommandFromRow(RowCheckPowerMode, n);
 }
 
 AtaCommand AtaCommand::ReadSectors(unsigned n, uint32_t lba) {

@@ -35,7 +35,7 @@ AtaCommand Filled(const AtaCommandRow& row, unsigned n) {
 }
 
 TEST(HelperRequest, EveryRowOfTheCommandTableIsCarriedAsTheRowSays) {
-    ASSERT_GE(AtaCommandTable().size(), 14u);
+    ASSERT_GE(AtaCommandTable().size(), 15u);
     for (const AtaCommandRow& row : AtaCommandTable()) {
         for (unsigned n : {0u, 1u, 6u, 15u}) {
             for (const AtaCommand& sent : {CommandFromRow(row, n), Filled(row, n)}) {
@@ -72,6 +72,7 @@ TEST(HelperRequest, TheConstructorsCommandsNeedTheirOwnKindOfAccess) {
         {AtaCommand::SetFeatures(n, 0xC2, 0), CommandAccess::SetFeatures},
         {AtaCommand::SetFeatures(n, 0x05, 0xFE), CommandAccess::SetFeatures},
         {AtaCommand::SetFeatures(n, 0x85, 0), CommandAccess::SetFeatures},
+        {AtaCommand::CheckPowerMode(n), CommandAccess::ReadSmart},
         {AtaCommand::ReadSectors(n, 0), CommandAccess::ReadSectors},
         {AtaCommand::ReadSectors(n, 0x0FFFFFFF), CommandAccess::ReadSectors},
         {AtaCommand::ReadSectorsExt(n, 0), CommandAccess::ReadSectors},
