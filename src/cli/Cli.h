@@ -14,6 +14,8 @@ namespace quorvane::cli {
 struct CliContext {
     std::vector<std::string> Args;
     std::string DrivesDir; // empty: the real drives
+    // --settings FILE; empty: QUORVANE_SETTINGS or the usual place.
+    std::string SettingsFile;
     // Creates the bus on first use (a subcommand that needs no drives never opens one).
     DriveBus& Bus();
 
@@ -32,6 +34,7 @@ int RunSmart(CliContext& ctx);
 int RunReport(CliContext& ctx);
 int RunMbr(CliContext& ctx);
 int RunMail(CliContext& ctx);
+int RunSettings(CliContext& ctx);
 
 // Helpers shared by the subcommands.
 std::string JsonString(const std::string& text);

@@ -67,7 +67,7 @@ bool TakeFlag(std::vector<std::string>& args, const std::string& flag) {
 namespace {
 
 void PrintUsage(std::ostream& out) {
-    out << "usage: quorvane-cli [--drives DIR] COMMAND [ARGS]\n"
+    out << "usage: quorvane-cli [--drives DIR] [--settings FILE] COMMAND [ARGS]\n"
            "       quorvane-cli --version\n"
            "commands:\n"
            "  scan [--json]                      list the drives that answer S.M.A.R.T.\n"
@@ -77,7 +77,9 @@ void PrintUsage(std::ostream& out) {
            "  mail --host H [--port P] [--login L] [--auth] --from F --to T\n"
            "       [--subject S] [--body-file F] send one message (password in\n"
            "                                     QUORVANE_SMTP_PASSWORD)\n"
-           "--drives DIR (or QUORVANE_DRIVES=DIR) uses the simulated drives in DIR.\n";
+           "  settings [--json]                  the settings file and every setting in it\n"
+           "--drives DIR (or QUORVANE_DRIVES=DIR) uses the simulated drives in DIR.\n"
+           "--settings FILE (or QUORVANE_SETTINGS=FILE) reads the settings from FILE.\n";
 }
 
 } // namespace
@@ -96,6 +98,12 @@ int main(int argc, char** argv) {
                 return ExitUsage;
             }
             ctx.DrivesDir = args[++i];
+        } else if (command.empty() && arg == "--settings") {
+            if (i + 1 >= args.size()) {
+                std::cerr << "quorvane-cli: --settings needs a file\n";
+                return ExitUsage;
+            }
+            ctx.SettingsFile = args[++i];
         } else if (command.empty() && arg == "--version") {
             std::cout << "quorvane-cli " << quorvane::ProgramVersion() << "\n";
             return ExitOk;
@@ -110,7 +118,7 @@ int main(int argc, char** argv) {
     }
     static const std::map<std::string, int (*)(CliContext&)> commands = {
         {"scan", RunScan}, {"smart", RunSmart}, {"report", RunReport},
-        {"mbr", RunMbr},   {"mail", RunMail},
+        {"mbr", RunMbr},   {"mail", RunMail},   {"settings", RunSettings},
     };
     const auto it = commands.find(command);
     if (it == commands.end()) {

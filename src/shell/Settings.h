@@ -5,8 +5,10 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace quorvane {
 
@@ -18,6 +20,8 @@ inline constexpr int MinRefreshInterval = 15; // seconds
 inline constexpr int MaxRefreshInterval = 900;
 inline constexpr int MinSMTPDelay = 10; // minutes
 inline constexpr int MaxSMTPDelay = 180;
+// "SMTP Warning Repeat" in minutes: 0 repeats with every cycle, at most a day.
+inline constexpr int MaxSMTPWarningRepeat = 1440;
 
 // "SMTP Security": how the mail client protects the connection.
 enum class SMTPSecurityMode : int { Auto = 0, None = 1, StartTLS = 2, TLS = 3 };
@@ -75,5 +79,69 @@ private:
         return static_cast<size_t>(slot - 1);
     }
 };
+
+// The name of the settings file, and of its section.
+inline constexpr const char* SettingsFileName = "Quorvane.ini";
+inline constexpr const char* SettingsSection = "Settings";
+
+// What decides where the files are: the process's environment, as values so a
+// test can give its own.
+struct SettingsEnvironment {
+    std::optional<std::string> QuorvaneSettings; // QUORVANE_SETTINGS: the file itself
+    std::optional<std::string> XdgConfigHome;    // XDG_CONFIG_HOME
+    std::optional<std::string> Home;             // HOME
+    static SettingsEnvironment FromProcess();
+};
+
+// Where the settings and the autostart entry live, all absolute.
+struct SettingsPaths {
+    // QUORVANE_SETTINGS when set; else "Quorvane.ini" beside the executable
+    // when one is there (a portable copy); else
+    // $XDG_CONFIG_HOME/Quorvane/Quorvane.ini (~/.config without the variable).
+    std::string SettingsFile;
+    // $XDG_CONFIG_HOME/autostart/Quorvane.desktop.
+    std::string AutostartEntry;
+    // The running program, as the autostart entry starts it.
+    std::string Executable;
+};
+SettingsPaths FindSettingsPaths(const std::string& executable, const SettingsEnvironment& env);
+// The running program's absolute path (/proc/self/exe); empty when unknown.
+std::string RunningExecutable();
+
+// Every key of the file with its value as the file stores it, in the order
+// the file is written. Keys of slots 1..slots only; "RAW Values" only when
+// withRawValues.
+enum class SettingKind { Bool, Integer, Text };
+struct SettingValue {
+    std::string Key;
+    std::string Value;
+    SettingKind Kind;
+};
+std::vector<SettingValue> SettingValues(const Settings& settings, int slots, bool withRawValues);
+
+// Reads the settings file; a missing file, a missing key or a value that does
+// not convert gives the key's default. "RAW Values" is not read. Nothing is
+// created.
+Settings LoadSettings(const std::string& settingsFile);
+
+struct SaveOutcome {
+    bool Written = false;
+    std::string Message; // "Unable to write to <file>" when not written
+};
+// Writes the file's keys (per-drive keys of slots 1..driveCount only; the
+// keys of other slots and every other line stay as they are) in one atomic
+// replacement, then updates the autostart entry from settings.AutoRun. When
+// the file cannot be written nothing changes, the entry included.
+SaveOutcome SaveSettings(const SettingsPaths& paths, const Settings& settings, int driveCount);
+
+// The Exec value that starts executable: its path in double quotes, quoted as
+// desktop entries require.
+std::string AutostartExec(const std::string& executable);
+// True when the entry exists, is not hidden and its Exec value contains the
+// quoted executable (exact, case-sensitive).
+bool ReadAutorun(const std::string& entryFile, const std::string& executable);
+// Checked: writes the entry unless it already starts executable. Unchecked:
+// deletes it. A folder that cannot be written is skipped silently.
+void UpdateAutorun(const std::string& entryFile, const std::string& executable, bool autoRun);
 
 } // namespace quorvane
