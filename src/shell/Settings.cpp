@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -64,14 +63,32 @@ bool CreateFolders(const std::string& folder) {
     return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// The file's bytes; nullopt when it cannot be read.
+// The bytes of a regular file; nullopt when it cannot be read or is none (a
+// folder, or a FIFO that would wait for a writer).
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
         return std::nullopt;
-    std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad())
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
         return std::nullopt;
+    }
+    std::string text;
+    char buffer[8192];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0)
+            break;
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(fd);
     return text;
 }
 
@@ -154,7 +171,17 @@ std::string RunningExecutable() {
     const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer);
     if (n <= 0 || static_cast<size_t>(n) >= sizeof buffer)
         return {};
-    return std::string(buffer, static_cast<size_t>(n));
+    std::string path(buffer, static_cast<size_t>(n));
+    // A program replaced on disk while it runs (an upgrade) is named
+    // "PATH (deleted)"; the new file at PATH is the one to start next time.
+    const std::string deleted = " (deleted)";
+    if (path.size() > deleted.size() &&
+        path.compare(path.size() - deleted.size(), deleted.size(), deleted) == 0) {
+        const std::string original = path.substr(0, path.size() - deleted.size());
+        if (IsRegularFile(original))
+            return original;
+    }
+    return path;
 }
 
 std::vector<SettingValue> SettingValues(const Settings& s, int slots, bool withRawValues) {
@@ -229,7 +256,8 @@ SaveOutcome SaveSettings(const SettingsPaths& paths, const Settings& settings, i
     SaveOutcome outcome;
     outcome.Message = "Unable to write to " + path;
     std::string old;
-    if (Exists(path)) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) {
         // A file that is there but cannot be read is not replaced: its other
         // lines would be lost.
         const auto text = ReadWholeFile(path);

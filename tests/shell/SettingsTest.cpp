@@ -284,7 +284,7 @@ TEST(Settings, AFileThatCannotBeWrittenIsLeftAsItWasAndTheEntryUntouched) {
     EXPECT_EQ(ReadText(paths.SettingsFile), "[Settings]\nRefresh Interval=30\n");
 }
 
-TEST(Settings, ASymlinkedFileHasItsTargetUpdatedAndStaysALink) {
+TEST(Settings, ASymlinkIsFollowedAndAFolderOrFifoIsNotReplaced) {
     TempFolder folder;
     SettingsPaths paths = PathsIn(folder);
     WriteText(folder / "real/settings.ini", "[Settings]\nAlert Sound=0\n");
@@ -295,6 +295,24 @@ TEST(Settings, ASymlinkedFileHasItsTargetUpdatedAndStaysALink) {
     EXPECT_TRUE(fs::is_symlink(paths.SettingsFile));
     EXPECT_EQ(fs::read_symlink(paths.SettingsFile), "real/settings.ini");
     EXPECT_TRUE(LoadSettings(folder / "real/settings.ini").AlertSound);
+
+    // A link to a file not made yet: the file is made where the link leads.
+    fs::create_symlink("real/new.ini", folder / "dangling.ini");
+    paths.SettingsFile = folder / "dangling.ini";
+    ASSERT_TRUE(SaveSettings(paths, s, 0).Written);
+    EXPECT_TRUE(fs::is_symlink(folder / "dangling.ini"));
+    EXPECT_TRUE(LoadSettings(folder / "real/new.ini").AlertSound);
+    EXPECT_EQ(ModeOf(folder / "real/new.ini"), 0600u);
+
+    // A folder or a FIFO in the file's place is read as no file and not replaced.
+    ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0600), 0);
+    for (const char* name : {"real", "fifo"}) {
+        paths.SettingsFile = folder / name;
+        EXPECT_TRUE(LoadSettings(paths.SettingsFile).SMARTMonitoring);
+        EXPECT_FALSE(SaveSettings(paths, s, 0).Written) << name;
+    }
+    EXPECT_TRUE(fs::is_directory(folder / "real"));
+    EXPECT_TRUE(fs::is_fifo(folder / "fifo"));
 }
 
 TEST(SettingsPaths, TheVariableThenAPortableCopyThenTheConfigFolder) {
