@@ -13,6 +13,7 @@
 
 #include "cli/Cli.h"
 #include "mail/SmtpClient.h"
+#include "shell/TerminalText.h"
 
 namespace quorvane::cli {
 namespace {
@@ -73,14 +74,7 @@ std::string ReadBodyFile(const std::string& path, std::string& text) {
 std::string DescribeError(const SmtpError& error) {
     std::string text =
         error.ReplyCode != 0 ? std::to_string(error.ReplyCode) + " " + error.Text : error.Text;
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-            continue;
-        out += c == '\n' ? '\n' : (c < 0x20 || c == 0x7F) ? '?' : static_cast<char>(c);
-    }
-    return out;
+    return TerminalText(text, true);
 }
 
 } // namespace

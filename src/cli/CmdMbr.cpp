@@ -6,6 +6,7 @@
 #include "cli/CliScan.h"
 #include "mbr/MbrReading.h"
 #include "mbr/MbrWindow.h"
+#include "shell/TerminalText.h"
 
 namespace quorvane::cli {
 namespace {
@@ -63,7 +64,7 @@ void PrintJson(const PartitionTable& table, const MbrWindowState& state, int slo
 
 // The window's lines, group by group.
 void PrintText(const HDD& drive, const MbrWindowState& state) {
-    std::printf("Drive: %s\n", drive.ModelNumber.c_str());
+    std::printf("Drive: %s\n", DriveTerminalText(drive.ModelNumber).c_str());
     for (int i = 0; i < PartitionSlots; ++i) {
         const PartitionGroup& g = state.Groups[static_cast<size_t>(i)];
         std::printf("Partition %d\n", i + 1);
@@ -71,6 +72,7 @@ void PrintText(const HDD& drive, const MbrWindowState& state) {
         if (!label.empty() && !g.VolumeLabelL.empty())
             label += " ";
         label += g.VolumeLabelL;
+        label = TerminalText(label); // the disk's own bytes
         std::printf("  %-7s Filesystem:    %-22s Cluster Size:  %s\n",
                     g.ActiveLEnabled ? "Active" : "", g.FSL.c_str(), g.ClusterSizeL.c_str());
         std::printf("  %-7s Volume Label:  %-22s Start LBA:     %s\n", "", label.c_str(),
@@ -83,7 +85,7 @@ void PrintText(const HDD& drive, const MbrWindowState& state) {
             if (c == '\n')
                 c = ',';
         if (!hint.empty())
-            std::printf("          Mounted on:    %s\n", hint.c_str());
+            std::printf("          Mounted on:    %s\n", TerminalText(hint).c_str());
     }
     std::printf("Volume ID: %s\n", state.PartVolumeIDL.c_str());
     std::printf("Signature: %s\n", state.PartSignatureL.c_str());

@@ -3,6 +3,7 @@
 
 #include "cli/CliScan.h"
 #include "drive/LinuxSgBus.h"
+#include "shell/TerminalText.h"
 
 namespace quorvane::cli {
 
@@ -30,31 +31,6 @@ namespace {
 
 const char* YesNo(bool value) {
     return value ? "yes" : "no";
-}
-
-// A drive's strings are 8-bit characters of whatever bytes it sent (the
-// window shows them as Latin-1); printed as UTF-8, so any byte gives valid text.
-std::string Latin1ToUtf8(const std::string& text) {
-    std::string out;
-    for (unsigned char c : text) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
-// The same for a table cell: a control character prints as '?', so a row
-// stays one line and nothing the drive sent reaches the terminal as a command.
-std::string TableText(const std::string& text) {
-    std::string printable = text;
-    for (char& c : printable)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-            c = '?';
-    return Latin1ToUtf8(printable);
 }
 
 void PrintJson(const ProgramData& data, bool simulated) {
@@ -85,11 +61,11 @@ void PrintTable(const ProgramData& data) {
     for (int slot = 1; slot <= data.DriveCount; ++slot) {
         const HDD& d = data.Drives[slot];
         const std::string hpa = d.HPASizeMB == -1 ? NotMeasuredText : std::to_string(d.HPASizeMB);
-        std::printf("%-4d %-5d %-40s %-20s %-8s %7lld %-5s %-10s %-3s %-8s %s\n", slot,
-                    int{d.DriveNumber}, TableText(d.ModelNumber).c_str(),
-                    TableText(d.SerialNumber).c_str(), TableText(d.FirmwareRevision).c_str(),
-                    static_cast<long long>(d.SizeGB), YesNo(d.LBA48), YesNo(d.SMARTEnabled),
-                    YesNo(d.HPA), YesNo(d.Security), hpa.c_str());
+        std::printf(
+            "%-4d %-5d %-40s %-20s %-8s %7lld %-5s %-10s %-3s %-8s %s\n", slot, int{d.DriveNumber},
+            DriveTerminalText(d.ModelNumber).c_str(), DriveTerminalText(d.SerialNumber).c_str(),
+            DriveTerminalText(d.FirmwareRevision).c_str(), static_cast<long long>(d.SizeGB),
+            YesNo(d.LBA48), YesNo(d.SMARTEnabled), YesNo(d.HPA), YesNo(d.Security), hpa.c_str());
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include "cli/CliScan.h"
 #include "drive/ReadSmart.h"
+#include "shell/TerminalText.h"
 
 namespace quorvane::cli {
 namespace {
@@ -47,7 +48,7 @@ void PrintGrid(const SmartGridModel& grid) {
 
 void PrintText(const HDD& drive, int slot, const SmartScreen& screen) {
     const TemperatureCaptions& t = screen.Temperatures;
-    std::cout << "Slot " << slot << ": " << drive.ModelNumber << "\n"
+    std::cout << "Slot " << slot << ": " << DriveTerminalText(drive.ModelNumber) << "\n"
               << "S.M.A.R.T.: " << screen.SMARTStatusL << "\n"
               << "Temperature, °C: " << t.HDDTempL << "  Low: " << t.HDDTempLoL
               << "  High: " << t.HDDTempHiL << "  Airflow: " << t.HDDAirTempL << "\n"

@@ -1,6 +1,7 @@
 #include "smart/SmartReport.h"
 
 #include "shell/SafeWrite.h"
+#include "shell/TerminalText.h"
 
 namespace quorvane {
 namespace {
@@ -36,9 +37,11 @@ std::string ComposeSmartReport(const std::string& dateTime, const SmartReportIde
     std::string text;
     text += "S.M.A.R.T. Report - " + dateTime + LineEnd;
     text += LineEnd;
-    text += "Model Number: " + identity.HDDModelL + LineEnd;
-    text += "Firmware Revision: " + identity.HDDFirmwareL + LineEnd;
-    text += "Serial Number: " + identity.HDDSNL + LineEnd;
+    // The drive's own texts: a CR or LF in them must not start a line of
+    // their own, nor an ESC reach whoever shows the file.
+    text += "Model Number: " + ReplaceControlCharacters(identity.HDDModelL) + LineEnd;
+    text += "Firmware Revision: " + ReplaceControlCharacters(identity.HDDFirmwareL) + LineEnd;
+    text += "Serial Number: " + ReplaceControlCharacters(identity.HDDSNL) + LineEnd;
     text += LineEnd;
     text += SmartReportHeaderLine() + LineEnd;
     // Row 0 is the grid's header; the data rows follow it.

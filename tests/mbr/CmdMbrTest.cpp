@@ -112,5 +112,51 @@ TEST(CmdMbr, SampleDriveShowsNtfsAndFat32) {
         EXPECT_NE(text.Out.find(line), std::string::npos) << line << "\n" << text.Out;
 }
 
+// Replaces every copy of `from` in the image by `to` (of the same length).
+void PatchImage(const std::filesystem::path& image, const std::string& from,
+                const std::string& to) {
+    auto bytes = test::ReadBytes(image);
+    std::string text(bytes.begin(), bytes.end());
+    size_t copies = 0;
+    for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + 1), ++copies)
+        text.replace(at, to.size(), to);
+    ASSERT_GT(copies, 0u) << from;
+    std::ofstream(image, std::ios::binary) << text;
+}
+
+TEST(CmdMbr, VolumeLabelsReachTheTerminalWithoutTheirControlCharacters) {
+    constexpr uint64_t MiB = 1024 * 1024;
+    test::ToolDisk disk;
+    disk.Partition(80000, "start=2048, size=32768, type=4\nstart=34816, size=32768, type=7\n");
+    disk.Format("fat16", 16 * MiB, "mkfs.fat -F 16 -n LBLFATABCDE {}", 2048);
+    disk.Format("ntfs", 16 * MiB, "mkntfs -F -Q -q -L LBLNTFSxyz {}", 34816);
+    // FAT: 11 bytes of the OEM code page; NTFS: UTF-16LE in the $Volume record.
+    PatchImage(disk.Image(), "LBLFATABCDE",
+               "L\x1B[2JF\x07\x9B"
+               "DEF");
+    const auto utf16 = [](const std::string& ascii) {
+        std::string out;
+        for (char c : ascii)
+            out += std::string{c, '\0'};
+        return out;
+    };
+    PatchImage(disk.Image(), utf16("LBLNTFSxyz"),
+               utf16("N\x1B]0;t") + std::string("\x07\0\x9B\0\r\0\n\0", 8));
+
+    const auto r = Cli(disk.Dir().Path(), "mbr 1");
+    ASSERT_EQ(r.Status, 0) << r.Out;
+    EXPECT_EQ(r.Out.find('\x1B'), std::string::npos) << r.Out;
+    EXPECT_EQ(r.Out.find('\x07'), std::string::npos) << r.Out;
+    EXPECT_EQ(r.Out.find('\r'), std::string::npos) << r.Out;
+    EXPECT_EQ(r.Out.find("\xC2\x9B"), std::string::npos) << r.Out;
+    // 0x9B is a printable character in the FAT label's code page (a closing
+    // guillemet); in the NTFS label it is U+009B, a control.
+    EXPECT_NE(r.Out.find("Volume Label:  L?[2JF?\xE2\x80\xBA"
+                         "DEF "),
+              std::string::npos)
+        << r.Out;
+    EXPECT_NE(r.Out.find("Volume Label:  N?]0;t???? "), std::string::npos) << r.Out;
+}
+
 } // namespace
 } // namespace quorvane
