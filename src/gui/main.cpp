@@ -10,6 +10,7 @@
 #include "gui/Siren.h"
 #include "monitor/MonitorTick.h"
 #include "monitor/TextIcon.h"
+#include "shell/Platform.h"
 #include "shell/SingleInstance.h"
 
 namespace {
@@ -24,6 +25,9 @@ public:
 
 int main(int argc, char* argv[]) {
     using namespace quorvane;
+    // Before Qt starts its threads (X events, D-Bus, file info), so that
+    // every one of them inherits the raised priority.
+    RaiseProcessPriority();
     // A second copy ends at once, silently. When the lock file cannot be
     // made at all there is no way to tell, and the program runs.
     SingleInstance instance(SingleInstanceLockPath());

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <sys/resource.h>
@@ -138,15 +139,35 @@ std::string RunningSystemText() {
     return LinuxVersionText(release, osRelease);
 }
 
-bool RaiseProcessPriority() {
-    // A higher priority than normal programs, as far as the user may raise it.
-    constexpr int HighPriorityNice = -10;
-    // A copy started higher still keeps its priority.
+namespace {
+
+// A higher priority than normal programs, as far as the user may raise it.
+constexpr int HighPriorityNice = -10;
+
+// Raises one thread (on Linux the nice value belongs to a thread, and
+// PRIO_PROCESS with a thread id names that thread). A thread already higher
+// keeps its priority.
+bool RaiseThread(id_t tid) {
     errno = 0;
-    const int current = ::getpriority(PRIO_PROCESS, 0);
+    const int current = ::getpriority(PRIO_PROCESS, tid);
     if (errno == 0 && current <= HighPriorityNice)
         return true;
-    return ::setpriority(PRIO_PROCESS, 0, HighPriorityNice) == 0;
+    return ::setpriority(PRIO_PROCESS, tid, HighPriorityNice) == 0;
+}
+
+} // namespace
+
+bool RaiseProcessPriority() {
+    // The calling thread first: threads it starts later inherit its value.
+    const bool raised = RaiseThread(0);
+    // Threads started already (by a library, say) are raised one by one.
+    std::error_code ec;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", ec)) {
+        const std::string name = task.path().filename().string();
+        if (!name.empty() && name.find_first_not_of("0123456789") == std::string::npos)
+            RaiseThread(static_cast<id_t>(std::stoul(name)));
+    }
+    return raised;
 }
 
 } // namespace quorvane

@@ -37,8 +37,10 @@ std::string LinuxVersionText(const std::string& kernelRelease, const std::string
 // /usr/lib/os-release).
 std::string RunningSystemText();
 
-// Raises the process's scheduling priority; a refusal (no privilege) is
-// ignored. True when it was raised.
+// Raises the process's scheduling priority: the calling thread and every
+// thread running already, so that threads started later inherit it. Call it
+// before the first thread starts. A refusal (no privilege) is ignored; true
+// when the calling thread was raised.
 bool RaiseProcessPriority();
 
 } // namespace quorvane

@@ -1,6 +1,8 @@
 // One running copy per user: a lock file held with flock for the life of the
 // process. The kernel drops the lock when the process ends in any way, so a
-// crashed copy never blocks the next start.
+// crashed copy never blocks the next start. The file lives where only its
+// user can make it, and a lock file of another user is never honoured, so
+// nobody else can keep the program from running.
 #pragma once
 
 #include <string>
@@ -9,8 +11,14 @@ namespace quorvane {
 
 inline constexpr const char* SingleInstanceName = "SMARTMutex";
 
-// The lock file of the name: in $XDG_RUNTIME_DIR, else in the temp directory
-// ($TMPDIR or /tmp) with the user id in the name.
+// A folder of this user's own that nobody else can write in: $XDG_RUNTIME_DIR
+// when it is one; else "quorvane-UID" in $TMPDIR (or /tmp), made with mode
+// 0700 when missing and used only when it is a real folder owned by this
+// user (a wider mode of the user's own folder is narrowed). Empty when there
+// is no such folder.
+std::string PrivateRuntimeDir();
+
+// The lock file of the name in PrivateRuntimeDir(); empty when there is none.
 std::string SingleInstanceLockPath(const std::string& name = SingleInstanceName);
 
 class SingleInstance {
@@ -23,7 +31,7 @@ public:
     enum class Result {
         Acquired,      // this process holds the lock (also when it held it already)
         HeldElsewhere, // another running copy holds it
-        Unavailable,   // the lock file cannot be opened: no way to tell
+        Unavailable,   // no lock file of this user's could be opened: no way to tell
     };
     Result Acquire();
     bool Held() const { return fd_ >= 0; }
