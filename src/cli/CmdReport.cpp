@@ -27,7 +27,7 @@ int RunReport(CliContext& ctx) {
     // The report repeats what the windows show: the slot's identity in the
     // Information group and the grid of a read with show.
     ScanView noView;
-    ShowDriveInfo(panel, data, slot, noView);
+    ShowDriveInfo(panel, data, ctx.Bus(), slot, noView);
     SmartScreen screen;
     screen.RAWValuesRG = dec ? RawValueFormat::Dec : RawValueFormat::Hex;
     if (!ReadSMART(data, ctx.Bus(), &screen, slot, true))

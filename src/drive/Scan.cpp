@@ -117,12 +117,13 @@ bool ScanDrives(ProgramData& data, DriveBus& bus, InfoPanel& panel, ScanView& vi
         view.ShowInfoBalloon(data.DriveCount, DrivesBalloonTitle, DrivesBalloonText(data),
                              BalloonSeconds);
     view.SelectDriveListItem(0);
-    ShowDriveInfo(panel, data, 1, view);
+    ShowDriveInfo(panel, data, bus, 1, view);
     view.StartMonitoring(options.RefreshIntervalSeconds);
     return true;
 }
 
-void ShowDriveInfo(InfoPanel& panel, const ProgramData& data, int slot, ScanView& view) {
+void ShowDriveInfo(InfoPanel& panel, const ProgramData& data, DriveBus& bus, int slot,
+                   ScanView& view) {
     if (data.DriveCount == 0 || !data.IsDriveSlot(slot))
         return;
     const HDD& drive = data.Drives[slot];
@@ -131,7 +132,8 @@ void ShowDriveInfo(InfoPanel& panel, const ProgramData& data, int slot, ScanView
     panel.HDDFirmwareL = drive.FirmwareRevision;
     panel.HDDModelL = drive.ModelNumber;
     panel.HDDLBA48LEnabled = drive.LBA48;
-    view.ReadAcousticAndPowerLevels();
+    AAMGetExecute(panel.AAMGB, bus, data, slot);
+    APMGetExecute(panel.APMGB, bus, data, slot);
     panel.HDDSMARTLEnabled = drive.SMARTEnabled;
     panel.HDDSizeL = std::to_string(drive.SizeGB);
     panel.HDDHPALEnabled = drive.HPA;

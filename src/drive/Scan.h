@@ -7,6 +7,7 @@
 
 #include "drive/DriveBus.h"
 #include "drive/DriveTable.h"
+#include "drive/FeatureLevels.h"
 
 namespace quorvane {
 
@@ -30,6 +31,8 @@ struct InfoPanel {
     bool HDDSecMLEnabled = false;
     bool HDDTempEnabled = false;  // HDDTempNL and the four temperature labels
     std::optional<int> LogoIndex; // the vendor logo, none for an unknown vendor
+    FeatureGroupState AAMGB;      // the AAM and APM groups, as the last read left them
+    FeatureGroupState APMGB;
 };
 
 // What the scan does to the rest of the window and the tray. Every call does
@@ -48,8 +51,6 @@ public:
     virtual void ShowInfoBalloon(int /*slot*/, const std::string& /*title*/,
                                  const std::string& /*text*/, int /*seconds*/) {}
     virtual void InfoPanelChanged(const InfoPanel& /*panel*/) {}
-    // The AAM and APM read actions of the selected drive.
-    virtual void ReadAcousticAndPowerLevels() {}
     // Sets the monitoring timer's interval, enables it and runs one cycle.
     virtual void StartMonitoring(int /*intervalSeconds*/) {}
 };
@@ -64,8 +65,10 @@ struct ScanOptions {
 bool ScanDrives(ProgramData& data, DriveBus& bus, InfoPanel& panel, ScanView& view,
                 const ScanOptions& options);
 
-// Shows a slot's identity on the panel; nothing while no drive is known.
-void ShowDriveInfo(InfoPanel& panel, const ProgramData& data, int slot, ScanView& view);
+// Shows a slot's identity on the panel and reads its AAM and APM levels into
+// the two groups; nothing while no drive is known.
+void ShowDriveInfo(InfoPanel& panel, const ProgramData& data, DriveBus& bus, int slot,
+                   ScanView& view);
 
 // The balloon text listing the found drives: "model size GB\r" per slot.
 std::string DrivesBalloonText(const ProgramData& data);

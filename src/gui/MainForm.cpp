@@ -456,7 +456,7 @@ void TMainForm::HDDRefreshSBClick() {
 }
 
 void TMainForm::HDDCBChange(int index) {
-    ShowDriveInfo(panel_, data_, index + 1, *this);
+    ShowDriveInfo(panel_, data_, *bus_, index + 1, *this);
     ReadSMART(data_, *bus_, this, index + 1, true);
 }
 

@@ -85,7 +85,9 @@ TEST_F(ScanTest, FillsSlotsInDriveNumberOrderAndClosesEveryHandle) {
     EXPECT_EQ(panel.HDDSNL, "5MAC2QTA");
     EXPECT_EQ(panel.LogoIndex, 0);
     EXPECT_TRUE(panel.HDDTempEnabled);
-    EXPECT_EQ(bus->OpenCount(), 3); // one open per drive number that exists
+    // One open per drive number that exists, and one for each of the shown
+    // drive's AAM and APM reads.
+    EXPECT_EQ(bus->OpenCount(), 5);
     EXPECT_EQ(bus->OpenCount(), bus->CloseCount());
 }
 
@@ -93,7 +95,8 @@ TEST_F(ScanTest, DeviceByteFollowsDriveNumberParity) {
     dir.AddRealDrive(2, "SAMSUNG_HD501LJ--CR100-12");
     dir.AddRealDrive(3, "ST9160821AS--3.CLH");
     ASSERT_TRUE(Scan());
-    EXPECT_EQ(DeviceBytes(2, AtaCmdIdentify), std::vector<uint8_t>{0xA0});
+    // Drive 2 is shown after the scan, which reads its AAM and APM levels.
+    EXPECT_EQ(DeviceBytes(2, AtaCmdIdentify), (std::vector<uint8_t>{0xA0, 0xA0, 0xA0}));
     EXPECT_EQ(DeviceBytes(3, AtaCmdIdentify), std::vector<uint8_t>{0xB0});
     // SMART ENABLE OPERATIONS, READ DATA, and the two enables the page allows.
     for (uint8_t device : DeviceBytes(3, AtaCmdSmart))
@@ -110,7 +113,7 @@ TEST_F(ScanTest, SeventhDriveIsNeverOpened) {
     EXPECT_EQ(data.Drives[6].DriveNumber, 5);
     for (const auto& c : bus->SentCommands())
         EXPECT_LT(c.DriveNumber, 6u);
-    EXPECT_EQ(bus->OpenCount(), 6);
+    EXPECT_EQ(bus->OpenCount(), 6 + 2); // and the AAM and APM reads of slot 1
     EXPECT_EQ(bus->OpenHandles(), 0);
 }
 
@@ -168,9 +171,9 @@ TEST_F(ScanTest, HpaIsMeasuredOnlyWithLba48) {
     EXPECT_EQ(data.Drives[3].HPASizeMB, 2);
     EXPECT_EQ(data.Drives[4].HPASizeMB, 2);
     EXPECT_EQ(data.Drives[5].HPASizeMB, -1);
-    ShowDriveInfo(panel, data, 1, view);
+    ShowDriveInfo(panel, data, *bus, 1, view);
     EXPECT_EQ(panel.HDDHPAUL, "100");
-    ShowDriveInfo(panel, data, 2, view);
+    ShowDriveInfo(panel, data, *bus, 2, view);
     EXPECT_EQ(panel.HDDHPAUL, "...");
 }
 
@@ -178,8 +181,8 @@ TEST_F(ScanTest, HpaCaptionStaysWhenTheShownDriveHasNoHpa) {
     dir.AddRealDrive(0, "SAMSUNG_HD501LJ--CR100-12", "native-max = 976977967");
     dir.AddRealDrive(1, "Hitachi_HDS721010CLA632");
     ASSERT_TRUE(Scan());
-    ShowDriveInfo(panel, data, 1, view);
-    ShowDriveInfo(panel, data, 2, view);
+    ShowDriveInfo(panel, data, *bus, 1, view);
+    ShowDriveInfo(panel, data, *bus, 2, view);
     EXPECT_FALSE(panel.HDDHPALEnabled);
     EXPECT_EQ(panel.HDDHPAUL, "100");
 }

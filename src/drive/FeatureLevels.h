@@ -1,0 +1,123 @@
+// Automatic Acoustic Management (AAM) and Advanced Power Management (APM):
+// reading and setting a drive's levels, and what the two groups of the
+// Information panel show.
+//
+//   feature  supported     enabled       level word (low byte current, high byte second)
+//   AAM      word 83 bit 9  word 86 bit 9  word 94 (second: the vendor's recommended level)
+//   APM      word 83 bit 3  word 86 bit 3  word 91
+//
+// SET FEATURES carries the level in Sector Count: 0x42/0xC2 enable/disable
+// AAM, 0x05/0x85 enable/disable APM.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "drive/DriveBus.h"
+#include "drive/DriveTable.h"
+
+namespace quorvane {
+
+enum class Feature { AAM, APM };
+
+// The result of a read. A read that failed gives 0xFF/0xFF/false/false.
+struct FeatureLevels {
+    uint8_t CurrentLevel = 0xFF; // low byte of the level word
+    uint8_t SecondLevel = 0xFF;  // high byte of the same word
+    bool Enabled = false;
+    bool Supported = false;
+
+    bool operator==(const FeatureLevels&) const = default;
+};
+
+// "AAM" or "APM": the group caption and the name the CLI prints.
+const char* FeatureName(Feature feature);
+
+// Takes a feature's bits and level bytes from IDENTIFY DEVICE data.
+FeatureLevels DecodeFeatureLevels(std::span<const uint8_t> identify, Feature feature);
+
+// Reads the feature from a fresh IDENTIFY DEVICE of the slot's drive. Only a
+// request that does not go through counts as failed (the Status byte is not
+// looked at); a slot that holds no drive sends nothing and reads as failed.
+FeatureLevels GetFeatureLevels(DriveBus& bus, const ProgramData& data, int slot, Feature feature);
+FeatureLevels GetAAM(DriveBus& bus, const ProgramData& data, int slot);
+FeatureLevels GetAPM(DriveBus& bus, const ProgramData& data, int slot);
+
+// How a SET FEATURES ended.
+enum class SetFeatureResult {
+    NotSent, // no drive in the slot, the drive did not open, or the request failed
+    Done,
+    Aborted, // it reached the drive, which answered with ERR
+};
+
+// The SET FEATURES subcommand for enabling or disabling a feature.
+uint8_t SetFeaturesSubcommand(Feature feature, bool enable);
+
+// Sends SET FEATURES with the enable or disable subcommand and the level in
+// Sector Count. The level is not checked against any range.
+SetFeatureResult SendFeatureLevel(DriveBus& bus, const ProgramData& data, int slot, Feature feature,
+                                  uint8_t level, bool enable);
+// True when the request went through, whatever the drive answered.
+bool SetAAM(DriveBus& bus, const ProgramData& data, int slot, uint8_t level, bool enable);
+bool SetAPM(DriveBus& bus, const ProgramData& data, int slot, uint8_t level, bool enable);
+
+// What a level label shows when there is no level to show.
+inline constexpr const char* FeatureNoLevelText = "...";
+
+// The level bar's range and tick spacing.
+inline constexpr int FeatureLevelMin = 0;
+inline constexpr int FeatureLevelMax = 254;
+inline constexpr int FeatureLevelTick = 16;
+// The hints of the two buttons; the APM buttons have none.
+std::string FeatureGetHint(Feature feature);
+std::string FeatureSetHint(Feature feature);
+
+// Every control of one group (AAMGB / APMGB): the check box (on a panel that
+// stays disabled, so it only shows), the level bar, the current-level and
+// second-level labels and the two buttons. Before the first read the labels
+// read "..." and the bar stands at 0.
+struct FeatureGroupState {
+    bool Checked = false; // AAMCB / APMCB
+    bool CheckBoxEnabled = true;
+    int LevelPosition = FeatureLevelMin; // AAMLevelTB / APMLevelTB
+    bool LevelEnabled = true;
+    std::string CurrentLevelCaption = FeatureNoLevelText; // CurrentAAMLevelL / CurrentAPMLevelL
+    bool CurrentLevelEnabled = true;
+    std::string RecommendedLevelCaption =
+        FeatureNoLevelText; // RecommendedAAMLevelL / RecommendedAPMLevelL
+    bool RecommendedLevelEnabled = true;
+    bool GetEnabled = true; // AAMGetSB / APMGetSB
+    bool SetEnabled = true; // AAMSetSB / APMSetSB
+
+    bool operator==(const FeatureGroupState&) const = default;
+};
+
+// What the group shows after a read, from what it showed before: a supported
+// but disabled feature leaves the second-level label (caption and enabled
+// state) as it was.
+FeatureGroupState AAMGroupState(const FeatureLevels& levels, const FeatureGroupState& previous);
+// The same for APM: its check box greys out while APM is disabled, and a
+// current level of 0 shows like 0xFF.
+FeatureGroupState APMGroupState(const FeatureLevels& levels, const FeatureGroupState& previous);
+FeatureGroupState FeatureGroupFromLevels(Feature feature, const FeatureLevels& levels,
+                                         const FeatureGroupState& previous);
+
+// The bar moved (by the user or by a read): its position shows in the
+// current-level label at once. A position outside 0..254 stops at the end.
+void MoveFeatureLevel(FeatureGroupState& group, int position);
+
+// The get handlers: read the feature of the slot and show it on the group.
+void AAMGetExecute(FeatureGroupState& group, DriveBus& bus, const ProgramData& data, int slot);
+void APMGetExecute(FeatureGroupState& group, DriveBus& bus, const ProgramData& data, int slot);
+// The set handlers: send the bar's level, enabling when the box is checked
+// and disabling when it is not, then read again. The outcome of the set is
+// seen only through that read.
+void AAMSetExecute(FeatureGroupState& group, DriveBus& bus, const ProgramData& data, int slot);
+void APMSetExecute(FeatureGroupState& group, DriveBus& bus, const ProgramData& data, int slot);
+void FeatureGetExecute(Feature feature, FeatureGroupState& group, DriveBus& bus,
+                       const ProgramData& data, int slot);
+void FeatureSetExecute(Feature feature, FeatureGroupState& group, DriveBus& bus,
+                       const ProgramData& data, int slot);
+
+} // namespace quorvane
