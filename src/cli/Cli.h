@@ -35,6 +35,8 @@ int RunReport(CliContext& ctx);
 int RunMbr(CliContext& ctx);
 int RunMail(CliContext& ctx);
 int RunSettings(CliContext& ctx);
+int RunAam(CliContext& ctx);
+int RunApm(CliContext& ctx);
 
 // Helpers shared by the subcommands.
 std::string JsonString(const std::string& text);

@@ -74,6 +74,11 @@ void PrintUsage(std::ostream& out) {
            "  smart SLOT [--dec] [--json]        S.M.A.R.T. status, temperatures, attributes\n"
            "  report SLOT FILE [--dec]           write the S.M.A.R.T. report file\n"
            "  mbr SLOT [--json]                  partition table and boot sectors\n"
+           "  aam SLOT [--set LEVEL | --off] [--json]\n"
+           "  apm SLOT [--set LEVEL | --off] [--json]\n"
+           "                                     read the AAM / APM level; --set LEVEL\n"
+           "                                     (0..254) enables it at LEVEL, --off\n"
+           "                                     disables it, then it is read again\n"
            "  mail --host H [--port P] [--login L] [--auth] --from F --to T\n"
            "       [--subject S] [--body-file F] send one message (password in\n"
            "                                     QUORVANE_SMTP_PASSWORD)\n"
@@ -117,8 +122,8 @@ int main(int argc, char** argv) {
         }
     }
     static const std::map<std::string, int (*)(CliContext&)> commands = {
-        {"scan", RunScan}, {"smart", RunSmart}, {"report", RunReport},
-        {"mbr", RunMbr},   {"mail", RunMail},   {"settings", RunSettings},
+        {"scan", RunScan}, {"smart", RunSmart},       {"report", RunReport}, {"mbr", RunMbr},
+        {"mail", RunMail}, {"settings", RunSettings}, {"aam", RunAam},       {"apm", RunApm},
     };
     const auto it = commands.find(command);
     if (it == commands.end()) {

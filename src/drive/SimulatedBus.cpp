@@ -299,6 +299,15 @@ bool SimulatedBus::Execute(Drive& drive, AtaCommand& cmd) {
         }
         SmartPage& id = *drive.Identify;
         const uint8_t level = tf.SectorCount;
+        // A drive aborts the subcommands of a feature it does not support
+        // (word 83: bit 9 AAM, bit 3 APM).
+        const uint16_t supported = IdentifyWord(id, 83);
+        const bool aam = tf.Features == 0x42 || tf.Features == 0xC2;
+        const bool apm = tf.Features == 0x05 || tf.Features == 0x85;
+        if ((aam && !(supported & (1u << 9))) || (apm && !(supported & (1u << 3)))) {
+            Abort(cmd);
+            return true;
+        }
         switch (tf.Features) {
         case 0x42: // enable AAM: word 86 bit 9, level in the low byte of word 94
             SetBit(id, 86, 9, true);

@@ -14,6 +14,9 @@
 //                                by CHECK POWER MODE in Sector Count: 0xFF
 //                                active, 0x80 idle, 0x00 standby
 //
+// SET FEATURES keeps the AAM and APM state in the IDENTIFY words (86, 91, 94)
+// for the bus's lifetime and is aborted for a feature word 83 does not list.
+//
 // The names are smart-enable, identify, smart-status, smart-read-data,
 // smart-read-thresholds, auto-offline, autosave, read-native-max,
 // set-features, read-sectors and check-power-mode.

@@ -1,6 +1,8 @@
 // The simulated drive answers by register contents, like a drive.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "common/TestDrives.h"
 #include "drive/Identify.h"
 #include "drive/SimulatedBus.h"
@@ -93,7 +95,7 @@ TEST(SimulatedBus, AnswersByRegisterContents) {
 
 TEST(SimulatedBus, SetFeaturesChangesTheAamAndApmWords) {
     test::DriveDir dir;
-    dir.AddRealDrive(0, "ST9160821AS--3.CLH");
+    dir.AddRealDrive(0, "TOSHIBA_MK1651GSY--38IGT0G5T"); // supports both
     SimulatedBus bus(dir.Path());
     auto identify = [&] {
         AtaCommand cmd = AtaCommand::IdentifyDevice(0);
@@ -118,6 +120,30 @@ TEST(SimulatedBus, SetFeaturesChangesTheAamAndApmWords) {
     ASSERT_TRUE(AtaSucceeded(Send(bus, 0, apmOff), apmOff));
     after = identify();
     EXPECT_EQ(IdentifyWord(after, 86) & ((1u << 9) | (1u << 3)), 0u);
+}
+
+TEST(SimulatedBus, SetFeaturesOfAnUnsupportedFeatureIsAborted) {
+    test::DriveDir dir;
+    dir.AddRealDrive(0, "ST9160821AS--3.CLH");        // APM only
+    dir.AddRealDrive(1, "SAMSUNG_HD501LJ--CR100-12"); // AAM only
+    SimulatedBus bus(dir.Path());
+    for (auto [n, subcommand, accepted] : {std::tuple{0u, 0x42, false},
+                                           {0u, 0xC2, false},
+                                           {0u, 0x05, true},
+                                           {0u, 0x85, true},
+                                           {1u, 0x42, true},
+                                           {1u, 0xC2, true},
+                                           {1u, 0x05, false},
+                                           {1u, 0x85, false}}) {
+        AtaCommand cmd = AtaCommand::SetFeatures(n, static_cast<uint8_t>(subcommand), 0x80);
+        ASSERT_TRUE(Send(bus, n, cmd));
+        EXPECT_EQ(Aborted(cmd), !accepted) << n << " " << subcommand;
+    }
+    AtaCommand identify = AtaCommand::IdentifyDevice(0);
+    ASSERT_TRUE(Send(bus, 0, identify));
+    EXPECT_EQ(IdentifyWord(identify.Data, 86) & (1u << 9), 0u);
+    EXPECT_EQ(IdentifyWord(identify.Data, 94),
+              IdentifyWord(test::PageOf("ST9160821AS--3.CLH", "identify"), 94));
 }
 
 } // namespace

@@ -1,0 +1,128 @@
+// quorvane-cli aam|apm SLOT [--set LEVEL | --off] [--json]: reads a drive's
+// AAM or APM level, or sets it and reads it again.
+#include <iostream>
+#include <optional>
+
+#include "cli/CliScan.h"
+#include "drive/FeatureLevels.h"
+
+namespace quorvane::cli {
+namespace {
+
+std::string Usage(Feature feature) {
+    const std::string name = feature == Feature::AAM ? "aam" : "apm";
+    return "usage: quorvane-cli [--drives DIR] " + name +
+           " SLOT [--set LEVEL | --off] [--json]\n"
+           "  SLOT is a drive slot, 1..6; LEVEL is 0..254";
+}
+
+// A level as the bar offers it: decimal 0..254.
+std::optional<uint8_t> ParseLevel(const std::string& text) {
+    if (text.empty() || text.size() > 3)
+        return std::nullopt;
+    int value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    if (value > FeatureLevelMax)
+        return std::nullopt;
+    return static_cast<uint8_t>(value);
+}
+
+// Takes "--set LEVEL" out of args. False when --set has no valid level or
+// comes twice.
+bool TakeSetLevel(std::vector<std::string>& args, std::optional<uint8_t>& level) {
+    for (size_t i = 0; i < args.size();) {
+        if (args[i] != "--set") {
+            ++i;
+            continue;
+        }
+        if (level || i + 1 == args.size())
+            return false;
+        level = ParseLevel(args[i + 1]);
+        if (!level)
+            return false;
+        args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
+                   args.begin() + static_cast<std::ptrdiff_t>(i + 2));
+    }
+    return true;
+}
+
+const char* Bool(bool value) {
+    return value ? "true" : "false";
+}
+
+void PrintJson(bool simulated, int slot, Feature feature, const FeatureLevels& levels) {
+    std::cout << "{\"simulated\": " << Bool(simulated) << ", \"slot\": " << slot
+              << ", \"feature\": " << JsonString(FeatureName(feature))
+              << ", \"Supported\": " << Bool(levels.Supported)
+              << ", \"Enabled\": " << Bool(levels.Enabled)
+              << ", \"Current\": " << int{levels.CurrentLevel}
+              << ", \"Second\": " << int{levels.SecondLevel} << "}\n";
+}
+
+void PrintText(const HDD& drive, int slot, Feature feature, const FeatureLevels& levels) {
+    const char* name = FeatureName(feature);
+    std::cout << "Slot " << slot << ": " << drive.ModelNumber << "\n"
+              << name << " supported: " << (levels.Supported ? "yes" : "no") << "\n"
+              << name << " enabled: " << (levels.Enabled ? "yes" : "no") << "\n"
+              << "Current level: " << int{levels.CurrentLevel} << "\n"
+              << (feature == Feature::AAM ? "Recommended level: " : "Second level: ")
+              << int{levels.SecondLevel} << "\n";
+}
+
+int RunFeature(CliContext& ctx, Feature feature) {
+    const bool json = TakeFlag(ctx.Args, "--json");
+    const bool off = TakeFlag(ctx.Args, "--off");
+    std::optional<uint8_t> level;
+    int slot = 0;
+    if (!TakeSetLevel(ctx.Args, level) || (off && level) || ctx.Args.size() != 1 ||
+        !ParseSlot(ctx.Args[0], slot)) {
+        std::cerr << Usage(feature) << "\n";
+        return ExitUsage;
+    }
+    ProgramData data;
+    InfoPanel panel;
+    ScanForCommand(ctx, data, panel, !json);
+    if (!data.IsDriveSlot(slot)) {
+        std::cerr << "quorvane-cli: slot " << slot
+                  << " holds no drive (drives found: " << data.DriveCount << ")\n";
+        return ExitUsage;
+    }
+    DriveBus& bus = ctx.Bus();
+    int status = ExitOk;
+    if (level || off) {
+        const bool enable = !off;
+        const uint8_t sent = enable ? *level : 0;
+        const SetFeatureResult result = SendFeatureLevel(bus, data, slot, feature, sent, enable);
+        const std::string what = std::string("SET FEATURES (") + (enable ? "enable " : "disable ") +
+                                 FeatureName(feature) + ", level " + std::to_string(sent) + ")";
+        if (result == SetFeatureResult::NotSent) {
+            std::cerr << "quorvane-cli: " << what << " did not reach the drive\n";
+            status = ExitFailed;
+        } else if (result == SetFeatureResult::Aborted) {
+            std::cerr << "quorvane-cli: the drive refused " << what << "\n";
+            status = ExitFailed;
+        }
+    }
+    const FeatureLevels levels = GetFeatureLevels(bus, data, slot, feature);
+    if (json)
+        PrintJson(bus.IsSimulated(), slot, feature, levels);
+    else
+        PrintText(data.Drives[slot], slot, feature, levels);
+    return status;
+}
+
+} // namespace
+
+int RunAam(CliContext& ctx) {
+    return RunFeature(ctx, Feature::AAM);
+}
+
+int RunApm(CliContext& ctx) {
+    return RunFeature(ctx, Feature::APM);
+}
+
+} // namespace quorvane::cli
