@@ -150,7 +150,7 @@ TEST_F(ScanTest, ANativeMaxBelowTheUserCountMeasuresNoHpa) {
     EXPECT_EQ(data.Drives[1].HPASizeMB, -1);
     EXPECT_EQ(data.Drives[2].HPASizeMB, -1);
     EXPECT_EQ(data.Drives[3].HPASizeMB, 0);
-    ShowDriveInfo(panel, data, 1, view);
+    ShowDriveInfo(panel, data, *bus, 1, view);
     EXPECT_EQ(panel.HDDHPAUL, "...");
 }
 
