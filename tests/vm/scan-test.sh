@@ -22,6 +22,9 @@
 # SizeGB tells the rounding apart: 3.5 GB gives 4, 2.5 GB gives 2 (halves to
 # even; rounding half up would give 3, truncating 3).
 #
+# Then `quorvane-cli aam 1` / `apm 1`, plain and after a set: QEMU reports
+# neither feature and takes SET FEATURES as a no-op.
+#
 # More commands can join the same boot: add a vm_step before vm_boot and a
 # vm_check with a checker of their own after it.
 # Exit: 0 pass, 1 fail, 77 skipped (QEMU or guest kernel not installed).
@@ -88,10 +91,21 @@ vm_step scan quorvane-cli scan --json
 vm_step smart quorvane-cli smart 1 --json
 vm_step mbr1 quorvane-cli mbr 1 --json
 vm_step mbr2 quorvane-cli mbr 2 --json
+# AAM and APM through a real IDENTIFY and SET FEATURES: QEMU's drives support
+# neither and take SET FEATURES as a no-op, so the reads after the sets still
+# show both unsupported with level bytes 0.
+vm_step aam quorvane-cli aam 1 --json
+vm_step apm quorvane-cli apm 1 --json
+vm_step aam-set quorvane-cli aam 1 --set 128 --json
+vm_step apm-off quorvane-cli apm 1 --off --json
 vm_boot "$CONTROLLER" --disk "$DISK_A,model=$MODEL_A,serial=$SERIAL_A" --disk "$DISK_B"
 vm_check scan "$HERE/check_scan.py" "$VM_WORK/scan-expected.json" --any-order
 vm_check smart "$HERE/check_smart.py" "$VM_WORK/smart-expected.json"
 vm_check mbr1 "$HERE/check_mbr.py" 1 "${MBR[@]}"
 vm_check mbr2 "$HERE/check_mbr.py" 2 "${MBR[@]}"
+vm_check aam "$HERE/check_feature.py" AAM 1
+vm_check apm "$HERE/check_feature.py" APM 1
+vm_check aam-set "$HERE/check_feature.py" AAM 1
+vm_check apm-off "$HERE/check_feature.py" APM 1
 vm_check scan "$HERE/check_slot_order.py" "$SERIAL_A=12345678" "$SERIAL_B=CAFEBABE"
 vm_finish
