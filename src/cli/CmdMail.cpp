@@ -1,6 +1,6 @@
 // quorvane-cli mail: one message through the SMTP client, driven as the
-// report worker drives it (connect, AUTH LOGIN when asked and offered, send,
-// disconnect).
+// report worker drives it (connect, TLS as chosen, AUTH when asked and
+// offered, send, disconnect).
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -26,6 +26,7 @@ int Usage(const std::string& problem) {
         << "quorvane-cli mail: " << problem << "\n"
         << "usage: quorvane-cli mail --host H [--port P] [--login L] [--auth] --from F --to T\n"
            "                         [--subject S] [--body-file F]\n"
+           "                         [--security auto|none|starttls|tls] [--ca-file FILE]\n"
            "The password is read from "
         << PasswordVariable << ".\n";
     return ExitUsage;
@@ -40,6 +41,22 @@ bool ParsePort(const std::string& text, std::uint16_t& port) {
         return false;
     port = static_cast<std::uint16_t>(value);
     return true;
+}
+
+bool ParseSecurity(const std::string& text, SmtpSecurity& security) {
+    static const std::pair<const char*, SmtpSecurity> names[] = {
+        {"auto", SmtpSecurity::Auto},
+        {"none", SmtpSecurity::None},
+        {"starttls", SmtpSecurity::StartTls},
+        {"tls", SmtpSecurity::Tls},
+    };
+    for (const auto& [name, value] : names) {
+        if (text == name) {
+            security = value;
+            return true;
+        }
+    }
+    return false;
 }
 
 // Reads the body file whole. Only a regular file will do: a directory or a
@@ -85,8 +102,9 @@ int RunMail(CliContext& ctx) {
     std::map<std::string, std::string> values;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& name = args[i];
-        static const char* const known[] = {"--host", "--port",    "--login",    "--from",
-                                            "--to",   "--subject", "--body-file"};
+        static const char* const known[] = {"--host",      "--port",     "--login",
+                                            "--from",      "--to",       "--subject",
+                                            "--body-file", "--security", "--ca-file"};
         if (std::find(std::begin(known), std::end(known), name) == std::end(known))
             return Usage("unknown argument '" + name + "'");
         // "--host --from a@x" lost the host's value: say so instead of sending
@@ -109,6 +127,10 @@ int RunMail(CliContext& ctx) {
     if (values.count("--port") != 0 && !ParsePort(values["--port"], client.Settings.Port))
         return Usage("the port must be a number from 1 to 65535");
     client.Settings.Username = values["--login"];
+    if (values.count("--security") != 0 &&
+        !ParseSecurity(values["--security"], client.Settings.Security))
+        return Usage("--security must be auto, none, starttls or tls");
+    client.Settings.CaFile = values["--ca-file"];
     if (const char* password = std::getenv(PasswordVariable))
         client.Settings.Password = password;
 
@@ -129,7 +151,7 @@ int RunMail(CliContext& ctx) {
 
     bool sent = false;
     if (client.Connect(ConnectTimeoutMs)) {
-        const bool ready = !auth || !client.OffersAuthScheme("LOGIN") || client.Authenticate();
+        const bool ready = !auth || !client.OffersAuthentication() || client.Authenticate();
         sent = ready && client.Send(message);
     }
     const SmtpError error = client.LastError();

@@ -16,6 +16,15 @@ struct SocketResult {
     static SocketResult Failure(std::string text) { return {false, false, std::move(text)}; }
 };
 
+// Whom a TLS handshake expects at the other end.
+struct TlsPeer {
+    // The host the user typed: sent as the server name (a host name only) and
+    // checked against the certificate's names (or its IP addresses).
+    std::string Host;
+    // A PEM file of further trust anchors, besides the system's; may be empty.
+    std::string CaFile;
+};
+
 class MailSocket {
 public:
     virtual ~MailSocket() = default;
@@ -30,10 +39,28 @@ public:
     virtual SocketResult Read(std::string& buffer, int timeoutMs) = 0;
     // Closing a closed socket does nothing.
     virtual void Close() = 0;
+    // Turns the open connection into a TLS connection: the handshake (TLS
+    // 1.2 at least) within timeoutMs, the certificate chain checked against
+    // the trust store and the name against peer.Host. Reads and writes go
+    // through TLS from then on, with their time-outs as before. A failure
+    // leaves a connection fit only for Close.
+    virtual SocketResult StartTls(const TlsPeer& peer, int timeoutMs) {
+        (void)peer;
+        (void)timeoutMs;
+        return SocketResult::Failure("TLS is not available on this connection.");
+    }
+    // True between a successful StartTls and Close.
+    virtual bool Encrypted() const { return false; }
 };
 
 // TCP over the POSIX socket interface, non-blocking with poll for every wait.
 std::unique_ptr<MailSocket> MakeTcpMailSocket();
+
+// TLS (OpenSSL) over another socket, which carries the encrypted bytes and
+// keeps its time-outs. Until StartTls it passes everything through as it is.
+// The system's trust store is OpenSSL's default one, so SSL_CERT_FILE and
+// SSL_CERT_DIR choose another.
+std::unique_ptr<MailSocket> MakeTlsMailSocket(std::unique_ptr<MailSocket> inner);
 
 // The text of a socket error: "Socket Error # <number>" CR LF <text>.
 std::string SocketErrorText(int number, const std::string& text);

@@ -129,16 +129,17 @@ void ReportService::Work(std::shared_ptr<Shared> shared) {
                 client.Settings.Username = snapshot.Login;
                 client.Settings.Password = snapshot.Password;
                 client.Settings.MailAgent = ReportMailAgent;
+                client.Settings.Security = SmtpSecurityFromSetting(snapshot.Security);
 
                 // Connect closes what it opened when it fails; only an open
                 // session is disconnected.
                 if (client.Connect(ReportConnectTimeoutMs) && client.Connected()) {
-                    // Without LOGIN on offer the message goes out without
+                    // Without LOGIN or PLAIN on offer the message goes out without
                     // authentication; what the server then says decides.
                     // A refused login ends the transfer: the message is not
                     // offered without it.
                     const bool authenticated =
-                        !(snapshot.Authentication && client.OffersAuthScheme("LOGIN")) ||
+                        !(snapshot.Authentication && client.OffersAuthentication()) ||
                         client.Authenticate();
                     shared->SendResult =
                         authenticated && client.Send(message) ? SendDone : SendFailed;

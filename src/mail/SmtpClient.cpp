@@ -76,6 +76,19 @@ int RemainingMs(Clock::time_point deadline) {
 
 } // namespace
 
+SmtpSecurity SmtpSecurityFromSetting(int value) {
+    switch (value) {
+    case static_cast<int>(SmtpSecurity::None):
+        return SmtpSecurity::None;
+    case static_cast<int>(SmtpSecurity::StartTls):
+        return SmtpSecurity::StartTls;
+    case static_cast<int>(SmtpSecurity::Tls):
+        return SmtpSecurity::Tls;
+    default:
+        return SmtpSecurity::Auto;
+    }
+}
+
 SmtpClient::SmtpClient(std::unique_ptr<MailSocket> socket, std::unique_ptr<MailLocale> locale)
     : socket_(std::move(socket)), locale_(std::move(locale)) {}
 
@@ -92,11 +105,26 @@ bool SmtpClient::Connect(int timeoutMs) {
         lastError_.Text = opened.Error;
         return false;
     }
+    const SmtpSecurity security = Settings.Security;
     try {
+        if (security == SmtpSecurity::Tls ||
+            (security == SmtpSecurity::Auto && Settings.Port == ImplicitTlsPort))
+            StartTls();
         const Reply greeting = ReadReply();
         if (greeting.Code != 220)
             Fail(greeting.Code, JoinLines(greeting.Lines));
-        Introduce();
+        const bool offersStartTls = Introduce();
+        if (!socket_->Encrypted() && (security == SmtpSecurity::StartTls ||
+                                      (security == SmtpSecurity::Auto && offersStartTls))) {
+            if (!offersStartTls)
+                Fail(0, "STARTTLS not offered");
+            Command("STARTTLS", {220});
+            // Whatever came in clear after the 220 is no one's to trust.
+            received_.clear();
+            StartTls();
+            authSchemes_.clear();
+            Introduce();
+        }
         return true;
     } catch (const StepFailure& failure) {
         lastError_ = failure.Error;
@@ -112,6 +140,14 @@ bool SmtpClient::Connected() const {
 bool SmtpClient::OffersAuthScheme(std::string_view name) const {
     const std::string wanted = Upper(name);
     return std::find(authSchemes_.begin(), authSchemes_.end(), wanted) != authSchemes_.end();
+}
+
+bool SmtpClient::OffersAuthentication() const {
+    return OffersAuthScheme("LOGIN") || OffersAuthScheme("PLAIN");
+}
+
+bool SmtpClient::Encrypted() const {
+    return socket_->Encrypted();
 }
 
 bool SmtpClient::Authenticate() {
@@ -138,23 +174,27 @@ bool SmtpClient::Send(const MailMessage& message) {
 
 void SmtpClient::Disconnect() {
     if (socket_->IsOpen()) {
-        if (!peerClosed_)
+        if (!peerClosed_ && !noQuit_)
             socket_->Write("QUIT\r\n", Settings.ReadTimeoutMs); // the answer is not awaited
         socket_->Close();
     }
     received_.clear();
     peerClosed_ = false;
+    noQuit_ = false;
     authenticated_ = false;
 }
 
-void SmtpClient::Introduce() {
+bool SmtpClient::Introduce() {
     const Reply ehlo = Command("EHLO " + HeloName(), {});
     if (ehlo.Code != 250) {
         Command("HELO " + HeloName(), {250});
-        return;
+        return false;
     }
+    bool offersStartTls = false;
     for (const auto& line : ehlo.Lines) {
         const std::string upper = Upper(line);
+        if (upper == "STARTTLS" || upper.rfind("STARTTLS ", 0) == 0)
+            offersStartTls = true;
         if (upper.rfind("AUTH ", 0) != 0 && upper.rfind("AUTH=", 0) != 0)
             continue;
         size_t pos = 5;
@@ -166,10 +206,25 @@ void SmtpClient::Introduce() {
             pos = end + 1;
         }
     }
+    return offersStartTls;
+}
+
+void SmtpClient::StartTls() {
+    noQuit_ = true;
+    const SocketResult started =
+        socket_->StartTls({Settings.Host, Settings.CaFile}, Settings.ReadTimeoutMs);
+    if (!started.Ok)
+        Fail(0, started.Error);
+    noQuit_ = false;
 }
 
 void SmtpClient::DoAuthenticate() {
-    if (Settings.UseLogin) {
+    if (Settings.UseLogin && !OffersAuthScheme("LOGIN") && OffersAuthScheme("PLAIN")) {
+        // One line: authorisation identity (none), NUL, user name, NUL, password.
+        Command("AUTH PLAIN " + EncodeBase64(std::string(1, '\0') + Settings.Username +
+                                             std::string(1, '\0') + Settings.Password),
+                {235});
+    } else if (Settings.UseLogin) {
         Command("AUTH LOGIN", {334});
         Command(EncodeBase64(Settings.Username), {334});
         Command(EncodeBase64(Settings.Password), {235});
@@ -179,7 +234,7 @@ void SmtpClient::DoAuthenticate() {
 
 void SmtpClient::DoSend(const MailMessage& message) {
     Command("RSET", {});
-    if (Settings.UseLogin && OffersAuthScheme("LOGIN") && !authenticated_)
+    if (Settings.UseLogin && OffersAuthentication() && !authenticated_)
         DoAuthenticate();
     Command("MAIL FROM:<" + message.From.Address + ">", {250});
     for (const auto& recipient : message.Recipients)

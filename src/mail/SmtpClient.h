@@ -25,12 +25,26 @@ inline constexpr size_t MaxSmtpReplyLine = 16384;
 inline constexpr size_t MaxSmtpReplyLines = 512;
 inline constexpr size_t MaxSmtpReplyBytes = 64 * 1024;
 
+// How the session is protected; the numbers are the settings file's values.
+enum class SmtpSecurity : int {
+    Auto = 0,     // implicit TLS on port 465, else STARTTLS when offered, else plain
+    None = 1,     // plain TCP throughout
+    StartTls = 2, // STARTTLS, which the server must offer
+    Tls = 3,      // TLS from the first byte
+};
+// A settings value as a mode; a value that names none reads as Auto.
+SmtpSecurity SmtpSecurityFromSetting(int value);
+
+inline constexpr std::uint16_t ImplicitTlsPort = 465;
+
 struct SmtpSettings {
     std::string Host;
     std::uint16_t Port = 25;
     std::string Username;
     std::string Password;
-    bool UseLogin = false; // the login switch: AUTH LOGIN when on, no authentication when off
+    // The login switch: when on, AUTH LOGIN, or AUTH PLAIN when the server
+    // offers PLAIN but not LOGIN; when off, no authentication.
+    bool UseLogin = false;
     std::string MailAgent = "Quorvane";
     std::string HeloName; // empty: the computer's host name
     // How long one whole reply (or the sending of one command) may take. A
@@ -38,6 +52,10 @@ struct SmtpSettings {
     // the session with a socket time-out error instead of holding the report
     // worker, and with it the program's exit, for ever.
     int ReadTimeoutMs = DefaultSmtpReadTimeoutMs;
+    SmtpSecurity Security = SmtpSecurity::Auto;
+    // A PEM file of trust anchors for the server's certificate besides the
+    // system's; empty for the system's alone.
+    std::string CaFile;
 };
 
 // Why a step failed: the text, and for an unexpected reply its code.
@@ -48,7 +66,7 @@ struct SmtpError {
 
 class SmtpClient {
 public:
-    explicit SmtpClient(std::unique_ptr<MailSocket> socket = MakeTcpMailSocket(),
+    explicit SmtpClient(std::unique_ptr<MailSocket> socket = MakeTlsMailSocket(MakeTcpMailSocket()),
                         std::unique_ptr<MailLocale> locale = MakeSystemMailLocale());
     ~SmtpClient();
     SmtpClient(const SmtpClient&) = delete;
@@ -57,16 +75,22 @@ public:
     SmtpSettings Settings;
 
     // Opens the connection, reads the greeting (220) and introduces the client
-    // with EHLO, or HELO when EHLO is not answered with 250. On any failure the
-    // session is closed again ("QUIT" sent if the connection is open) and
-    // false returned; LastError() says why.
+    // with EHLO, or HELO when EHLO is not answered with 250. TLS as
+    // Settings.Security says: from the first byte, or STARTTLS followed by a
+    // second EHLO whose answer alone counts. On any failure the session is
+    // closed again ("QUIT" sent if the connection is open and not left
+    // half-way into TLS) and false returned; LastError() says why.
     bool Connect(int timeoutMs);
     bool Connected() const;
     // The SASL mechanisms the EHLO reply offered, upper-case, each once.
     const std::vector<std::string>& AuthSchemes() const { return authSchemes_; }
     bool OffersAuthScheme(std::string_view name) const;
-    // AUTH LOGIN when the login switch is on; either way the session counts
-    // as authenticated afterwards.
+    // Whether Authenticate has a mechanism to use: LOGIN or PLAIN.
+    bool OffersAuthentication() const;
+    // True while the session runs over TLS.
+    bool Encrypted() const;
+    // AUTH LOGIN (or AUTH PLAIN, see UseLogin) when the login switch is on;
+    // either way the session counts as authenticated afterwards.
     bool Authenticate();
     // RSET, MAIL FROM, RCPT TO for each recipient, DATA, the message, ".".
     // True when the server accepted the message.
@@ -82,7 +106,8 @@ private:
         std::vector<std::string> Lines;
     };
 
-    void Introduce();
+    bool Introduce(); // true when the server offered STARTTLS
+    void StartTls();
     void DoAuthenticate();
     void DoSend(const MailMessage& message);
     Reply Command(std::string_view line, std::initializer_list<int> allowed);
@@ -101,6 +126,7 @@ private:
     std::unique_ptr<MailLocale> locale_;
     std::string received_; // bytes read but not yet taken as lines
     bool peerClosed_ = false;
+    bool noQuit_ = false; // the connection is half-way into TLS: nothing more goes over it
     bool authenticated_ = false;
     std::vector<std::string> authSchemes_;
     SmtpError lastError_;

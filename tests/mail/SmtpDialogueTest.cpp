@@ -49,6 +49,8 @@ test::Responder LoginServer(std::string ehlo, std::string passwordReply = "235 A
     return [=](const std::string& command) -> std::string {
         if (command.rfind("EHLO", 0) == 0)
             return ehlo;
+        if (command.rfind("AUTH PLAIN ", 0) == 0)
+            return passwordReply;
         if (command == "AUTH LOGIN") {
             *authStep = 1;
             return "334 VXNlcm5hbWU6\r\n";
@@ -133,10 +135,15 @@ TEST(SmtpConnect, IntroducesItselfWithTheHostName) {
 
 // ---- AUTH ----
 
+const Lines LoginExchange = {"AUTH LOGIN", "cmVwb3J0ZXI=", "czNjcmV0"};
+// NUL reporter NUL s3cret
+const Lines PlainExchange = {"AUTH PLAIN AHJlcG9ydGVyAHMzY3JldA=="};
+
 struct AuthOffer {
     const char* Name;
     const char* EhloReply;
     Lines Schemes;
+    Lines Exchange; // what the client sends to authenticate
 };
 
 void PrintTo(const AuthOffer& offer, std::ostream* out) {
@@ -145,44 +152,53 @@ void PrintTo(const AuthOffer& offer, std::ostream* out) {
 
 class SmtpAuthOffer : public testing::TestWithParam<AuthOffer> {};
 
-TEST_P(SmtpAuthOffer, LoginIsUsedOnlyWhenOffered) {
+// LOGIN when offered, else PLAIN when offered, else nothing.
+TEST_P(SmtpAuthOffer, MechanismFollowsTheOffer) {
     ScriptedServer server(Greeting, LoginServer(GetParam().EhloReply));
     auto client = ClientFor(server.Port());
     client->Settings.UseLogin = true;
     ASSERT_TRUE(client->Connect(1000)) << client->LastError().Text;
     EXPECT_EQ(client->AuthSchemes(), GetParam().Schemes);
-    const bool offered = client->OffersAuthScheme("login");
-    // As the report worker does: authenticate when the switch is on and LOGIN offered.
+    const bool offered = client->OffersAuthentication();
+    EXPECT_EQ(offered, !GetParam().Exchange.empty());
+    // As the report worker does: authenticate when the switch is on and a mechanism offered.
     if (offered) {
         EXPECT_TRUE(client->Authenticate()) << client->LastError().Text;
     }
     EXPECT_TRUE(client->Send(SmallReport())) << client->LastError().Text;
     client->Disconnect();
     server.WaitUntilDone();
-    const Lines auth = {"AUTH LOGIN", "cmVwb3J0ZXI=", "czNjcmV0"};
-    EXPECT_EQ(
-        server.Commands(),
-        Concat(Concat(Concat({"EHLO client.test"}, offered ? auth : Lines{}), MailTransaction),
-               {"QUIT"}));
+    EXPECT_EQ(server.Commands(),
+              Concat(Concat(Concat({"EHLO client.test"}, GetParam().Exchange), MailTransaction),
+                     {"QUIT"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     EhloReplies, SmtpAuthOffer,
     testing::Values(AuthOffer{"AuthLoginPlain",
                               "250-scripted.test\r\n250-AUTH LOGIN PLAIN\r\n250 8BITMIME\r\n",
-                              {"LOGIN", "PLAIN"}},
+                              {"LOGIN", "PLAIN"},
+                              LoginExchange},
                     AuthOffer{"AuthEqualsLogin",
                               "250-scripted.test\r\n250-AUTH=LOGIN\r\n250 HELP\r\n",
-                              {"LOGIN"}},
+                              {"LOGIN"},
+                              LoginExchange},
                     AuthOffer{"AuthPlainCramMd5",
                               "250-scripted.test\r\n250-AUTH PLAIN CRAM-MD5\r\n250 HELP\r\n",
-                              {"PLAIN", "CRAM-MD5"}},
+                              {"PLAIN", "CRAM-MD5"},
+                              PlainExchange},
+                    AuthOffer{"CramMd5Only",
+                              "250-scripted.test\r\n250-AUTH CRAM-MD5\r\n250 HELP\r\n",
+                              {"CRAM-MD5"},
+                              {}},
                     AuthOffer{"LowerCaseAndRepeated",
                               "250-scripted.test\r\n250-auth login plain\r\n250-AUTH=LOGIN\r\n"
                               "250 AUTH=PLAIN XOAUTH2\r\n",
-                              {"LOGIN", "PLAIN", "XOAUTH2"}},
+                              {"LOGIN", "PLAIN", "XOAUTH2"},
+                              LoginExchange},
                     AuthOffer{"LookAlikeLines",
                               "250-scripted.test\r\n250-AUTHENTICATE LOGIN\r\n250 X-AUTH LOGIN\r\n",
+                              {},
                               {}}),
     [](const testing::TestParamInfo<AuthOffer>& info) { return std::string(info.param.Name); });
 
