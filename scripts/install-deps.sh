@@ -6,7 +6,7 @@ if [ "$(id -u)" != 0 ]; then SUDO=sudo; fi
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends \
-  build-essential cmake ninja-build pkg-config git \
+  build-essential cmake ninja-build pkg-config git libssl-dev openssl \
   libgtest-dev libgmock-dev \
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libqt6svg6 qt6-qpa-plugins \
   libgl-dev fonts-dejavu-core fonts-dejavu-extra \

@@ -32,6 +32,8 @@ std::string OpenSslReason() {
     ERR_clear_error();
     if (code == 0)
         return "unknown error";
+    if (ERR_SYSTEM_ERROR(code)) // a system call failed: the reason is its errno
+        return std::system_category().message(ERR_GET_REASON(code));
     const char* reason = ERR_reason_error_string(code);
     return reason != nullptr ? reason : "error " + std::to_string(ERR_GET_REASON(code));
 }
@@ -79,11 +81,12 @@ public:
                 return {};
             }
             if (error == SSL_ERROR_WANT_READ) {
-                if (SocketResult fed = Feed(deadline); !fed.Ok)
-                    return fed;
+                // What came with the end (an alert, say) has been read by now.
                 if (innerClosed_)
                     return SocketResult::Failure(
                         "TLS handshake failed: the server closed the connection.");
+                if (SocketResult fed = Feed(deadline); !fed.Ok)
+                    return fed;
                 continue;
             }
             return SocketResult::Failure(HandshakeError());
@@ -108,11 +111,11 @@ public:
             if (error == SSL_ERROR_WANT_READ) {
                 if (SocketResult flushed = Flush(deadline); !flushed.Ok)
                     return flushed;
-                if (SocketResult fed = Feed(deadline); !fed.Ok)
-                    return fed;
                 if (innerClosed_)
                     return SocketResult::Failure(
                         "TLS write failed: the server closed the connection.");
+                if (SocketResult fed = Feed(deadline); !fed.Ok)
+                    return fed;
                 continue;
             }
             if (error != SSL_ERROR_WANT_WRITE)

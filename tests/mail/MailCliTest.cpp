@@ -169,5 +169,88 @@ TEST(MailCli, UsageErrorsExitWithTwoSayWhyAndSendNothing) {
     EXPECT_TRUE(server.Commands().empty());
 }
 
+// ---- TLS ----
+
+test::RunResult MailOverTls(const SinkServer& sink, const std::vector<std::string>& more,
+                            const std::vector<std::string>& environment) {
+    std::vector<std::string> args = {
+        "--host",        "localhost", "--port",       std::to_string(sink.Port()),
+        "--login",       "reporter",  "--auth",       "--from",
+        "a@example.com", "--to",      "b@example.com"};
+    args.insert(args.end(), more.begin(), more.end());
+    std::vector<std::string> env = {"QUORVANE_SMTP_PASSWORD=s3cret"};
+    env.insert(env.end(), environment.begin(), environment.end());
+    return Mail(args, env);
+}
+
+TEST(MailCli, DeliversOverBothKindsOfTls) {
+    const auto& certificates = test::TestCertificates::Get();
+    ASSERT_TRUE(certificates.Made()) << certificates.Error();
+
+    // STARTTLS, the test CA given for the run.
+    SinkServer starttls(test::SinkOptions{Credentials, false, test::SinkOptions::Tls::StartTls});
+    ASSERT_TRUE(starttls.Running()) << starttls.StartError();
+    auto result =
+        MailOverTls(starttls, {"--security", "starttls", "--ca-file", certificates.CaFile()}, {});
+    EXPECT_EQ(result.ExitStatus, 0) << result.Error;
+    EXPECT_EQ(result.Output, "Report sending O.K.\n");
+    auto received = starttls.Message(1);
+    EXPECT_EQ(received["password"], "s3cret");
+    EXPECT_NE(received["tls"], "");
+
+    // Implicit TLS, the test CA as the whole trust store through SSL_CERT_FILE.
+    SinkServer implicit(test::SinkOptions{Credentials, false, test::SinkOptions::Tls::Implicit});
+    ASSERT_TRUE(implicit.Running()) << implicit.StartError();
+    result = MailOverTls(implicit, {"--security", "tls"},
+                         {"SSL_CERT_FILE=" + certificates.CaFile(), "SSL_CERT_DIR=/nonexistent"});
+    EXPECT_EQ(result.ExitStatus, 0) << result.Error;
+    EXPECT_EQ(result.Output, "Report sending O.K.\n");
+    received = implicit.Message(1);
+    EXPECT_EQ(received["password"], "s3cret");
+    EXPECT_NE(received["tls"], "");
+}
+
+TEST(MailCli, TlsFailuresSayWhy) {
+    const auto& certificates = test::TestCertificates::Get();
+    ASSERT_TRUE(certificates.Made()) << certificates.Error();
+
+    SinkServer selfSigned(
+        test::SinkOptions{Credentials, false, test::SinkOptions::Tls::Implicit, "self"});
+    ASSERT_TRUE(selfSigned.Running()) << selfSigned.StartError();
+    auto result = MailOverTls(selfSigned, {"--security", "tls"},
+                              {"SSL_CERT_FILE=/nonexistent", "SSL_CERT_DIR=/nonexistent"});
+    EXPECT_EQ(result.ExitStatus, 1);
+    EXPECT_EQ(result.Output, "");
+    EXPECT_EQ(result.Error,
+              "Report sending failed\ncertificate verify failed: self-signed certificate\n");
+
+    SinkServer plain(Credentials);
+    ASSERT_TRUE(plain.Running()) << plain.StartError();
+    result = MailOverTls(plain, {"--security", "starttls"}, {});
+    EXPECT_EQ(result.ExitStatus, 1);
+    EXPECT_EQ(result.Error, "Report sending failed\nSTARTTLS not offered\n");
+    EXPECT_EQ(plain.Session(1)["clear"].find("AUTH"), std::string::npos);
+
+    result = MailOverTls(plain, {"--security", "tls"}, {});
+    EXPECT_EQ(result.ExitStatus, 1);
+    EXPECT_EQ(result.Error.rfind("Report sending failed\nTLS handshake failed: ", 0), 0u)
+        << result.Error;
+
+    result = MailOverTls(plain, {"--security", "tls", "--ca-file", "/nonexistent/ca.pem"}, {});
+    EXPECT_EQ(result.ExitStatus, 1);
+    EXPECT_EQ(result.Error.rfind("Report sending failed\ncannot load the CA file "
+                                 "/nonexistent/ca.pem: No such file or directory\n",
+                                 0),
+              0u)
+        << result.Error;
+
+    result = MailOverTls(plain, {"--security", "ssl"}, {});
+    EXPECT_EQ(result.ExitStatus, 2);
+    EXPECT_EQ(result.Error.rfind(
+                  "quorvane-cli mail: --security must be auto, none, starttls or tls\n", 0),
+              0u)
+        << result.Error;
+}
+
 } // namespace
 } // namespace quorvane

@@ -264,7 +264,55 @@ StalledListener::~StalledListener() {
         close(listener_);
 }
 
-SinkServer::SinkServer(std::optional<std::pair<std::string, std::string>> login) {
+TestCertificates::TestCertificates() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern =
+        std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/quorvane-certs-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) {
+        error_ = "cannot create a temporary directory";
+        return;
+    }
+    directory_ = pattern;
+    // P-256 keys: quick to make. Valid from now for two days.
+    const std::string script = R"(set -e
+cd "$1"
+key="-newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes"
+openssl req -x509 $key -keyout ca.key -out ca.pem -days 2 -subj "/CN=Quorvane Test CA" \
+  -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign"
+leaf() {
+  openssl req $key -keyout "$1.key" -out "$1.csr" -subj "/CN=$2"
+  printf 'subjectAltName=%s\nbasicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\n' "$3" > "$1.ext"
+  openssl x509 -req -in "$1.csr" -CA ca.pem -CAkey ca.key -CAcreateserial -days 2 \
+    -extfile "$1.ext" -out "$1.pem"
+}
+leaf localhost localhost "DNS:localhost,IP:127.0.0.1"
+leaf other other.test "DNS:other.test"
+openssl req -x509 $key -keyout self.key -out self.pem -days 2 -subj "/CN=localhost" \
+  -addext "subjectAltName=DNS:localhost,IP:127.0.0.1"
+)";
+    const RunResult made = RunProgram({"/bin/sh", "-c", script, "sh", directory_});
+    made_ = made.ExitStatus == 0;
+    if (!made_)
+        error_ = "openssl could not make the test certificates: " + made.Error;
+}
+
+TestCertificates::~TestCertificates() {
+    if (!directory_.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(directory_, ignored);
+    }
+}
+
+const TestCertificates& TestCertificates::Get() {
+    static const TestCertificates certificates;
+    return certificates;
+}
+
+SinkServer::SinkServer(std::optional<std::pair<std::string, std::string>> login)
+    : SinkServer(SinkOptions{std::move(login)}) {}
+
+SinkServer::SinkServer(const SinkOptions& options) {
+    const auto& login = options.Login;
     const char* tmp = std::getenv("TMPDIR");
     std::string pattern =
         std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/quorvane-sink-XXXXXX";
@@ -277,6 +325,21 @@ SinkServer::SinkServer(std::optional<std::pair<std::string, std::string>> login)
                                      QUORVANE_SOURCE_DIR "/tests/mail/smtp_sink.py", directory_};
     if (login)
         argv.insert(argv.end(), {"--auth-login", login->first, login->second});
+    if (options.PlainOnly)
+        argv.emplace_back("--plain-only");
+    if (options.Mode != SinkOptions::Tls::None) {
+        const auto& certificates = TestCertificates::Get();
+        if (!certificates.Made()) {
+            startError_ = certificates.Error();
+            return;
+        }
+        argv.emplace_back(options.Mode == SinkOptions::Tls::StartTls ? "--starttls"
+                                                                     : "--implicit-tls");
+        argv.insert(argv.end(), {"--cert", certificates.Cert(options.Certificate), "--key",
+                                 certificates.Key(options.Certificate)});
+        if (options.OnlyTls11)
+            argv.insert(argv.end(), {"--max-tls", "1.1"});
+    }
     std::vector<char*> args;
     for (auto& arg : argv)
         args.push_back(arg.data());
@@ -326,10 +389,21 @@ SinkServer::~SinkServer() {
     }
 }
 
-std::map<std::string, std::string> SinkServer::Message(int n) const {
+std::map<std::string, std::string> SinkServer::Message(int n,
+                                                       std::chrono::milliseconds wait) const {
+    return Files(std::to_string(n), wait);
+}
+
+std::map<std::string, std::string> SinkServer::Session(int n,
+                                                       std::chrono::milliseconds wait) const {
+    return Files("session-" + std::to_string(n), wait);
+}
+
+std::map<std::string, std::string> SinkServer::Files(const std::string& name,
+                                                     std::chrono::milliseconds wait) const {
     std::map<std::string, std::string> files;
-    const std::filesystem::path dir = std::filesystem::path(directory_) / std::to_string(n);
-    const auto deadline = Clock::now() + seconds(10);
+    const std::filesystem::path dir = std::filesystem::path(directory_) / name;
+    const auto deadline = Clock::now() + wait;
     while (!std::filesystem::is_directory(dir) && Clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     std::error_code error;

@@ -124,12 +124,43 @@ private:
     std::uint16_t port_ = 0;
 };
 
+// A test CA and server certificates made by the openssl command in a fresh
+// temporary directory, once per test program: "localhost" (for localhost and
+// 127.0.0.1) and "other" (for other.test) signed by the CA, "self" a
+// self-signed one for localhost and 127.0.0.1. Each has NAME.pem and NAME.key.
+class TestCertificates {
+public:
+    static const TestCertificates& Get();
+    bool Made() const { return made_; }
+    const std::string& Error() const { return error_; }
+    std::string CaFile() const { return directory_ + "/ca.pem"; }
+    std::string Cert(const std::string& name) const { return directory_ + "/" + name + ".pem"; }
+    std::string Key(const std::string& name) const { return directory_ + "/" + name + ".key"; }
+    ~TestCertificates();
+
+private:
+    TestCertificates();
+    std::string directory_;
+    bool made_ = false;
+    std::string error_;
+};
+
+struct SinkOptions {
+    // With credentials, AUTH is offered (LOGIN and PLAIN, or PLAIN alone) and required.
+    std::optional<std::pair<std::string, std::string>> Login;
+    bool PlainOnly = false;
+    enum class Tls { None, StartTls, Implicit } Mode = Tls::None;
+    std::string Certificate = "localhost"; // a TestCertificates name
+    bool OnlyTls11 = false;                // the server speaks TLS 1.0 and 1.1 only
+};
+
 // The aiosmtpd sink (tests/mail/smtp_sink.py) under Debian's python3, on a
 // free loopback port, storing messages in a fresh temporary directory.
 class SinkServer {
 public:
     // With credentials, AUTH LOGIN is offered and required.
     explicit SinkServer(std::optional<std::pair<std::string, std::string>> login = {});
+    explicit SinkServer(const SinkOptions& options);
     ~SinkServer();
     SinkServer(const SinkServer&) = delete;
     SinkServer& operator=(const SinkServer&) = delete;
@@ -139,9 +170,18 @@ public:
     const std::string& StartError() const { return startError_; }
     // The stored files of message number n (1, 2, ...): name -> bytes. Empty
     // when it has not arrived within a few seconds.
-    std::map<std::string, std::string> Message(int n) const;
+    std::map<std::string, std::string>
+    Message(int n, std::chrono::milliseconds wait = std::chrono::seconds(10)) const;
+    // What the server received on its connection number n (1, 2, ...) once
+    // it ended: "clear" and "secure" -> bytes. Empty when it has not ended
+    // within a few seconds.
+    std::map<std::string, std::string>
+    Session(int n, std::chrono::milliseconds wait = std::chrono::seconds(10)) const;
 
 private:
+    std::map<std::string, std::string> Files(const std::string& name,
+                                             std::chrono::milliseconds wait) const;
+
     pid_t pid_ = -1;
     std::uint16_t port_ = 0;
     std::string directory_;
