@@ -43,12 +43,12 @@ bool ParsePort(const std::string& text, std::uint16_t& port) {
     return true;
 }
 
-bool ParseSecurity(const std::string& text, SmtpSecurity& security) {
-    static const std::pair<const char*, SmtpSecurity> names[] = {
-        {"auto", SmtpSecurity::Auto},
-        {"none", SmtpSecurity::None},
-        {"starttls", SmtpSecurity::StartTls},
-        {"tls", SmtpSecurity::Tls},
+bool ParseSecurity(const std::string& text, SMTPSecurityMode& security) {
+    static const std::pair<const char*, SMTPSecurityMode> names[] = {
+        {"auto", SMTPSecurityMode::Auto},
+        {"none", SMTPSecurityMode::None},
+        {"starttls", SMTPSecurityMode::StartTLS},
+        {"tls", SMTPSecurityMode::TLS},
     };
     for (const auto& [name, value] : names) {
         if (text == name) {

@@ -129,7 +129,7 @@ void ReportService::Work(std::shared_ptr<Shared> shared) {
                 client.Settings.Username = snapshot.Login;
                 client.Settings.Password = snapshot.Password;
                 client.Settings.MailAgent = ReportMailAgent;
-                client.Settings.Security = SmtpSecurityFromSetting(snapshot.Security);
+                client.Settings.Security = snapshot.Security;
 
                 // Connect closes what it opened when it fails; only an open
                 // session is disconnected.

@@ -39,7 +39,7 @@ struct SMTPSnapshot {
     std::string From;
     std::string Mail; // the recipient list
     bool Authentication = false;
-    int Security = 0; // the security mode's settings value (SmtpSecurity)
+    SMTPSecurityMode Security = SMTPSecurityMode::Auto; // SMTPSecurityCB
 };
 
 // The window side of a send; both calls run on the user-interface thread.

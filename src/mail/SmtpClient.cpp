@@ -76,19 +76,6 @@ int RemainingMs(Clock::time_point deadline) {
 
 } // namespace
 
-SmtpSecurity SmtpSecurityFromSetting(int value) {
-    switch (value) {
-    case static_cast<int>(SmtpSecurity::None):
-        return SmtpSecurity::None;
-    case static_cast<int>(SmtpSecurity::StartTls):
-        return SmtpSecurity::StartTls;
-    case static_cast<int>(SmtpSecurity::Tls):
-        return SmtpSecurity::Tls;
-    default:
-        return SmtpSecurity::Auto;
-    }
-}
-
 SmtpClient::SmtpClient(std::unique_ptr<MailSocket> socket, std::unique_ptr<MailLocale> locale)
     : socket_(std::move(socket)), locale_(std::move(locale)) {}
 
@@ -105,17 +92,17 @@ bool SmtpClient::Connect(int timeoutMs) {
         lastError_.Text = opened.Error;
         return false;
     }
-    const SmtpSecurity security = Settings.Security;
+    const SMTPSecurityMode security = Settings.Security;
     try {
-        if (security == SmtpSecurity::Tls ||
-            (security == SmtpSecurity::Auto && Settings.Port == ImplicitTlsPort))
+        if (security == SMTPSecurityMode::TLS ||
+            (security == SMTPSecurityMode::Auto && Settings.Port == ImplicitTlsPort))
             StartTls();
         const Reply greeting = ReadReply();
         if (greeting.Code != 220)
             Fail(greeting.Code, JoinLines(greeting.Lines));
         const bool offersStartTls = Introduce();
-        if (!socket_->Encrypted() && (security == SmtpSecurity::StartTls ||
-                                      (security == SmtpSecurity::Auto && offersStartTls))) {
+        if (!socket_->Encrypted() && (security == SMTPSecurityMode::StartTLS ||
+                                      (security == SMTPSecurityMode::Auto && offersStartTls))) {
             if (!offersStartTls)
                 Fail(0, "STARTTLS not offered");
             Command("STARTTLS", {220});

@@ -14,6 +14,7 @@
 #include "mail/MailLocale.h"
 #include "mail/MailMessage.h"
 #include "mail/MailSocket.h"
+#include "shell/Settings.h"
 
 namespace quorvane {
 
@@ -25,16 +26,10 @@ inline constexpr size_t MaxSmtpReplyLine = 16384;
 inline constexpr size_t MaxSmtpReplyLines = 512;
 inline constexpr size_t MaxSmtpReplyBytes = 64 * 1024;
 
-// How the session is protected; the numbers are the settings file's values.
-enum class SmtpSecurity : int {
-    Auto = 0,     // implicit TLS on port 465, else STARTTLS when offered, else plain
-    None = 1,     // plain TCP throughout
-    StartTls = 2, // STARTTLS, which the server must offer
-    Tls = 3,      // TLS from the first byte
-};
-// A settings value as a mode; a value that names none reads as Auto.
-SmtpSecurity SmtpSecurityFromSetting(int value);
-
+// How the session is protected is the settings' SMTPSecurityMode: Auto
+// speaks TLS from the first byte on port 465, else STARTTLS when the server
+// offers it, else plain; None is plain throughout; StartTLS needs the
+// server's STARTTLS; TLS speaks it from the first byte.
 inline constexpr std::uint16_t ImplicitTlsPort = 465;
 
 struct SmtpSettings {
@@ -52,7 +47,7 @@ struct SmtpSettings {
     // the session with a socket time-out error instead of holding the report
     // worker, and with it the program's exit, for ever.
     int ReadTimeoutMs = DefaultSmtpReadTimeoutMs;
-    SmtpSecurity Security = SmtpSecurity::Auto;
+    SMTPSecurityMode Security = SMTPSecurityMode::Auto;
     // A PEM file of trust anchors for the server's certificate besides the
     // system's; empty for the system's alone.
     std::string CaFile;

@@ -149,6 +149,20 @@ TEST(ReportService, AuthenticationOnButLoginNotOfferedSendsWithout) {
     EXPECT_NE(server.Data().find("S.M.A.R.T.: O.K."), std::string::npos);
 }
 
+TEST(ReportService, SecurityModeOfTheSnapshotReachesTheClient) {
+    // STARTTLS demanded, the server does not offer it: nothing after EHLO but QUIT.
+    test::ScriptedServer server("220 scripted.test ready\r\n", test::WillingReply);
+    Fixture f;
+    SMTPSnapshot values = To(server.Port(), true);
+    values.Security = SMTPSecurityMode::StartTLS;
+    f.window.SetValues(values);
+    f.service.SendReport(OneDrive(35), "x");
+    ASSERT_TRUE(f.service.WaitForWorkers(seconds(30)));
+    server.WaitUntilDone();
+    EXPECT_EQ(f.window.Results(), std::vector<std::string>{"Report sending failed"});
+    EXPECT_EQ(server.Commands(), (std::vector<std::string>{"EHLO client.test", "QUIT"}));
+}
+
 TEST(ReportService, RefusedLoginSendsNothing) {
     test::ScriptedServer server("220 scripted.test ready\r\n", [](const std::string& command) {
         if (command.rfind("EHLO", 0) == 0)

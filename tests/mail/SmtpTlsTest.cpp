@@ -19,7 +19,7 @@ using Tls = SinkOptions::Tls;
 const std::pair<std::string, std::string> Credentials{"reporter", "s3cret"};
 constexpr MailTime SendingTime{1796607310, 180};
 
-std::unique_ptr<SmtpClient> ClientFor(std::uint16_t port, SmtpSecurity security) {
+std::unique_ptr<SmtpClient> ClientFor(std::uint16_t port, SMTPSecurityMode security) {
     auto client =
         std::make_unique<SmtpClient>(MakeTlsMailSocket(MakeTcpMailSocket()),
                                      std::make_unique<test::FixedMailLocale>(SendingTime, "C"));
@@ -70,7 +70,7 @@ protected:
 // again and logs in with what the second EHLO offered (the server offers
 // AUTH only inside TLS, and takes no mail before it).
 TEST_F(SmtpTls, StartTlsThenAuthLoginAndMail) {
-    for (const SmtpSecurity security : {SmtpSecurity::StartTls, SmtpSecurity::Auto}) {
+    for (const SMTPSecurityMode security : {SMTPSecurityMode::StartTLS, SMTPSecurityMode::Auto}) {
         SinkServer sink(SinkOptions{Credentials, false, Tls::StartTls});
         ASSERT_TRUE(sink.Running()) << sink.StartError();
         auto client = ClientFor(sink.Port(), security);
@@ -100,7 +100,7 @@ TEST_F(SmtpTls, StartTlsThenAuthLoginAndMail) {
 TEST_F(SmtpTls, ImplicitTlsFromTheFirstByte) {
     SinkServer sink(SinkOptions{Credentials, false, Tls::Implicit});
     ASSERT_TRUE(sink.Running()) << sink.StartError();
-    auto client = ClientFor(sink.Port(), SmtpSecurity::Tls);
+    auto client = ClientFor(sink.Port(), SMTPSecurityMode::TLS);
     ASSERT_TRUE(Deliver(*client)) << client->LastError().Text;
 
     auto received = sink.Message(1);
@@ -139,7 +139,7 @@ TEST_F(SmtpTls, AutoSpeaksTlsFromTheFirstByteOnPort465) {
     ASSERT_TRUE(sink.Running()) << sink.StartError();
     SmtpClient client(MakeTlsMailSocket(std::make_unique<PortRedirect>(sink.Port())),
                       std::make_unique<test::FixedMailLocale>(SendingTime, "C"));
-    client.Settings = ClientFor(sink.Port(), SmtpSecurity::Auto)->Settings;
+    client.Settings = ClientFor(sink.Port(), SMTPSecurityMode::Auto)->Settings;
     client.Settings.Port = ImplicitTlsPort;
     ASSERT_TRUE(Deliver(client)) << client.LastError().Text;
     auto received = sink.Message(1);
@@ -151,7 +151,7 @@ TEST_F(SmtpTls, AutoSpeaksTlsFromTheFirstByteOnPort465) {
 TEST_F(SmtpTls, AuthPlainWhenLoginIsNotOffered) {
     SinkServer sink(SinkOptions{Credentials, true, Tls::StartTls});
     ASSERT_TRUE(sink.Running()) << sink.StartError();
-    auto client = ClientFor(sink.Port(), SmtpSecurity::Auto);
+    auto client = ClientFor(sink.Port(), SMTPSecurityMode::Auto);
     ASSERT_TRUE(client->Connect(1000)) << client->LastError().Text;
     EXPECT_FALSE(client->OffersAuthScheme("LOGIN"));
     EXPECT_TRUE(client->OffersAuthScheme("PLAIN"));
@@ -192,8 +192,8 @@ TEST_P(SmtpTlsRefused, CertificateIsCheckedBeforeAnything) {
     for (const Tls mode : {Tls::StartTls, Tls::Implicit}) {
         SinkServer sink(SinkOptions{Credentials, false, mode, bad.Certificate});
         ASSERT_TRUE(sink.Running()) << sink.StartError();
-        auto client =
-            ClientFor(sink.Port(), mode == Tls::StartTls ? SmtpSecurity::Auto : SmtpSecurity::Tls);
+        auto client = ClientFor(sink.Port(), mode == Tls::StartTls ? SMTPSecurityMode::Auto
+                                                                   : SMTPSecurityMode::TLS);
         client->Settings.Host = bad.Host;
         if (!bad.WithTestCa)
             client->Settings.CaFile.clear();
@@ -229,7 +229,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(SmtpTls, StartTlsModeAgainstAServerWithoutIt) {
     SinkServer sink(Credentials);
     ASSERT_TRUE(sink.Running()) << sink.StartError();
-    auto client = ClientFor(sink.Port(), SmtpSecurity::StartTls);
+    auto client = ClientFor(sink.Port(), SMTPSecurityMode::StartTLS);
     EXPECT_FALSE(client->Connect(1000));
     EXPECT_EQ(client->LastError().Text, "STARTTLS not offered");
     EXPECT_FALSE(client->Connected());
@@ -240,7 +240,7 @@ TEST_F(SmtpTls, StartTlsModeAgainstAServerWithoutIt) {
 TEST_F(SmtpTls, AutoAgainstAPlainServerDeliversAsBefore) {
     SinkServer sink(Credentials);
     ASSERT_TRUE(sink.Running()) << sink.StartError();
-    auto client = ClientFor(sink.Port(), SmtpSecurity::Auto);
+    auto client = ClientFor(sink.Port(), SMTPSecurityMode::Auto);
     ASSERT_TRUE(Deliver(*client)) << client->LastError().Text;
     auto received = sink.Message(1);
     ASSERT_FALSE(received.empty());
@@ -251,7 +251,7 @@ TEST_F(SmtpTls, AutoAgainstAPlainServerDeliversAsBefore) {
 TEST_F(SmtpTls, ModeNoneNeverStartsTls) {
     SinkServer sink(SinkOptions{{}, false, Tls::StartTls});
     ASSERT_TRUE(sink.Running()) << sink.StartError();
-    auto client = ClientFor(sink.Port(), SmtpSecurity::None);
+    auto client = ClientFor(sink.Port(), SMTPSecurityMode::None);
     client->Settings.UseLogin = false;
     ASSERT_TRUE(client->Connect(1000)) << client->LastError().Text;
     EXPECT_FALSE(client->Encrypted());
@@ -266,7 +266,7 @@ TEST_F(SmtpTls, HandshakeFailuresAndTimeOuts) {
     // A plain server answers the TLS hello with its greeting.
     SinkServer plain;
     ASSERT_TRUE(plain.Running()) << plain.StartError();
-    auto client = ClientFor(plain.Port(), SmtpSecurity::Tls);
+    auto client = ClientFor(plain.Port(), SMTPSecurityMode::TLS);
     EXPECT_FALSE(client->Connect(1000));
     EXPECT_EQ(client->LastError().Text.rfind("TLS handshake failed: ", 0), 0u)
         << client->LastError().Text;
@@ -274,14 +274,14 @@ TEST_F(SmtpTls, HandshakeFailuresAndTimeOuts) {
     // A server below TLS 1.2.
     SinkServer old(SinkOptions{{}, false, Tls::Implicit, "localhost", true});
     ASSERT_TRUE(old.Running()) << old.StartError();
-    client = ClientFor(old.Port(), SmtpSecurity::Tls);
+    client = ClientFor(old.Port(), SMTPSecurityMode::TLS);
     EXPECT_FALSE(client->Connect(1000));
     EXPECT_EQ(client->LastError().Text.rfind("TLS handshake failed: ", 0), 0u)
         << client->LastError().Text;
 
     // A server that never answers the hello: the read time-out holds.
     test::ScriptedServer mute("", [](const std::string&) { return std::string(); });
-    client = ClientFor(mute.Port(), SmtpSecurity::Tls);
+    client = ClientFor(mute.Port(), SMTPSecurityMode::TLS);
     client->Settings.ReadTimeoutMs = 300;
     EXPECT_FALSE(client->Connect(1000));
     EXPECT_EQ(client->LastError().Text, SocketErrorText(ETIMEDOUT, "Connection timed out."));
@@ -292,18 +292,9 @@ TEST_F(SmtpTls, HandshakeFailuresAndTimeOuts) {
 
     // A server that closes the connection during the handshake.
     test::ScriptedServer closing(test::CloseConnection, test::WillingReply);
-    client = ClientFor(closing.Port(), SmtpSecurity::Tls);
+    client = ClientFor(closing.Port(), SMTPSecurityMode::TLS);
     EXPECT_FALSE(client->Connect(1000));
     EXPECT_EQ(client->LastError().Text, "TLS handshake failed: the server closed the connection.");
-}
-
-TEST(SmtpSecuritySetting, UnknownValuesReadAsAuto) {
-    EXPECT_EQ(SmtpSecurityFromSetting(0), SmtpSecurity::Auto);
-    EXPECT_EQ(SmtpSecurityFromSetting(1), SmtpSecurity::None);
-    EXPECT_EQ(SmtpSecurityFromSetting(2), SmtpSecurity::StartTls);
-    EXPECT_EQ(SmtpSecurityFromSetting(3), SmtpSecurity::Tls);
-    EXPECT_EQ(SmtpSecurityFromSetting(4), SmtpSecurity::Auto);
-    EXPECT_EQ(SmtpSecurityFromSetting(-1), SmtpSecurity::Auto);
 }
 
 } // namespace
