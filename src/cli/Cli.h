@@ -37,6 +37,7 @@ int RunMail(CliContext& ctx);
 int RunSettings(CliContext& ctx);
 int RunAam(CliContext& ctx);
 int RunApm(CliContext& ctx);
+int RunMetrics(CliContext& ctx);
 
 // Helpers shared by the subcommands.
 std::string JsonString(const std::string& text);

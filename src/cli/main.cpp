@@ -85,6 +85,7 @@ void PrintUsage(std::ostream& out) {
            "                                     send one message (password in\n"
            "                                     QUORVANE_SMTP_PASSWORD)\n"
            "  settings [--json]                  the settings file and every setting in it\n"
+           "  metrics                            every drive read once, as Prometheus metrics\n"
            "--drives DIR (or QUORVANE_DRIVES=DIR) uses the simulated drives in DIR.\n"
            "--settings FILE (or QUORVANE_SETTINGS=FILE) reads the settings from FILE.\n";
 }
@@ -124,8 +125,9 @@ int main(int argc, char** argv) {
         }
     }
     static const std::map<std::string, int (*)(CliContext&)> commands = {
-        {"scan", RunScan}, {"smart", RunSmart},       {"report", RunReport}, {"mbr", RunMbr},
-        {"mail", RunMail}, {"settings", RunSettings}, {"aam", RunAam},       {"apm", RunApm},
+        {"scan", RunScan}, {"smart", RunSmart}, {"report", RunReport},
+        {"mbr", RunMbr},   {"mail", RunMail},   {"settings", RunSettings},
+        {"aam", RunAam},   {"apm", RunApm},     {"metrics", RunMetrics},
     };
     const auto it = commands.find(command);
     if (it == commands.end()) {

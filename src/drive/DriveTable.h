@@ -5,12 +5,27 @@
 #include <cstdint>
 #include <string>
 
+#include "drive/PowerMode.h"
+
 namespace quorvane {
 
 inline constexpr int MaxDrives = 6;
 inline constexpr unsigned MaxDriveNumber = 15;
 inline constexpr uint32_t DefaultTrayFontColor = 0x0000FFFF; // 0x00BBGGRR: yellow
 inline constexpr uint32_t DefaultTrayBackColor = 0x00000000;
+
+using SmartPage = std::array<uint8_t, 512>;
+
+// What a slot's own reads left behind, kept per drive (the program-wide pages
+// hold only the drive read last): the pages of its last read that brought
+// both, how many of its reads failed, and its last answered power mode.
+struct DriveReading {
+    bool PagesRead = false;
+    SmartPage DataPage{};
+    SmartPage ThresholdPage{};
+    uint64_t ReadFailures = 0; // reads that could not open the drive or lost a command
+    PowerMode Power = PowerMode::Unknown;
+};
 
 // One drive slot.
 struct HDD {
@@ -32,9 +47,8 @@ struct HDD {
     bool HPA = false;
     int64_t HPASizeMB = -1;
     bool Security = false;
+    DriveReading Reading; // cleared by the scan
 };
-
-using SmartPage = std::array<uint8_t, 512>;
 
 // Slots are numbered 1..6; there is no slot 0.
 class DriveTable {

@@ -26,10 +26,14 @@ bool ReadSMART(ProgramData& data, DriveBus& bus, SmartDisplay* display, int slot
     if (!drive.SMARTEnabled)
         return false;
     const unsigned n = drive.DriveNumber;
+    auto failed = [&drive] {
+        ++drive.Reading.ReadFailures;
+        return false;
+    };
 
     auto handle = bus.OpenDrive(n);
     if (!handle)
-        return false;
+        return failed();
     AtaCommand status = AtaCommand::SmartReturnStatus(n);
     const bool sent = handle->SendAtaCommand(status);
     handle.reset();
@@ -41,9 +45,14 @@ bool ReadSMART(ProgramData& data, DriveBus& bus, SmartDisplay* display, int slot
         display->ShowSmartStatus(SmartStatusText(drive.SMARTStatusOK));
 
     if (!ReadPage(bus, n, AtaCommand::SmartReadData(n), data.SMARTDataPage))
-        return false;
+        return failed();
     if (!ReadPage(bus, n, AtaCommand::SmartReadThresholds(n), data.SMARTThresholdPage))
-        return false;
+        return failed();
+    drive.Reading.PagesRead = true;
+    drive.Reading.DataPage = data.SMARTDataPage;
+    drive.Reading.ThresholdPage = data.SMARTThresholdPage;
+    if (!AtaSucceeded(sent, status))
+        ++drive.Reading.ReadFailures; // the pages came, the verdict did not
 
     const DriveTemperatures temperatures = ReadDriveTemperatures(data.SMARTDataPage, drive.Vendor);
     drive.Temperature = temperatures.DriveTemperature;

@@ -25,6 +25,7 @@ void FillSlot(HDD& drive, unsigned n, const IdentifyInfo& id) {
     drive.SizeGB = id.SizeGB;
     drive.HPASizeMB = -1;
     drive.SMARTStatusRead = false;
+    drive.Reading = {};
 }
 
 // Measures the Host Protected Area from the native maximum address.

@@ -1,0 +1,37 @@
+// quorvane-cli metrics: every drive read once, printed as Prometheus metrics
+// (for node_exporter's textfile collector, e.g. from a cron job).
+#include <ctime>
+#include <iostream>
+
+#include "cli/CliScan.h"
+#include "monitor/Metrics.h"
+#include "monitor/SleepRule.h"
+#include "shell/Settings.h"
+
+namespace quorvane::cli {
+
+int RunMetrics(CliContext& ctx) {
+    if (!ctx.Args.empty()) {
+        std::cerr << "usage: quorvane-cli [--drives DIR] [--settings FILE] metrics\n";
+        return ExitUsage;
+    }
+    SettingsEnvironment env = SettingsEnvironment::FromProcess();
+    if (!ctx.SettingsFile.empty())
+        env.QuorvaneSettings = ctx.SettingsFile;
+    const Settings settings =
+        LoadSettings(FindSettingsPaths(RunningExecutable(), env).SettingsFile);
+
+    ProgramData data;
+    InfoPanel panel;
+    // The text must stay exposition format: the simulated-drives line becomes
+    // a comment.
+    if (ctx.Bus().IsSimulated())
+        std::cout << "# " << SimulatedHeader(ctx.Bus()) << "\n";
+    if (!ScanForCommand(ctx, data, panel, false))
+        return ExitFailed;
+    ReadDrivesOnce(data, ctx.Bus(), settings.LetDrivesSleep);
+    std::cout << FormatMetrics(data, static_cast<int64_t>(std::time(nullptr)));
+    return ExitOk;
+}
+
+} // namespace quorvane::cli

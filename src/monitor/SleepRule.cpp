@@ -1,0 +1,30 @@
+#include "monitor/SleepRule.h"
+
+#include "drive/ReadSmart.h"
+
+namespace quorvane {
+
+PowerMode AskPowerMode(ProgramData& data, DriveBus& bus, int slot) {
+    if (!data.IsDriveSlot(slot))
+        return PowerMode::Unknown;
+    HDD& drive = data.Drives[slot];
+    drive.Reading.Power = CheckPowerMode(bus, drive.DriveNumber);
+    return drive.Reading.Power;
+}
+
+bool LeaveUnread(const ProgramData& data, int slot, bool letDrivesSleep) {
+    return letDrivesSleep && data.IsDriveSlot(slot) && IsSpunDown(data.Drives[slot].Reading.Power);
+}
+
+void ReadDrivesOnce(ProgramData& data, DriveBus& bus, bool letDrivesSleep) {
+    const int count = data.DriveCount < MaxDrives ? data.DriveCount : MaxDrives;
+    for (int slot = 1; slot <= count; ++slot) {
+        if (!data.Drives[slot].SMARTEnabled)
+            continue;
+        AskPowerMode(data, bus, slot);
+        if (!LeaveUnread(data, slot, letDrivesSleep))
+            ReadSMART(data, bus, nullptr, slot, false);
+    }
+}
+
+} // namespace quorvane
