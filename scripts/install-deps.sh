@@ -15,4 +15,5 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   ntfs-3g exfatprogs e2fsprogs util-linux \
   python3 python3-aiosmtpd \
   libatasmart-bin \
+  prometheus prometheus-node-exporter \
   desktop-file-utils appstream libxml2-utils libdbus-1-dev polkitd systemd lintian dpkg-dev librsvg2-bin >/dev/null
