@@ -3,6 +3,7 @@
 #include <set>
 #include <vector>
 
+#include "shell/TerminalText.h"
 #include "smart/SmartAttributes.h"
 #include "smart/SmartHealth.h"
 
@@ -111,25 +112,10 @@ std::string KernelDriveName(unsigned driveNumber) {
 
 std::string MetricLabelValue(const std::string& text) {
     std::string out;
-    for (const unsigned char c : text) {
-        switch (c) {
-        case '\\':
-            out += "\\\\";
-            break;
-        case '"':
-            out += "\\\"";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        default:
-            if (c < 0x80) {
-                out += static_cast<char>(c);
-            } else { // one 8-bit character, two UTF-8 bytes
-                out += static_cast<char>(0xC0 | (c >> 6));
-                out += static_cast<char>(0x80 | (c & 0x3F));
-            }
-        }
+    for (const char c : DriveTerminalText(text)) {
+        if (c == '\\' || c == '"')
+            out += '\\';
+        out += c;
     }
     return out;
 }

@@ -14,8 +14,10 @@ namespace quorvane {
 // The kernel's name of drive number N: "sda" for 0 up to "sdp" for 15.
 std::string KernelDriveName(unsigned driveNumber);
 
-// A label value between its quotes: backslash, double quote and line feed
-// escaped, the drive's 8-bit characters as UTF-8.
+// A drive's text as a label value between its quotes: its 8-bit characters
+// as UTF-8, every control character '?' (as everywhere the program prints a
+// drive's text, so no line break or escape sequence gets into the file), and
+// backslash and double quote escaped.
 std::string MetricLabelValue(const std::string& text);
 
 // quorvane_device_power_mode's value: 0 standby (or asleep), 1 idle,

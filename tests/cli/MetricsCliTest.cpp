@@ -125,7 +125,7 @@ TEST_F(MetricsCli, NodeExporterServesEverySample) {
     // The escaped model came through as the drive's text.
     Sample model{"smartctl_device",
                  {{"device", "sdg"},
-                  {"model_name", "Q \"7\" a\\b\nx\xC3\xA9"},
+                  {"model_name", "Q \"7\" a\\b?x\xC3\xA9"},
                   {"serial_number", "S0MUJ1NQ110060"},
                   {"firmware_version", "CR100-12"}},
                  "1"};
