@@ -21,6 +21,9 @@ public:
 protected:
     bool Send(AtaCommand& cmd) override {
         bus_.sent_.push_back({number_, cmd.TaskFile, cmd.PreviousTaskFile, cmd.Flags});
+        if (bus_.sent_.size() > SentLogLimit)
+            bus_.sent_.pop_front();
+        ++bus_.sentTotal_;
         return bus_.Execute(drive_, cmd);
     }
 

@@ -33,6 +33,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -61,7 +62,12 @@ public:
         AtaRegisters PreviousTaskFile;
         uint8_t Flags;
     };
-    const std::vector<SentCommand>& SentCommands() const { return sent_; }
+    // The last SentLogLimit commands, oldest first: a program that runs for
+    // days on simulated drives keeps a log of bounded size.
+    static constexpr size_t SentLogLimit = 4096;
+    const std::deque<SentCommand>& SentCommands() const { return sent_; }
+    // Every command sent since the bus was made, also those the log let go.
+    uint64_t SentTotal() const { return sentTotal_; }
     int OpenCount() const { return opens_; }
     int CloseCount() const { return closes_; }
     int OpenHandles() const { return opens_ - closes_; }
@@ -84,7 +90,8 @@ private:
 
     std::string directory_;
     std::map<unsigned, Drive> drives_; // loaded on first open; SET FEATURES state lives here
-    std::vector<SentCommand> sent_;
+    std::deque<SentCommand> sent_;
+    uint64_t sentTotal_ = 0;
     int opens_ = 0;
     int closes_ = 0;
 };

@@ -27,6 +27,25 @@ std::optional<uint64_t> NativeMax(SimulatedBus& bus, unsigned n) {
     return ReturnedLba48(cmd);
 }
 
+TEST(SimulatedBus, TheCommandLogKeepsOnlyTheLatestCommands) {
+    test::DriveDir dir;
+    dir.AddRealDrive(0, "ST9160821AS--3.CLH");
+    dir.AddRealDrive(1, "ST9160821AS--3.CLH");
+    SimulatedBus bus(dir.Path());
+    // Days of monitoring in a few seconds: three log limits' worth of commands.
+    const size_t total = 3 * SimulatedBus::SentLogLimit + 7;
+    for (size_t i = 0; i < total; ++i) {
+        const unsigned n = i + 1 == total ? 1 : 0; // the very last goes to drive 1
+        AtaCommand cmd = AtaCommand::CheckPowerMode(n);
+        ASSERT_TRUE(Send(bus, n, cmd));
+    }
+    EXPECT_EQ(bus.SentCommands().size(), SimulatedBus::SentLogLimit);
+    EXPECT_EQ(bus.SentTotal(), total);
+    EXPECT_EQ(bus.SentCommands().back().DriveNumber, 1u);
+    EXPECT_EQ(bus.SentCommands().front().DriveNumber, 0u);
+    EXPECT_EQ(bus.SentCommands().back().TaskFile.Command, AtaCmdCheckPowerMode);
+}
+
 TEST(SimulatedBus, NativeMaxIsADecimalOrHexAddress) {
     test::DriveDir dir;
     // 312581808 sectors: the default native max is 312581807.
