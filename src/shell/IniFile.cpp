@@ -10,11 +10,13 @@
 namespace quorvane {
 namespace {
 
-bool SameName(const std::string& a, const std::string& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-        return lower(x) == lower(y);
-    });
+// Section and key names compare without regard to ASCII case.
+std::string Folded(const std::string& name) {
+    std::string out = name;
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c + 32);
+    return out;
 }
 
 } // namespace
@@ -56,14 +58,10 @@ IniFile IniFile::Parse(const std::string& text) {
             if (close == std::string::npos)
                 continue;
             const std::string name = TrimBlanks(line.substr(1, close - 1));
-            auto it = std::find_if(ini.sections_.begin(), ini.sections_.end(),
-                                   [&](const Section& s) { return SameName(s.Name, name); });
-            if (it == ini.sections_.end()) {
-                ini.sections_.push_back({name, {}});
-                current = &ini.sections_.back();
-            } else {
-                current = &*it;
-            }
+            // A repeated section continues the first of its name.
+            current = ini.FindSection(name);
+            if (current == nullptr)
+                current = &ini.AddSection(name);
             continue;
         }
         const auto eq = line.find('=');
@@ -73,10 +71,8 @@ IniFile IniFile::Parse(const std::string& text) {
         if (key.empty())
             continue;
         // The first occurrence of a key wins, as profile readers do.
-        auto& entries = current->Entries;
-        if (std::none_of(entries.begin(), entries.end(),
-                         [&](const Entry& e) { return SameName(e.Key, key); }))
-            entries.push_back({key, TrimBlanks(line.substr(eq + 1))});
+        if (current->KeyIndex.emplace(Folded(key), current->Entries.size()).second)
+            current->Entries.push_back({key, TrimBlanks(line.substr(eq + 1))});
     }
     return ini;
 }
@@ -92,31 +88,41 @@ std::optional<IniFile> IniFile::Load(const std::string& path) {
     return Parse(text.str());
 }
 
+IniFile::Section* IniFile::FindSection(const std::string& name) {
+    const auto it = sectionIndex_.find(Folded(name));
+    return it == sectionIndex_.end() ? nullptr : &sections_[it->second];
+}
+
+const IniFile::Section* IniFile::FindSection(const std::string& name) const {
+    const auto it = sectionIndex_.find(Folded(name));
+    return it == sectionIndex_.end() ? nullptr : &sections_[it->second];
+}
+
+IniFile::Section& IniFile::AddSection(const std::string& name) {
+    sectionIndex_.emplace(Folded(name), sections_.size());
+    sections_.push_back({name, {}, {}});
+    return sections_.back();
+}
+
 std::optional<std::string> IniFile::Get(const std::string& section, const std::string& key) const {
-    for (const auto& s : sections_) {
-        if (!SameName(s.Name, section))
-            continue;
-        for (const auto& e : s.Entries)
-            if (SameName(e.Key, key))
-                return e.Value;
-    }
-    return std::nullopt;
+    const Section* sec = FindSection(section);
+    if (sec == nullptr)
+        return std::nullopt;
+    const auto it = sec->KeyIndex.find(Folded(key));
+    if (it == sec->KeyIndex.end())
+        return std::nullopt;
+    return sec->Entries[it->second].Value;
 }
 
 void IniFile::Set(const std::string& section, const std::string& key, const std::string& value) {
-    auto sec = std::find_if(sections_.begin(), sections_.end(),
-                            [&](const Section& s) { return SameName(s.Name, section); });
-    if (sec == sections_.end()) {
-        sections_.push_back({section, {}});
-        sec = std::prev(sections_.end());
-    }
-    for (auto& e : sec->Entries) {
-        if (SameName(e.Key, key)) {
-            e.Value = value;
-            return;
-        }
-    }
-    sec->Entries.push_back({key, value});
+    Section* sec = FindSection(section);
+    if (sec == nullptr)
+        sec = &AddSection(section);
+    const auto [it, added] = sec->KeyIndex.emplace(Folded(key), sec->Entries.size());
+    if (added)
+        sec->Entries.push_back({key, value});
+    else
+        sec->Entries[it->second].Value = value;
 }
 
 std::string IniFile::ToText() const {

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace quorvane {
@@ -28,11 +29,18 @@ private:
     struct Entry {
         std::string Key, Value;
     };
+    // Names are found through an index by their lower-case form, so reading a
+    // file of many sections or keys takes time in proportion to its length.
     struct Section {
         std::string Name;
         std::vector<Entry> Entries;
+        std::unordered_map<std::string, size_t> KeyIndex;
     };
+    Section* FindSection(const std::string& name);
+    const Section* FindSection(const std::string& name) const;
+    Section& AddSection(const std::string& name);
     std::vector<Section> sections_;
+    std::unordered_map<std::string, size_t> sectionIndex_;
 };
 
 // Removes leading and trailing blanks (space, tab, CR, LF).

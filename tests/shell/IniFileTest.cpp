@@ -20,6 +20,29 @@ TEST(IniFile, SectionsAndKeysIgnoreCaseAndTheFirstKeyWins) {
     EXPECT_FALSE(ini.Get("nowhere", "status").has_value());
 }
 
+TEST(IniFile, ManySectionsKeepTheirOrderAndRepeatsContinueTheFirst) {
+    std::string text;
+    for (int i = 0; i < 3000; ++i)
+        text += "[S" + std::to_string(i) + "]\nkey = " + std::to_string(i) + "\n";
+    text += "[s1500]\nKEY = late\nnew = added\n"; // a repeat: its first key is not the first
+    auto ini = IniFile::Parse(text);
+    EXPECT_EQ(ini.Get("s0", "key"), "0");
+    EXPECT_EQ(ini.Get("S2999", "Key"), "2999");
+    EXPECT_EQ(ini.Get("s1500", "key"), "1500");
+    EXPECT_EQ(ini.Get("S1500", "NEW"), "added");
+    EXPECT_FALSE(ini.Get("s3000", "key").has_value());
+    // Set finds what Parse read, in any case, and adds the rest at the end.
+    ini.Set("s7", "KEY", "seven");
+    ini.Set("s7", "other", "x");
+    ini.Set("Fresh", "a", "1");
+    EXPECT_EQ(ini.Get("S7", "key"), "seven");
+    const std::string out = ini.ToText();
+    EXPECT_EQ(out.rfind("[S0]\nkey=0\n\n[S1]\nkey=1\n", 0), 0u);
+    EXPECT_NE(out.find("\n[S7]\nkey=seven\nother=x\n\n[S8]\n"), std::string::npos);
+    EXPECT_NE(out.find("\n[S1500]\nkey=1500\nnew=added\n\n[S1501]"), std::string::npos);
+    EXPECT_TRUE(out.ends_with("\n\n[Fresh]\na=1\n")) << out.substr(out.size() - 40);
+}
+
 TEST(IniFile, AByteOrderMarkDoesNotHideTheFirstSection) {
     const auto ini = IniFile::Parse("\xEF\xBB\xBF[drive]\r\nstatus = exceeded\r\n");
     EXPECT_EQ(ini.Get("drive", "status"), "exceeded");

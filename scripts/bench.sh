@@ -1,0 +1,11 @@
+#!/bin/sh
+# Builds the benchmarks and prints their figures: scripts/bench.sh [BUILD_DIR]
+set -eu
+cd "$(dirname "$0")/.."
+build=${1:-build}
+if [ ! -f "$build/CMakeCache.txt" ]; then
+    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+fi
+cmake --build "$build" --target bench
+echo "== INI files: reading time by number of sections"
+"$build/bench/bench_ini"
