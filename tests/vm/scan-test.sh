@@ -98,6 +98,7 @@ vm_step aam quorvane-cli aam 1 --json
 vm_step apm quorvane-cli apm 1 --json
 vm_step aam-set quorvane-cli aam 1 --set 128 --json
 vm_step apm-off quorvane-cli apm 1 --off --json
+vm_step metrics quorvane-cli metrics
 vm_boot "$CONTROLLER" --disk "$DISK_A,model=$MODEL_A,serial=$SERIAL_A" --disk "$DISK_B"
 vm_check scan "$HERE/check_scan.py" "$VM_WORK/scan-expected.json" --any-order
 vm_check smart "$HERE/check_smart.py" "$VM_WORK/smart-expected.json"
@@ -107,5 +108,6 @@ vm_check aam "$HERE/check_feature.py" AAM 1
 vm_check apm "$HERE/check_feature.py" APM 1
 vm_check aam-set "$HERE/check_feature.py" AAM 1
 vm_check apm-off "$HERE/check_feature.py" APM 1
+vm_check metrics "$HERE/check_metrics.py" "$SERIAL_A" "$SERIAL_B"
 vm_check scan "$HERE/check_slot_order.py" "$SERIAL_A=12345678" "$SERIAL_B=CAFEBABE"
 vm_finish
