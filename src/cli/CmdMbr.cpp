@@ -126,8 +126,14 @@ int RunMbr(CliContext& ctx) {
     DriveBus& bus = ctx.Bus();
     const auto names = MakeVolumeNames(bus);
     const auto table = ReadMbr(bus, data, slot, *names);
-    if (!table)
-        return ExitFailed; // sector 0 could not be read: nothing to show
+    if (!table) {
+        constexpr const char* Unreadable = "sector 0 could not be read";
+        if (json)
+            std::cout << "{\"simulated\": " << Bool(bus.IsSimulated()) << ", \"slot\": " << slot
+                      << ", \"error\": " << JsonString(Unreadable) << "}\n";
+        std::cerr << "quorvane-cli: slot " << slot << ": " << Unreadable << "\n";
+        return ExitFailed;
+    }
     const HDD& drive = data.Drives[slot];
     const MbrWindowState state = MbrWindowFor(*table, drive.Sectors);
     if (json) {

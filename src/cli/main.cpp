@@ -1,5 +1,6 @@
 // quorvane-cli: the core's operations without a display.
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <map>
 
@@ -122,6 +123,20 @@ int main(int argc, char** argv) {
             command = arg;
         } else {
             ctx.Args.push_back(arg);
+        }
+    }
+    // A folder of simulated drives that is not there is the user's mistake,
+    // not an empty machine: say so instead of "no drives found".
+    if (!ctx.DrivesDir.empty()) {
+        std::error_code ec;
+        const auto status = std::filesystem::status(ctx.DrivesDir, ec);
+        if (!std::filesystem::exists(status)) {
+            std::cerr << "quorvane-cli: --drives " << ctx.DrivesDir << ": no such directory\n";
+            return ExitUsage;
+        }
+        if (!std::filesystem::is_directory(status)) {
+            std::cerr << "quorvane-cli: --drives " << ctx.DrivesDir << ": not a directory\n";
+            return ExitUsage;
         }
     }
     static const std::map<std::string, int (*)(CliContext&)> commands = {

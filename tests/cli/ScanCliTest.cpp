@@ -63,6 +63,20 @@ TEST(ScanCli, PrintsTheSimulatedDrivesAsATableAndAsJson) {
               "\"Security\": true, \"Sectors\": 234441648, \"SizeGB\": 112, \"HPASizeMB\": 0}]}\n");
 }
 
+TEST(ScanCli, ADrivesFolderThatIsNotThereIsNamed) {
+    test::DriveDir dir;
+    const std::string missing = dir.Path() + "/nowhere";
+    CliRun run = RunCli(missing, "scan");
+    EXPECT_EQ(run.Status, 2);
+    EXPECT_EQ(run.Out, "");
+    EXPECT_EQ(run.Err, "quorvane-cli: --drives " + missing + ": no such directory\n");
+    dir.WriteFile(0, "file", "x");
+    const std::string file = (dir.Folder(0) / "file").string();
+    run = RunCli(file, "smart 1");
+    EXPECT_EQ(run.Status, 2);
+    EXPECT_EQ(run.Err, "quorvane-cli: --drives " + file + ": not a directory\n");
+}
+
 TEST(ScanCli, NoDriveIsExitStatusOne) {
     test::DriveDir dir;
     dir.AddRealDrive(0, "ST9160821AS--3.CLH", "abort = identify");

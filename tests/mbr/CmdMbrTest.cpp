@@ -1,6 +1,7 @@
 // quorvane-cli mbr on simulated drives.
 #include <gtest/gtest.h>
 
+#include "common/RunCli.h"
 #include "mbr/ToolDisk.h"
 
 namespace quorvane {
@@ -46,15 +47,21 @@ TEST(CmdMbr, UsageErrors) {
     EXPECT_EQ(Cli(dir.Path(), "mbr 2").Status, 2);
 }
 
-TEST(CmdMbr, UnreadableSectorZeroPrintsNothing) {
+TEST(CmdMbr, UnreadableSectorZeroIsReported) {
     test::DriveDir dir;
     dir.AddRealDrive(0, "ST9160821AS--3.CLH"); // no disk.img: the drive aborts the read
     dir.AddRealDrive(1, "ST9160821AS--3.CLH", "fail = read-sectors");
     dir.WriteBytes(1, "disk.img", std::vector<uint8_t>(4096));
-    for (const char* args : {"mbr 1", "mbr 1 --json", "mbr 2", "mbr 2 --json"}) {
-        const auto r = Cli(dir.Path(), args);
-        EXPECT_EQ(r.Status, 1) << args;
-        EXPECT_EQ(r.Out, "") << args;
+    for (const char* slot : {"1", "2"}) {
+        const auto text = test::RunCli(dir.Path(), std::string("mbr ") + slot);
+        EXPECT_EQ(text.Status, 1) << slot;
+        EXPECT_EQ(text.Out, "") << slot;
+        EXPECT_EQ(text.Err,
+                  std::string("quorvane-cli: slot ") + slot + ": sector 0 could not be read\n");
+        const auto r = Cli(dir.Path(), std::string("mbr ") + slot + " --json");
+        EXPECT_EQ(r.Status, 1) << slot;
+        EXPECT_EQ(r.Out, std::string("{\"simulated\": true, \"slot\": ") + slot +
+                             ", \"error\": \"sector 0 could not be read\"}\n");
     }
     // No drives at all.
     test::DriveDir none;
