@@ -12,6 +12,23 @@
 namespace quorvane {
 namespace fs = std::filesystem;
 
+namespace {
+
+// One line per command, written and closed at once so that a reader in
+// another process sees it as soon as the command was sent.
+void AppendToLog(const std::string& path, const AtaCommand& cmd) {
+    std::ofstream log(path, std::ios::app);
+    std::string name = SimulatedCommandName(cmd);
+    if (name.empty()) {
+        static const char digits[] = "0123456789abcdef";
+        name = std::string("0x") + digits[cmd.TaskFile.Command >> 4] +
+               digits[cmd.TaskFile.Command & 0xF];
+    }
+    log << name << '\n';
+}
+
+} // namespace
+
 class SimulatedBus::Handle final : public DriveHandle {
 public:
     Handle(SimulatedBus& bus, Drive& drive, unsigned number)
@@ -24,6 +41,8 @@ protected:
         if (bus_.sent_.size() > SentLogLimit)
             bus_.sent_.pop_front();
         ++bus_.sentTotal_;
+        if (!drive_.LogFile.empty())
+            AppendToLog(drive_.LogFile, cmd);
         return bus_.Execute(drive_, cmd);
     }
 
@@ -194,6 +213,8 @@ SimulatedBus::Drive* SimulatedBus::Load(unsigned driveNumber) {
             drive.Abort.insert(name);
         if (auto delay = ini->Get("drive", "delay-ms"))
             drive.DelayMs = static_cast<int>(ParseNumber(*delay).value_or(0) % 10000);
+        if (auto log = ini->Get("drive", "log"); log && !log->empty())
+            drive.LogFile = (folder / *log).string();
     }
     return &drives_.emplace(driveNumber, std::move(drive)).first->second;
 }

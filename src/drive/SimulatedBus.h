@@ -9,6 +9,10 @@
 //   fail = name, name...         the request itself fails
 //   abort = name, name...        the drive answers with ERR and ABRT
 //   delay-ms = N                 every command takes N milliseconds
+//   log = FILE                   every command the drive receives appends a
+//                                line with its name (or its command byte in
+//                                hex) to FILE, relative to the drive's folder,
+//                                so that another process can watch the drive
 //   power = active | idle | standby | sleep
 //                                the power mode (default active), answered
 //                                by CHECK POWER MODE in Sector Count: 0xFF
@@ -81,6 +85,7 @@ private:
         std::optional<uint64_t> NativeMax;
         std::set<std::string> Fail, Abort;
         int DelayMs = 0;
+        std::string LogFile; // empty: no log file
         PowerMode Power = PowerMode::Active;
         std::filesystem::file_time_type IniTime{}; // drive.ini as last read
     };

@@ -1,7 +1,9 @@
 // The simulated drive answers by register contents, like a drive.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <tuple>
+#include <vector>
 
 #include "common/TestDrives.h"
 #include "drive/Identify.h"
@@ -44,6 +46,29 @@ TEST(SimulatedBus, TheCommandLogKeepsOnlyTheLatestCommands) {
     EXPECT_EQ(bus.SentCommands().back().DriveNumber, 1u);
     EXPECT_EQ(bus.SentCommands().front().DriveNumber, 0u);
     EXPECT_EQ(bus.SentCommands().back().TaskFile.Command, AtaCmdCheckPowerMode);
+}
+
+TEST(SimulatedBus, ALogFileGetsOneLinePerCommandTheDriveReceived) {
+    test::DriveDir dir;
+    dir.AddRealDrive(0, "ST9160821AS--3.CLH", "log = commands.log\nabort = identify");
+    dir.AddRealDrive(1, "ST9160821AS--3.CLH");
+    SimulatedBus bus(dir.Path());
+    AtaCommand identify = AtaCommand::IdentifyDevice(0);
+    EXPECT_TRUE(Send(bus, 0, identify)); // aborted commands were received too
+    AtaCommand other = AtaCommand::CheckPowerMode(1);
+    EXPECT_TRUE(Send(bus, 1, other)); // drive 1 keeps no log
+    AtaCommand unknown = AtaCommand::CheckPowerMode(0);
+    unknown.TaskFile.Command = 0xE7; // FLUSH CACHE: no name of its own
+    EXPECT_TRUE(Send(bus, 0, unknown));
+    AtaCommand status = AtaCommand::SmartReturnStatus(0);
+    EXPECT_TRUE(Send(bus, 0, status));
+
+    std::ifstream log(dir.Folder(0) / "commands.log");
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(log, line);)
+        lines.push_back(line);
+    EXPECT_EQ(lines, (std::vector<std::string>{"identify", "0xe7", "smart-status"}));
+    EXPECT_FALSE(std::filesystem::exists(dir.Folder(1) / "commands.log"));
 }
 
 TEST(SimulatedBus, NativeMaxIsADecimalOrHexAddress) {
