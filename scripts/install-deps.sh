@@ -13,7 +13,7 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   xvfb xauth \
   qemu-system-x86 linux-image-amd64 busybox-static cpio fdisk dosfstools binutils file xz-utils libc6-dev \
   ntfs-3g exfatprogs e2fsprogs util-linux \
-  python3 python3-aiosmtpd \
+  python3 python3-aiosmtpd dbus-daemon python3-dbusmock python3-dbus \
   libatasmart-bin \
   prometheus prometheus-node-exporter \
   desktop-file-utils appstream libxml2-utils libdbus-1-dev polkitd systemd lintian dpkg-dev librsvg2-bin >/dev/null
