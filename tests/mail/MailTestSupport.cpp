@@ -394,6 +394,10 @@ std::map<std::string, std::string> SinkServer::Message(int n,
     return Files(std::to_string(n), wait);
 }
 
+std::string SinkServer::ServerNames() const {
+    return ReadFileBytes(directory_ + "/server-names");
+}
+
 std::map<std::string, std::string> SinkServer::Session(int n,
                                                        std::chrono::milliseconds wait) const {
     return Files("session-" + std::to_string(n), wait);

@@ -177,6 +177,9 @@ public:
     // within a few seconds.
     std::map<std::string, std::string>
     Session(int n, std::chrono::milliseconds wait = std::chrono::seconds(10)) const;
+    // The server names the TLS handshakes so far were sent, one a line,
+    // "(none)" for a handshake without.
+    std::string ServerNames() const;
 
 private:
     std::map<std::string, std::string> Files(const std::string& name,

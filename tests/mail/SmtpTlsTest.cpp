@@ -94,6 +94,7 @@ TEST_F(SmtpTls, StartTlsThenAuthLoginAndMail) {
         EXPECT_EQ(session["secure"].rfind("EHLO client.test\r\nAUTH LOGIN\r\n", 0), 0u)
             << session["secure"];
         EXPECT_TRUE(session["secure"].ends_with("\r\n.\r\nQUIT\r\n")) << session["secure"];
+        EXPECT_EQ(sink.ServerNames(), "localhost\n");
     }
 }
 
@@ -101,7 +102,11 @@ TEST_F(SmtpTls, ImplicitTlsFromTheFirstByte) {
     SinkServer sink(SinkOptions{Credentials, false, Tls::Implicit});
     ASSERT_TRUE(sink.Running()) << sink.StartError();
     auto client = ClientFor(sink.Port(), SMTPSecurityMode::TLS);
+    // A dotted address is checked against the certificate's addresses and
+    // sends no server name.
+    client->Settings.Host = "127.0.0.1";
     ASSERT_TRUE(Deliver(*client)) << client->LastError().Text;
+    EXPECT_EQ(sink.ServerNames(), "(none)\n");
 
     auto received = sink.Message(1);
     ASSERT_FALSE(received.empty());

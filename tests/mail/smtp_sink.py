@@ -6,7 +6,8 @@ mail_from, rcpt_tos (one per line), content (the message as received, dot
 transparency undone), raw (every byte the client sent in the session up to
 and including the final "."), login, password and mechanism (when AUTH was
 done), tls (the TLS version the message came over, empty for none).
-When a connection ends, DIR/session-<n>/ gets clear (the bytes received in
+DIR/server-names gets a line per TLS handshake: the server name the client
+sent, or "(none)". When a connection ends, DIR/session-<n>/ gets clear (the bytes received in
 clear) and secure (the bytes received inside TLS).
 Each directory appears whole (written aside, then renamed).
 
@@ -114,6 +115,11 @@ def main():
     if args.starttls or args.implicit_tls:
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         context.load_cert_chain(args.cert, args.key)
+
+        def note_server_name(ssl_object, name, ssl_context):
+            with open(os.path.join(args.directory, "server-names"), "a") as f:
+                f.write("%s\n" % (name if name is not None else "(none)"))
+        context.sni_callback = note_server_name
         if args.max_tls == "1.1":
             context.set_ciphers("DEFAULT:@SECLEVEL=0")
             context.minimum_version = ssl.TLSVersion.TLSv1
