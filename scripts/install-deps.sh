@@ -14,6 +14,7 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   qemu-system-x86 linux-image-amd64 busybox-static cpio fdisk dosfstools binutils file xz-utils libc6-dev \
   ntfs-3g exfatprogs e2fsprogs util-linux \
   python3 python3-aiosmtpd dbus-daemon python3-dbusmock python3-dbus \
+  libsystemd-dev \
   libatasmart-bin \
   prometheus prometheus-node-exporter \
   desktop-file-utils appstream libxml2-utils libdbus-1-dev polkitd systemd lintian dpkg-dev librsvg2-bin >/dev/null

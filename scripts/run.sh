@@ -7,7 +7,8 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 cli=$top/build/src/quorvane-cli
 gui=$top/build/src/quorvane
 if ! "$cli" scan >/dev/null 2>&1; then
-  echo "No real drive could be opened; using the bundled sample drives."
+  echo "No real drive could be reached (directly or through quorvane-helper);"
+  echo "using the bundled sample drives."
   export QUORVANE_DRIVES=$top/samples/drives
 fi
 no_display() {

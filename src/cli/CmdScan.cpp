@@ -20,8 +20,9 @@ bool ScanForCommand(CliContext& ctx, ProgramData& data, InfoPanel& panel, bool p
     options.BalloonHints = false;
     const bool found = ScanDrives(data, bus, panel, noView, options);
     if (const auto* sg = dynamic_cast<const LinuxSgBus*>(&bus); sg && sg->PermissionDenied())
-        std::cerr << "quorvane-cli: some drives could not be opened for lack of permission; "
-                     "run as root or give the program CAP_SYS_RAWIO\n";
+        std::cerr
+            << "quorvane-cli: some drives could not be opened for lack of permission; "
+               "install quorvane-helper on the system bus or give the program CAP_SYS_RAWIO\n";
     if (!found)
         std::cerr << NoDrivesText << "\n";
     return found;
@@ -77,6 +78,9 @@ int RunScan(CliContext& ctx) {
         std::cerr << "usage: quorvane-cli [--drives DIR] scan [--json]\n";
         return ExitUsage;
     }
+    // Where the drives came from, when not straight from the devices.
+    if (const std::string route = ctx.Bus().Route(); !route.empty())
+        std::cerr << "quorvane-cli: using " << route << "\n";
     ProgramData data;
     InfoPanel panel;
     if (!ScanForCommand(ctx, data, panel, !json)) {

@@ -31,6 +31,9 @@ public:
     virtual bool IsSimulated() const = 0;
     // A short description of where the drives come from, for headers and titles.
     virtual std::string Describe() const = 0;
+    // How commands reach the drives when they do not go straight to the
+    // devices; empty for the direct path.
+    virtual std::string Route() const { return IsSimulated() ? Describe() : std::string(); }
 };
 
 // Opens drive N, sends one command and closes the drive again; false when the

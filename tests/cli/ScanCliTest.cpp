@@ -82,7 +82,8 @@ TEST(ScanCli, NoDriveIsExitStatusOne) {
     dir.AddRealDrive(0, "ST9160821AS--3.CLH", "abort = identify");
     CliRun run = RunCli(dir.Path(), "scan");
     EXPECT_EQ(run.Status, 1);
-    EXPECT_EQ(run.Err, "S.M.A.R.T. HDD(s) not found!\n");
+    EXPECT_EQ(run.Err, "quorvane-cli: using simulated drives in " + dir.Path() +
+                           "\nS.M.A.R.T. HDD(s) not found!\n");
     run = RunCli(dir.Path(), "scan --json");
     EXPECT_EQ(run.Status, 1);
     EXPECT_EQ(run.Out, "{\"simulated\": true, \"drives\": []}\n");
