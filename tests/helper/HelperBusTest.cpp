@@ -150,7 +150,7 @@ protected:
     void WriteServiceFile(const std::string& exec) {
         std::string text = ReadText(fs::path(QUORVANE_SOURCE_DIR) /
                                     "resources/dbus/org.quorvane.Helper1.service.in");
-        const std::string key = "@QUORVANE_HELPER_EXEC@";
+        const std::string key = "@QUORVANE_HELPER_PATH@";
         text.replace(text.find(key), key.size(), exec);
         std::ofstream(dir_ / "services/org.quorvane.Helper1.service") << text;
     }
