@@ -114,12 +114,14 @@ std::unique_ptr<HelperBus> HelperBus::Find() {
         return nullptr;
     }
     std::unique_ptr<HelperBus> helper(new HelperBus(bus));
-    // Reading the properties starts the helper when it is not running yet.
+    // Reading the properties starts the helper when it is not running yet; a
+    // helper that cannot be started or does not answer is no helper.
     Error error;
     int simulated = 0;
     if (sd_bus_get_property_trivial(bus, HelperBusName, HelperObjectPath, HelperInterface,
-                                    HelperSimulatedProperty, &error.e, 'b', &simulated) >= 0)
-        helper->simulated_ = simulated != 0;
+                                    HelperSimulatedProperty, &error.e, 'b', &simulated) < 0)
+        return nullptr;
+    helper->simulated_ = simulated != 0;
     char* description = nullptr;
     Error error2;
     if (sd_bus_get_property_string(bus, HelperBusName, HelperObjectPath, HelperInterface,

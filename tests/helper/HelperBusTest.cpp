@@ -94,6 +94,14 @@ protected:
         // The unprivileged user must reach the socket.
         ::chmod(dir_.c_str(), 0755);
         fs::create_directories(dir_ / "services");
+        // Copies the unprivileged user can run wherever the build tree is.
+        for (const char* program : {QUORVANE_CLI, QUORVANE_HELPER}) {
+            const fs::path copy = dir_ / fs::path(program).filename();
+            fs::copy_file(program, copy);
+            fs::permissions(copy, fs::perms::owner_all | fs::perms::group_read |
+                                      fs::perms::group_exec | fs::perms::others_read |
+                                      fs::perms::others_exec);
+        }
         address_ = "unix:path=" + (dir_ / "system_bus_socket").string();
 
         drives_.AddRealDrive(0, "ST9160821AS--3.CLH");
@@ -308,7 +316,8 @@ protected:
         const std::string command = std::string("/usr/bin/setpriv --reuid=") + Nobody +
                                     " --regid=" + Nobody + " --clear-groups /usr/bin/env -i " +
                                     "DBUS_SYSTEM_BUS_ADDRESS=" + address_ + " LC_ALL=C '" +
-                                    QUORVANE_CLI + "' " + args + " 2>'" + errFile.string() + "'";
+                                    (dir_ / "quorvane-cli").string() + "' " + args + " 2>'" +
+                                    errFile.string() + "'";
         test::CliRun run;
         FILE* pipe = ::popen(command.c_str(), "r");
         if (!pipe)
@@ -479,12 +488,22 @@ TEST_F(PrivateSystemBus, TheHelperEndsWhenIdleAndTheNextCallStartsItAgain) {
     EXPECT_NE(second, first);
 }
 
+TEST_F(PrivateSystemBus, AHelperThatCannotStartLeavesTheDirectPath) {
+    WriteServiceFile("/bin/false");
+    Allow({ReadSmart});
+    EXPECT_FALSE(HelperBus::Find());
+    const test::CliRun scan = RunCliAsUser("scan");
+    EXPECT_EQ(scan.Status, 1);
+    EXPECT_EQ(scan.Err.find("using"), std::string::npos) << scan.Err;
+    EXPECT_NE(scan.Err.find("S.M.A.R.T. HDD(s) not found!"), std::string::npos) << scan.Err;
+}
+
 TEST_F(PrivateSystemBus, OnlyRootMayOwnTheHelpersName) {
     const fs::path errFile = dir_ / "helper-stderr";
     const std::string command =
         std::string("/usr/bin/setpriv --reuid=") + Nobody + " --regid=" + Nobody +
         " --clear-groups /usr/bin/env -i DBUS_SYSTEM_BUS_ADDRESS=" + address_ + " '" +
-        QUORVANE_HELPER + "' 2>'" + errFile.string() + "'";
+        (dir_ / "quorvane-helper").string() + "' 2>'" + errFile.string() + "'";
     const int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 1);
