@@ -389,16 +389,21 @@ TEST_F(PrivateSystemBus, EachKindOfAccessNeedsItsOwnGrant) {
     EXPECT_TRUE(helper->IsSimulated());
     EXPECT_EQ(helper->Describe(), "simulated drives in " + drives_.Path());
 
+    // Drive 1 (slot 2) has AAM.
     auto aamLevel = [&] {
-        AtaCommand identify = AtaCommand::IdentifyDevice(0);
-        EXPECT_TRUE(SendOnce(*helper, 0, identify));
+        AtaCommand identify = AtaCommand::IdentifyDevice(1);
+        EXPECT_TRUE(SendOnce(*helper, 1, identify));
         return identify.Data[94 * 2];
     };
     const uint8_t before = aamLevel();
-    AtaCommand set = AtaCommand::SetFeatures(0, 0x42, 0x80);
-    EXPECT_FALSE(SendOnce(*helper, 0, set));
+    ASSERT_NE(before, 0x80);
+    AtaCommand set = AtaCommand::SetFeatures(1, 0x42, 0x80);
+    EXPECT_FALSE(SendOnce(*helper, 1, set));
     EXPECT_EQ(aamLevel(), before);
-    EXPECT_EQ(Call(0, AtaCommand::SetFeatures(0, 0x42, 0x80)).Error, HelperErrorNotAuthorized);
+    EXPECT_EQ(Call(1, AtaCommand::SetFeatures(1, 0x42, 0x80)).Error, HelperErrorNotAuthorized);
+    const test::CliRun refused = RunCliAsUser("aam 2 --set 128 --json");
+    EXPECT_EQ(refused.Status, 1) << refused.Out;
+    EXPECT_EQ(aamLevel(), before);
     AtaCommand sector = AtaCommand::ReadSectors(0, 0);
     EXPECT_FALSE(SendOnce(*helper, 0, sector));
     EXPECT_EQ(Call(0, AtaCommand::ReadSectors(0, 0)).Error, HelperErrorNotAuthorized);
@@ -406,8 +411,11 @@ TEST_F(PrivateSystemBus, EachKindOfAccessNeedsItsOwnGrant) {
     EXPECT_NE(mbr.Status, 0) << mbr.Out;
 
     Allow({ReadSmart, SetFeaturesAction});
-    set = AtaCommand::SetFeatures(0, 0x42, 0x80);
-    EXPECT_TRUE(SendOnce(*helper, 0, set));
+    const test::CliRun setDirect = test::RunCli(drives_.Path(), "aam 2 --set 128 --json");
+    const test::CliRun setHelped = RunCliAsUser("aam 2 --set 128 --json");
+    EXPECT_EQ(setDirect.Status, 0) << setDirect.Err;
+    EXPECT_EQ(setHelped.Status, 0) << setHelped.Err;
+    EXPECT_EQ(setHelped.Out, setDirect.Out);
     EXPECT_EQ(aamLevel(), 0x80);
     EXPECT_FALSE(SendOnce(*helper, 0, sector));
 
