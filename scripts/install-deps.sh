@@ -17,4 +17,5 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   libsystemd-dev \
   libatasmart-bin \
   prometheus prometheus-node-exporter \
+  clang libclang-rt-14-dev \
   desktop-file-utils appstream libxml2-utils libdbus-1-dev polkitd systemd lintian dpkg-dev librsvg2-bin >/dev/null
