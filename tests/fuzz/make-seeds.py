@@ -75,6 +75,11 @@ for name, text in inis.items():
     seed("fuzz_drive_ini", name, text)
     seed("fuzz_ini", name, bytes([4, 6, 9]) + b"Main" + b"Status" + b" value 1 " + text)
 
+# fuzz_settings: the settings files of the settings tests.
+for ini in sorted((data / "settings").glob("*.ini")):
+    seed("fuzz_settings", ini.stem, bytes([8, 16]) + (5).to_bytes(2, "little") + b"SettingsRefresh Interval"
+         + b" 30 \"" + ini.read_bytes())
+
 # fuzz_mail_text: locale, then what a user types into the address fields.
 texts = [
     b"\"Admin, Ops\" <admin@example.org>, b@example.org; (comment) c@example.org",
