@@ -103,7 +103,13 @@ std::optional<std::string> ProfileFile::Read(std::string_view section, std::stri
     std::string_view value = Trim(line.substr(ParseKeyLine(line)->ValueAt));
     if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
         value = value.substr(1, value.size() - 2);
-    return std::string(value.substr(0, MaxProfileValue));
+    // A lone CR or a NUL inside a line is no part of a value: Write cannot
+    // give them back, so a value read and saved again would change.
+    std::string text;
+    for (char c : value)
+        if (c != '\r' && c != '\0')
+            text += c;
+    return text.substr(0, MaxProfileValue);
 }
 
 void ProfileFile::InsertLine(size_t at, std::string text) {

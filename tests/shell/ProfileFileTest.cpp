@@ -80,6 +80,18 @@ TEST(ProfileFile, ValuesReadBackAsWritten) {
     EXPECT_FALSE(ProfileFile(file.Text()).Read("s", "SMTP Host").has_value());
 }
 
+TEST(ProfileFile, AValueReadIsOneThatWritesBackTheSame) {
+    // A lone CR and a NUL inside a line: Write drops them, so Read does too,
+    // and a value read and saved again stays the value read.
+    const std::string text = std::string("[s]\r\nk=a\rb") + '\0' + "c\r\nq=\"x\ry\"\r\n";
+    ProfileFile file(text);
+    EXPECT_EQ(file.Read("s", "k"), "abc");
+    EXPECT_EQ(file.Read("s", "q"), "xy");
+    EXPECT_EQ(file.Text(), text); // unread lines stay as they are
+    file.Write("s", "k", *file.Read("s", "k"));
+    EXPECT_EQ(ProfileFile(file.Text()).Read("s", "k"), "abc");
+}
+
 TEST(ProfileFile, LongValuesAreReadUpTo2047Characters) {
     const std::string value(3000, 'p');
     ProfileFile file;
