@@ -80,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(drive.DriveNumber <= MaxDriveNumber);
         FUZZ_CHECK(drive.Sectors >= 0 && drive.SizeGB == SizeGBFromSectors(drive.Sectors));
         FUZZ_CHECK(drive.HPASizeMB >= -1);
-        ShowDriveInfo(panel, program, slot, view);
+        ShowDriveInfo(panel, program, bus, slot, view);
         FUZZ_CHECK(panel.HDDModelL == drive.ModelNumber);
         FUZZ_CHECK(panel.HDDSizeL == std::to_string(drive.SizeGB));
         CheckCaption(panel.HDDHPAUL);
