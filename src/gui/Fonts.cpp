@@ -8,6 +8,12 @@ QFont FormFont() {
     return font;
 }
 
+QFont NarrowFormFont() {
+    QFont font("DejaVu Sans Condensed");
+    font.setPixelSize(11);
+    return font;
+}
+
 QFont GridFont() {
     QFont font("DejaVu Sans Condensed");
     font.setPixelSize(10);

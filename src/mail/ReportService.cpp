@@ -1,5 +1,6 @@
 #include "mail/ReportService.h"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <exception>
@@ -42,6 +43,23 @@ bool ParseSmtpPort(std::string_view text, std::uint16_t& port) {
         return false;
     port = static_cast<std::uint16_t>(value);
     return true;
+}
+
+SMTPSnapshot SnapshotOf(const Settings& settings) {
+    SMTPSnapshot snapshot;
+    snapshot.Host = settings.SMTPHost;
+    snapshot.Port = settings.SMTPPort;
+    snapshot.Login = settings.SMTPLogin;
+    snapshot.Password = settings.SMTPPassword;
+    snapshot.From = settings.SMTPFrom;
+    snapshot.Mail = settings.SMTPMail;
+    snapshot.Authentication = settings.SMTPAuthentication;
+    snapshot.Security = settings.SMTPSecurity;
+    return snapshot;
+}
+
+int ReportIntervalMs(const Settings& settings) {
+    return std::clamp(settings.SMTPDelay, MinSMTPDelay, MaxSMTPDelay) * 60000;
 }
 
 ReportService::ReportService(ReportWindow& window, std::unique_ptr<UiHandOver> handOver,

@@ -16,6 +16,7 @@
 #include "drive/DriveTable.h"
 #include "mail/MailReport.h"
 #include "mail/SmtpClient.h"
+#include "shell/Settings.h"
 
 namespace quorvane {
 
@@ -64,6 +65,18 @@ public:
 
 // The port text as a port number: decimal, 1..65535, nothing else.
 bool ParseSmtpPort(std::string_view text, std::uint16_t& port);
+
+// What a worker copies at a send: the SMTP window's values as the settings
+// mirror them, typed or loaded, saved or not.
+SMTPSnapshot SnapshotOf(const Settings& settings);
+
+// The report timer's interval: "SMTP Delay" minutes, kept inside the
+// up-down's range.
+int ReportIntervalMs(const Settings& settings);
+
+// How long the close handler waits for a transfer in flight before the
+// program ends anyway.
+inline constexpr std::chrono::milliseconds CloseSendLockWait{10000};
 
 class ReportService {
 public:
