@@ -30,9 +30,11 @@ int RunReport(CliContext& ctx) {
     ShowDriveInfo(panel, data, ctx.Bus(), slot, noView);
     SmartScreen screen;
     screen.RAWValuesRG = dec ? RawValueFormat::Dec : RawValueFormat::Hex;
-    if (!ReadSMART(data, ctx.Bus(), &screen, slot, true))
-        std::cerr << "quorvane-cli: S.M.A.R.T. status of slot " << slot << ": "
-                  << screen.SMARTStatusL << "\n";
+    if (!ReadSMART(data, ctx.Bus(), &screen, slot, true)) {
+        const std::string& lost = data.Drives[slot].Reading.LastFailure;
+        std::cerr << "quorvane-cli: slot " << slot << ": "
+                  << (lost.empty() ? "S.M.A.R.T. status " + screen.SMARTStatusL : lost) << "\n";
+    }
     const SystemLocalClock clock;
     std::string error;
     if (!WriteSmartReport(path, clock, {panel.HDDModelL, panel.HDDFirmwareL, panel.HDDSNL},

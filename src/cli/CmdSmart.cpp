@@ -78,6 +78,9 @@ int RunSmart(CliContext& ctx) {
     SmartScreen screen;
     screen.RAWValuesRG = dec ? RawValueFormat::Dec : RawValueFormat::Hex;
     const bool result = ReadSMART(data, ctx.Bus(), &screen, slot, true);
+    const std::string& lost = data.Drives[slot].Reading.LastFailure;
+    if (!lost.empty())
+        std::cerr << "quorvane-cli: slot " << slot << ": " << lost << "\n";
     if (json)
         PrintJson(ctx.Bus().IsSimulated(), slot, result, screen);
     else

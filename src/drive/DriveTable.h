@@ -25,6 +25,9 @@ struct DriveReading {
     SmartPage ThresholdPage{};
     uint64_t ReadFailures = 0; // reads that could not open the drive or lost a command
     PowerMode Power = PowerMode::Unknown;
+    // What the last read lost, for the user ("the S.M.A.R.T. data could not
+    // be read"); empty when it lost nothing.
+    std::string LastFailure;
 };
 
 // One drive slot.

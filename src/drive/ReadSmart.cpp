@@ -26,14 +26,16 @@ bool ReadSMART(ProgramData& data, DriveBus& bus, SmartDisplay* display, int slot
     if (!drive.SMARTEnabled)
         return false;
     const unsigned n = drive.DriveNumber;
-    auto failed = [&drive] {
+    drive.Reading.LastFailure.clear();
+    auto failed = [&drive](const char* what) {
         ++drive.Reading.ReadFailures;
+        drive.Reading.LastFailure = what;
         return false;
     };
 
     auto handle = bus.OpenDrive(n);
     if (!handle)
-        return failed();
+        return failed("the drive could not be opened");
     AtaCommand status = AtaCommand::SmartReturnStatus(n);
     const bool sent = handle->SendAtaCommand(status);
     handle.reset();
@@ -45,9 +47,9 @@ bool ReadSMART(ProgramData& data, DriveBus& bus, SmartDisplay* display, int slot
         display->ShowSmartStatus(SmartStatusText(drive.SMARTStatusOK));
 
     if (!ReadPage(bus, n, AtaCommand::SmartReadData(n), data.SMARTDataPage))
-        return failed();
+        return failed("the S.M.A.R.T. data could not be read");
     if (!ReadPage(bus, n, AtaCommand::SmartReadThresholds(n), data.SMARTThresholdPage))
-        return failed();
+        return failed("the S.M.A.R.T. thresholds could not be read");
     drive.Reading.PagesRead = true;
     drive.Reading.DataPage = data.SMARTDataPage;
     drive.Reading.ThresholdPage = data.SMARTThresholdPage;

@@ -77,6 +77,20 @@ TEST(ScanCli, ADrivesFolderThatIsNotThereIsNamed) {
     EXPECT_EQ(run.Err, "quorvane-cli: --drives " + file + ": not a directory\n");
 }
 
+TEST(SmartCliErrors, AFailedPageReadSaysWhichPage) {
+    test::DriveDir dir;
+    dir.AddRealDrive(0, "ST9160821AS--3.CLH", "fail = smart-read-data");
+    dir.AddRealDrive(1, "ST9160821AS--3.CLH", "fail = smart-read-thresholds");
+    CliRun run = RunCli(dir.Path(), "smart 1");
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err, "quorvane-cli: slot 1: the S.M.A.R.T. data could not be read\n");
+    run = RunCli(dir.Path(), "smart 2 --json");
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err, "quorvane-cli: slot 2: the S.M.A.R.T. thresholds could not be read\n");
+    run = RunCli(dir.Path(), "report 2 '" + dir.Path() + "/r.txt'");
+    EXPECT_EQ(run.Err, "quorvane-cli: slot 2: the S.M.A.R.T. thresholds could not be read\n");
+}
+
 TEST(ScanCli, NoDriveIsExitStatusOne) {
     test::DriveDir dir;
     dir.AddRealDrive(0, "ST9160821AS--3.CLH", "abort = identify");
