@@ -44,7 +44,7 @@ printf '%-22s %12s %8s %8s %8s  %s\n' target executions cov ft corpus result
 for t in $targets; do
   log="$out/logs/$t.log"
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
-  done_line=$(grep -E '^#[0-9]+ +DONE' "$log" | tail -1 || true)
+  done_line=$(grep -E '^#[0-9]+[[:space:]]+DONE' "$log" | tail -1 || true)
   cov=$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<<"$done_line")
   ft=$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' <<<"$done_line")
   corp=$(sed -n 's/.* corp: \([0-9]*\).*/\1/p' <<<"$done_line")

@@ -147,8 +147,12 @@ std::string EncodeHeaderWords(std::string_view text, const HeaderCharset& wanted
     HeaderCharset charset = wanted;
     std::string converted;
     {
+        // ESC, SO and SI are the shift bytes of the stateful character sets
+        // (ISO-2022-JP): passed through, they make a word no reader can
+        // decode, so such text goes out in UTF-8.
+        const bool shiftBytes = text.find_first_of("\x1B\x0E\x0F") != std::string_view::npos;
         Utf8Converter whole(charset.Name);
-        if (!whole.Convert(text, converted))
+        if (shiftBytes || !whole.Convert(text, converted))
             charset.Name = "UTF-8";
     }
     Utf8Converter converter(charset.Name);

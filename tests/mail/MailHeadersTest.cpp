@@ -145,6 +145,13 @@ TEST(EncodedWords, TextOutsideTheCharsetFallsBackToUtf8) {
     EXPECT_EQ(encoded.rfind("=?UTF-8?B?", 0), 0u) << encoded;
     size_t longest = 0;
     EXPECT_EQ(ReadBack(encoded, longest), text);
+
+    // An ESC in the text would read as a JIS shift inside an ISO-2022-JP
+    // word (found by fuzzing): such text goes as UTF-8 too.
+    const std::string escaped = "Subject with[a v w\x1B";
+    const std::string words = EncodeHeaderWords(escaped, japanese);
+    EXPECT_EQ(words.rfind("=?UTF-8?B?", 0), 0u) << words;
+    EXPECT_EQ(ReadBack(words, longest), escaped);
 }
 
 TEST(EncodedWords, LongTextIsSplitIntoWordsOfWholeCharacters) {
