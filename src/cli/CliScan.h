@@ -10,7 +10,7 @@ namespace quorvane::cli {
 // stdout unless quiet) and the permission hint (to stderr) when they apply.
 // False when no drive was found; the not-found text is then already printed
 // to stderr.
-bool ScanForCommand(CliContext& ctx, ProgramData& data, InfoPanel& panel, bool printHeader);
+bool ScanForCommand(CliContext& ctx, ProgramData& data, bool printHeader);
 
 // The first line printed when the drives are simulated.
 std::string SimulatedHeader(const DriveBus& bus);

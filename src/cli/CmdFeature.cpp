@@ -84,8 +84,7 @@ int RunFeature(CliContext& ctx, Feature feature) {
         return ExitUsage;
     }
     ProgramData data;
-    InfoPanel panel;
-    ScanForCommand(ctx, data, panel, !json);
+    ScanForCommand(ctx, data, !json);
     if (!data.IsDriveSlot(slot)) {
         std::cerr << "quorvane-cli: slot " << slot
                   << " holds no drive (drives found: " << data.DriveCount << ")\n";

@@ -115,8 +115,7 @@ int RunMbr(CliContext& ctx) {
         return ExitUsage;
     }
     ProgramData data;
-    InfoPanel panel;
-    if (!ScanForCommand(ctx, data, panel, false))
+    if (!ScanForCommand(ctx, data, false))
         return ExitFailed;
     if (!data.IsDriveSlot(slot)) {
         std::cerr << "quorvane-cli: no drive in slot " << slot

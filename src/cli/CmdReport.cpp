@@ -17,8 +17,7 @@ int RunReport(CliContext& ctx) {
     }
     const std::string path = ctx.Args[1];
     ProgramData data;
-    InfoPanel panel;
-    ScanForCommand(ctx, data, panel, true);
+    ScanForCommand(ctx, data, true);
     if (!data.IsDriveSlot(slot)) {
         std::cerr << "quorvane-cli: slot " << slot
                   << " holds no drive (drives found: " << data.DriveCount << ")\n";
@@ -26,19 +25,19 @@ int RunReport(CliContext& ctx) {
     }
     // The report repeats what the windows show: the slot's identity in the
     // Information group and the grid of a read with show.
-    ScanView noView;
-    ShowDriveInfo(panel, data, ctx.Bus(), slot, noView);
-    SmartScreen screen;
-    screen.RAWValuesRG = dec ? RawValueFormat::Dec : RawValueFormat::Hex;
-    if (!ReadSMART(data, ctx.Bus(), &screen, slot, true)) {
+    HeadlessScanView noView;
+    ShowDriveInfo(data, ctx.Bus(), slot, noView);
+    if (!ReadSMART(data, ctx.Bus(), slot, true, dec ? RawValueFormat::Dec : RawValueFormat::Hex)) {
         const std::string& lost = data.Drives[slot].Reading.LastFailure;
         std::cerr << "quorvane-cli: slot " << slot << ": "
-                  << (lost.empty() ? "S.M.A.R.T. status " + screen.SMARTStatusL : lost) << "\n";
+                  << (lost.empty() ? "S.M.A.R.T. status " + data.Screen.Smart.SMARTStatusL : lost)
+                  << "\n";
     }
     const SystemLocalClock clock;
+    const InfoPanel& panel = data.Screen.Info;
     std::string error;
     if (!WriteSmartReport(path, clock, {panel.HDDModelL, panel.HDDFirmwareL, panel.HDDSNL},
-                          screen.SMARTSG, &error)) {
+                          data.Screen.Smart.SMARTSG, &error)) {
         std::cerr << "quorvane-cli: " << error << "\n";
         return ExitFailed;
     }

@@ -2,7 +2,6 @@
 #include <iostream>
 
 #include "cli/CliScan.h"
-#include "drive/LinuxSgBus.h"
 #include "shell/TerminalText.h"
 
 namespace quorvane::cli {
@@ -11,15 +10,13 @@ std::string SimulatedHeader(const DriveBus& bus) {
     return "Running on " + bus.Describe() + " (not real hardware)";
 }
 
-bool ScanForCommand(CliContext& ctx, ProgramData& data, InfoPanel& panel, bool printHeader) {
+bool ScanForCommand(CliContext& ctx, ProgramData& data, bool printHeader) {
     DriveBus& bus = ctx.Bus();
     if (printHeader && bus.IsSimulated())
         std::cout << SimulatedHeader(bus) << "\n";
-    ScanView noView;
-    ScanOptions options;
-    options.BalloonHints = false;
-    const bool found = ScanDrives(data, bus, panel, noView, options);
-    if (const auto* sg = dynamic_cast<const LinuxSgBus*>(&bus); sg && sg->PermissionDenied())
+    HeadlessScanView noView;
+    const bool found = ScanDrives(data, bus, noView, Settings{});
+    if (bus.PermissionDenied())
         std::cerr
             << "quorvane-cli: some drives could not be opened for lack of permission; "
                "install quorvane-helper on the system bus or give the program CAP_SYS_RAWIO\n";
@@ -82,8 +79,7 @@ int RunScan(CliContext& ctx) {
     if (const std::string route = ctx.Bus().Route(); !route.empty())
         std::cerr << "quorvane-cli: using " << route << "\n";
     ProgramData data;
-    InfoPanel panel;
-    if (!ScanForCommand(ctx, data, panel, !json)) {
+    if (!ScanForCommand(ctx, data, !json)) {
         if (json)
             PrintJson(data, ctx.Bus().IsSimulated());
         return ExitFailed;

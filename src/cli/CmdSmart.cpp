@@ -68,16 +68,15 @@ int RunSmart(CliContext& ctx) {
         return ExitUsage;
     }
     ProgramData data;
-    InfoPanel panel;
-    ScanForCommand(ctx, data, panel, !json);
+    ScanForCommand(ctx, data, !json);
     if (!data.IsDriveSlot(slot)) {
         std::cerr << "quorvane-cli: slot " << slot
                   << " holds no drive (drives found: " << data.DriveCount << ")\n";
         return ExitUsage;
     }
-    SmartScreen screen;
-    screen.RAWValuesRG = dec ? RawValueFormat::Dec : RawValueFormat::Hex;
-    const bool result = ReadSMART(data, ctx.Bus(), &screen, slot, true);
+    const bool result =
+        ReadSMART(data, ctx.Bus(), slot, true, dec ? RawValueFormat::Dec : RawValueFormat::Hex);
+    const SmartScreen& screen = data.Screen.Smart;
     const std::string& lost = data.Drives[slot].Reading.LastFailure;
     if (!lost.empty())
         std::cerr << "quorvane-cli: slot " << slot << ": " << lost << "\n";

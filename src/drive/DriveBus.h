@@ -27,6 +27,10 @@ public:
     // Opens drive number N (0..15); nullptr when it does not exist or cannot
     // be opened.
     virtual std::unique_ptr<DriveHandle> OpenDrive(unsigned driveNumber) = 0;
+    // Why drives were missing: true once a drive could not be opened, or its
+    // commands were refused, for lack of permission; false while every drive
+    // missing was simply absent.
+    virtual bool PermissionDenied() const = 0;
     // True for the simulated drives of a drive directory.
     virtual bool IsSimulated() const = 0;
     // A short description of where the drives come from, for headers and titles.

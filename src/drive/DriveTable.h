@@ -6,13 +6,12 @@
 #include <string>
 
 #include "drive/PowerMode.h"
+#include "drive/ScreenState.h"
 
 namespace quorvane {
 
 inline constexpr int MaxDrives = 6;
 inline constexpr unsigned MaxDriveNumber = 15;
-inline constexpr uint32_t DefaultTrayFontColor = 0x0000FFFF; // 0x00BBGGRR: yellow
-inline constexpr uint32_t DefaultTrayBackColor = 0x00000000;
 
 using SmartPage = std::array<uint8_t, 512>;
 
@@ -30,7 +29,8 @@ struct DriveReading {
     std::string LastFailure;
 };
 
-// One drive slot.
+// One drive slot. Its tray icon's switch and colours are settings
+// (Settings::Tray), kept by slot.
 struct HDD {
     uint8_t DriveNumber = 0;
     char Vendor = '\0';
@@ -41,9 +41,6 @@ struct HDD {
     bool SMARTEnabled = false;
     int64_t Sectors = 0;
     int64_t SizeGB = 0; // wide enough for any count words 100-103 can hold
-    bool TrayIcon = false;
-    uint32_t TrayFontColor = DefaultTrayFontColor;
-    uint32_t TrayBackColor = DefaultTrayBackColor;
     int32_t Temperature = 0;
     bool SMARTStatusOK = false;
     bool SMARTStatusRead = false; // a RETURN STATUS has been answered since the scan
@@ -73,6 +70,8 @@ struct ProgramData {
     SmartPage SMARTDataPage{};
     SmartPage SMARTThresholdPage{};
     bool ExitRequested = false;
+    // What the windows show of the selected drive.
+    ScreenState Screen;
 
     // A slot that holds a drive found by the last scan.
     bool IsDriveSlot(int slot) const { return slot >= 1 && slot <= DriveCount; }

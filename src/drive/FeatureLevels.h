@@ -16,6 +16,7 @@
 
 #include "drive/DriveBus.h"
 #include "drive/DriveTable.h"
+#include "drive/FeatureGroupState.h"
 
 namespace quorvane {
 
@@ -62,36 +63,9 @@ SetFeatureResult SendFeatureLevel(DriveBus& bus, const ProgramData& data, int sl
 bool SetAAM(DriveBus& bus, const ProgramData& data, int slot, uint8_t level, bool enable);
 bool SetAPM(DriveBus& bus, const ProgramData& data, int slot, uint8_t level, bool enable);
 
-// What a level label shows when there is no level to show.
-inline constexpr const char* FeatureNoLevelText = "...";
-
-// The level bar's range and tick spacing.
-inline constexpr int FeatureLevelMin = 0;
-inline constexpr int FeatureLevelMax = 254;
-inline constexpr int FeatureLevelTick = 16;
 // The hints of the two buttons; the APM buttons have none.
 std::string FeatureGetHint(Feature feature);
 std::string FeatureSetHint(Feature feature);
-
-// Every control of one group (AAMGB / APMGB): the check box (on a panel that
-// stays disabled, so it only shows), the level bar, the current-level and
-// second-level labels and the two buttons. Before the first read the labels
-// read "..." and the bar stands at 0.
-struct FeatureGroupState {
-    bool Checked = false; // AAMCB / APMCB
-    bool CheckBoxEnabled = true;
-    int LevelPosition = FeatureLevelMin; // AAMLevelTB / APMLevelTB
-    bool LevelEnabled = true;
-    std::string CurrentLevelCaption = FeatureNoLevelText; // CurrentAAMLevelL / CurrentAPMLevelL
-    bool CurrentLevelEnabled = true;
-    std::string RecommendedLevelCaption =
-        FeatureNoLevelText; // RecommendedAAMLevelL / RecommendedAPMLevelL
-    bool RecommendedLevelEnabled = true;
-    bool GetEnabled = true; // AAMGetSB / APMGetSB
-    bool SetEnabled = true; // AAMSetSB / APMSetSB
-
-    bool operator==(const FeatureGroupState&) const = default;
-};
 
 // What the group shows after a read, from what it showed before: a supported
 // but disabled feature leaves the second-level label (caption and enabled

@@ -25,6 +25,8 @@ public:
     // and a drive it cannot open fails that command.
     std::unique_ptr<DriveHandle> OpenDrive(unsigned driveNumber) override;
     bool IsSimulated() const override { return simulated_; }
+    // The helper decides for itself; a refusal reaches us as a failed command.
+    bool PermissionDenied() const override { return false; }
     std::string Describe() const override;
     std::string Route() const override;
 

@@ -66,8 +66,9 @@ public:
     std::unique_ptr<DriveHandle> OpenDrive(unsigned driveNumber) override;
     bool IsSimulated() const override { return false; }
     std::string Describe() const override;
-    // True once an open failed for lack of permission (EACCES/EPERM).
-    bool PermissionDenied() const { return permissionDenied_; }
+    // True once an open or a pass-through failed for lack of permission
+    // (EACCES/EPERM).
+    bool PermissionDenied() const override { return permissionDenied_; }
 
 private:
     std::string prefix_;

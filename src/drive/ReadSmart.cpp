@@ -1,6 +1,7 @@
 #include "drive/ReadSmart.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "smart/SmartAttributes.h"
 
@@ -19,7 +20,7 @@ bool ReadPage(DriveBus& bus, unsigned driveNumber, AtaCommand cmd, SmartPage& pa
 
 } // namespace
 
-bool ReadSMART(ProgramData& data, DriveBus& bus, SmartDisplay* display, int slot, bool show) {
+bool ReadSMART(ProgramData& data, DriveBus& bus, int slot, bool show, RawValueFormat format) {
     if (!data.IsDriveSlot(slot))
         return false;
     HDD& drive = data.Drives[slot];
@@ -43,8 +44,9 @@ bool ReadSMART(ProgramData& data, DriveBus& bus, SmartDisplay* display, int slot
     drive.SMARTStatusOK = EvaluateReturnStatus(
         sent, {status.TaskFile.Status(), status.TaskFile.LbaMid, status.TaskFile.LbaHigh});
     drive.SMARTStatusRead = true;
-    if (show && display)
-        display->ShowSmartStatus(SmartStatusText(drive.SMARTStatusOK));
+    SmartScreen& screen = data.Screen.Smart;
+    if (show)
+        screen.SMARTStatusL = SmartStatusText(drive.SMARTStatusOK);
 
     if (!ReadPage(bus, n, AtaCommand::SmartReadData(n), data.SMARTDataPage))
         return failed("the S.M.A.R.T. data could not be read");
@@ -58,14 +60,14 @@ bool ReadSMART(ProgramData& data, DriveBus& bus, SmartDisplay* display, int slot
 
     const DriveTemperatures temperatures = ReadDriveTemperatures(data.SMARTDataPage, drive.Vendor);
     drive.Temperature = temperatures.DriveTemperature;
-    if (show && display) {
-        display->ShowTemperatures(FormatTemperatureCaptions(temperatures));
+    if (show) {
+        screen.Temperatures = FormatTemperatureCaptions(temperatures);
         // The grid is rebuilt from the new pages as a whole, so rows of a
         // previous, longer fill disappear.
         SmartGridModel grid;
-        FillSmartGrid(grid, {data.SMARTDataPage, data.SMARTThresholdPage},
-                      display->RawValuesFormat());
-        display->ShowSmartGrid(grid);
+        FillSmartGrid(grid, {data.SMARTDataPage, data.SMARTThresholdPage}, format);
+        screen.SMARTSG = std::move(grid);
+        screen.RAWValuesRG = format;
     }
     return drive.SMARTStatusOK;
 }

@@ -1,5 +1,6 @@
 #include "drive/Scan.h"
 
+#include "drive/FeatureLevels.h"
 #include "drive/Identify.h"
 
 namespace quorvane {
@@ -71,8 +72,8 @@ std::string DrivesBalloonText(const ProgramData& data) {
     return text;
 }
 
-bool ScanDrives(ProgramData& data, DriveBus& bus, InfoPanel& panel, ScanView& view,
-                const ScanOptions& options) {
+bool ScanDrives(ProgramData& data, DriveBus& bus, ScanView& view, const Settings& settings) {
+    InfoPanel& panel = data.Screen.Info;
     data.DriveCount = 0;
     view.SelectDriveListItem(-1);
     view.ClearDriveList();
@@ -92,10 +93,11 @@ bool ScanDrives(ProgramData& data, DriveBus& bus, InfoPanel& panel, ScanView& vi
         HDD& drive = data.Drives[slot];
         const IdentifyInfo id = DecodeIdentify(identify.Data);
         FillSlot(drive, n, id);
-        view.SetTrayColors(slot, drive.TrayFontColor, drive.TrayBackColor);
-        view.EnableTrayCheckBox(slot, drive.TrayIcon);
+        const TraySettings& tray = settings.TraySlot(slot);
+        view.SetTrayColors(slot, tray.TrayFontColor, tray.TrayBackColor);
+        view.EnableTrayCheckBox(slot, tray.TrayIcon);
         view.AddDriveListItem(id.ModelText);
-        view.SetTrayIcon(slot, drive.ModelNumber, drive.TrayIcon);
+        view.SetTrayIcon(slot, drive.ModelNumber, tray.TrayIcon);
 
         panel.HDDLBA48LEnabled = drive.LBA48;
         panel.HDDHPALEnabled = drive.HPA;
@@ -114,19 +116,18 @@ bool ScanDrives(ProgramData& data, DriveBus& bus, InfoPanel& panel, ScanView& vi
     if (data.DriveCount == 0)
         return false;
     view.InfoPanelChanged(panel);
-    if (options.BalloonHints)
+    if (settings.BalloonHints)
         view.ShowInfoBalloon(data.DriveCount, DrivesBalloonTitle, DrivesBalloonText(data),
                              BalloonSeconds);
     view.SelectDriveListItem(0);
-    ShowDriveInfo(panel, data, bus, 1, view);
-    view.StartMonitoring(options.RefreshIntervalSeconds);
+    ShowDriveInfo(data, bus, 1, view);
     return true;
 }
 
-void ShowDriveInfo(InfoPanel& panel, const ProgramData& data, DriveBus& bus, int slot,
-                   ScanView& view) {
+void ShowDriveInfo(ProgramData& data, DriveBus& bus, int slot, ScanView& view) {
     if (data.DriveCount == 0 || !data.IsDriveSlot(slot))
         return;
+    InfoPanel& panel = data.Screen.Info;
     const HDD& drive = data.Drives[slot];
     panel.LogoIndex = VendorLogoIndex(drive.Vendor);
     panel.HDDSNL = drive.SerialNumber;

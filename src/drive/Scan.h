@@ -2,73 +2,62 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 
 #include "drive/DriveBus.h"
 #include "drive/DriveTable.h"
-#include "drive/FeatureLevels.h"
+#include "shell/Settings.h"
 
 namespace quorvane {
 
-inline constexpr const char* NotMeasuredText = "...";
 inline constexpr const char* NoDrivesText = "S.M.A.R.T. HDD(s) not found!";
 inline constexpr const char* NoDrivesCaption = "Warning";
 inline constexpr const char* DrivesBalloonTitle = "HDDs";
 inline constexpr int BalloonSeconds = 10;
 
-// The state of the Information group's labels: each caption and whether the
-// label is enabled (a disabled flag label is shown greyed).
-struct InfoPanel {
-    std::string HDDSNL = NotMeasuredText;
-    std::string HDDFirmwareL = NotMeasuredText;
-    std::string HDDModelL = NotMeasuredText;
-    std::string HDDSizeL = NotMeasuredText;
-    std::string HDDHPAUL = NotMeasuredText;
-    bool HDDLBA48LEnabled = false;
-    bool HDDSMARTLEnabled = false;
-    bool HDDHPALEnabled = false; // also HDDHPANL and HDDHPAUL
-    bool HDDSecMLEnabled = false;
-    bool HDDTempEnabled = false;  // HDDTempNL and the four temperature labels
-    std::optional<int> LogoIndex; // the vendor logo, none for an unknown vendor
-    FeatureGroupState AAMGB;      // the AAM and APM groups, as the last read left them
-    FeatureGroupState APMGB;
-};
-
-// What the scan does to the rest of the window and the tray. Every call does
-// nothing by default, so a caller overrides only what it shows.
+// What the scan does to the rest of the window and the tray. Every call is
+// one a display must answer; a caller without a display says so with
+// HeadlessScanView.
 class ScanView {
 public:
     virtual ~ScanView() = default;
-    virtual void ClearDriveList() {}
+    virtual void ClearDriveList() = 0;
     // The model exactly as the drive gives it, trailing blanks included.
-    virtual void AddDriveListItem(const std::string& /*model*/) {}
-    virtual void SelectDriveListItem(int /*index*/) {}
-    virtual void SetTrayColors(int /*slot*/, uint32_t /*fontColor*/, uint32_t /*backColor*/) {}
+    virtual void AddDriveListItem(const std::string& model) = 0;
+    virtual void SelectDriveListItem(int index) = 0;
+    virtual void SetTrayColors(int slot, uint32_t fontColor, uint32_t backColor) = 0;
     // Enables the slot's tray check box, and checks it when check is true.
-    virtual void EnableTrayCheckBox(int /*slot*/, bool /*check*/) {}
-    virtual void SetTrayIcon(int /*slot*/, const std::string& /*hint*/, bool /*visible*/) {}
-    virtual void ShowInfoBalloon(int /*slot*/, const std::string& /*title*/,
-                                 const std::string& /*text*/, int /*seconds*/) {}
-    virtual void InfoPanelChanged(const InfoPanel& /*panel*/) {}
-    // Sets the monitoring timer's interval, enables it and runs one cycle.
-    virtual void StartMonitoring(int /*intervalSeconds*/) {}
+    virtual void EnableTrayCheckBox(int slot, bool check) = 0;
+    virtual void SetTrayIcon(int slot, const std::string& hint, bool visible) = 0;
+    virtual void ShowInfoBalloon(int slot, const std::string& title, const std::string& text,
+                                 int seconds) = 0;
+    // The Information group is to copy the panel (ProgramData::Screen.Info).
+    virtual void InfoPanelChanged(const InfoPanel& panel) = 0;
 };
 
-struct ScanOptions {
-    bool BalloonHints = true;        // BallHCB
-    int RefreshIntervalSeconds = 60; // HDDRefreshIntUD
+// For callers that show nothing (the CLI, a headless monitor).
+class HeadlessScanView final : public ScanView {
+public:
+    void ClearDriveList() override {}
+    void AddDriveListItem(const std::string&) override {}
+    void SelectDriveListItem(int) override {}
+    void SetTrayColors(int, uint32_t, uint32_t) override {}
+    void EnableTrayCheckBox(int, bool) override {}
+    void SetTrayIcon(int, const std::string&, bool) override {}
+    void ShowInfoBalloon(int, const std::string&, const std::string&, int) override {}
+    void InfoPanelChanged(const InfoPanel&) override {}
 };
 
 // Finds up to six drives that take S.M.A.R.T. commands among drive numbers
-// 0..15 and fills the drive table; false when none was found.
-bool ScanDrives(ProgramData& data, DriveBus& bus, InfoPanel& panel, ScanView& view,
-                const ScanOptions& options);
+// 0..15 and fills the drive table and the Information panel
+// (data.Screen.Info); false when none was found. The tray icons take their
+// switch and colours from settings, the drive-list balloon follows
+// BalloonHints. Monitoring is the caller's to start.
+bool ScanDrives(ProgramData& data, DriveBus& bus, ScanView& view, const Settings& settings);
 
-// Shows a slot's identity on the panel and reads its AAM and APM levels into
-// the two groups; nothing while no drive is known.
-void ShowDriveInfo(InfoPanel& panel, const ProgramData& data, DriveBus& bus, int slot,
-                   ScanView& view);
+// Shows a slot's identity on the panel (data.Screen.Info) and reads its AAM
+// and APM levels into the two groups; nothing while no drive is known.
+void ShowDriveInfo(ProgramData& data, DriveBus& bus, int slot, ScanView& view);
 
 // The balloon text listing the found drives: "model size GB\r" per slot.
 std::string DrivesBalloonText(const ProgramData& data);

@@ -57,6 +57,8 @@ public:
 
     std::unique_ptr<DriveHandle> OpenDrive(unsigned driveNumber) override;
     bool IsSimulated() const override { return true; }
+    // A simulated drive is there or not; nothing is refused.
+    bool PermissionDenied() const override { return false; }
     std::string Describe() const override;
 
     // One command as the drive received it.

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "gui/Colors.h"
+#include "shell/TerminalText.h"
 
 namespace quorvane {
 
@@ -112,6 +113,43 @@ QToolButton* MakeSpeedButton(QWidget* parent, const char* name, const QIcon& ico
     button->setToolTip(hint);
     button->setGeometry(x, y, 23, 22);
     return button;
+}
+
+} // namespace quorvane
+
+namespace quorvane {
+
+QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& text, int x, int y,
+                  int width) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->move(x, y);
+    if (width > 0)
+        label->resize(width, label->sizeHint().height());
+    else
+        label->adjustSize();
+    return label;
+}
+
+QCheckBox* MakeCheckBox(QWidget* parent, const char* name, const QString& text, int x, int y,
+                        bool checked) {
+    auto* box = new QCheckBox(text, parent);
+    box->setObjectName(name);
+    box->move(x, y);
+    box->adjustSize();
+    box->setChecked(checked);
+    return box;
+}
+
+void SetTextColor(QWidget* widget, uint32_t color) {
+    QPalette p = widget->palette();
+    p.setColor(QPalette::Active, QPalette::WindowText, ColorFromRef(color));
+    p.setColor(QPalette::Inactive, QPalette::WindowText, ColorFromRef(color));
+    widget->setPalette(p);
+}
+
+QString CoreText(const std::string& text) {
+    return QString::fromStdString(Latin1ToUtf8(text));
 }
 
 } // namespace quorvane

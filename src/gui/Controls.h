@@ -1,10 +1,12 @@
 // Small controls the windows are built from.
 #pragma once
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QToolButton>
 #include <QWidget>
 #include <cstdint>
+#include <string>
 
 namespace quorvane {
 
@@ -77,5 +79,18 @@ private:
 // A small flat button with a picture and a hint.
 QToolButton* MakeSpeedButton(QWidget* parent, const char* name, const QIcon& icon,
                              const QString& hint, int x, int y);
+
+// A label at (x, y), as wide as its text or as given.
+QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& text, int x, int y,
+                  int width = 0);
+QCheckBox* MakeCheckBox(QWidget* parent, const char* name, const QString& text, int x, int y,
+                        bool checked);
+// Colours the enabled text only: a disabled label keeps the greyed look that
+// tells a missing feature.
+void SetTextColor(QWidget* widget, uint32_t color);
+
+// A text of the core (a drive's strings, captions, grid cells: 8-bit
+// characters) as the widgets take it.
+QString CoreText(const std::string& text);
 
 } // namespace quorvane

@@ -10,15 +10,14 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QMessageBox>
-#include <QPainter>
 #include <QScreen>
-#include <QSlider>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolButton>
 
+#include "drive/ReadSmart.h"
+#include "gui/AboutGroup.h"
 #include "gui/Colors.h"
 #include "gui/Controls.h"
 #include "gui/Fonts.h"
@@ -38,42 +37,6 @@ namespace {
 constexpr int ClientWidth = 491;
 constexpr int ClientHeight = 392;
 constexpr uint32_t Blue = 0x00FF0000;
-constexpr uint32_t Red = 0x000000FF;
-
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int x, int y,
-                  int width = 0) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->move(x, y);
-    if (width > 0)
-        label->resize(width, label->sizeHint().height());
-    else
-        label->adjustSize();
-    return label;
-}
-
-// Colours the enabled text only: a disabled label keeps the greyed look that
-// tells a missing feature.
-void SetTextColor(QWidget* widget, uint32_t color) {
-    QPalette p = widget->palette();
-    p.setColor(QPalette::Active, QPalette::WindowText, ColorFromRef(color));
-    p.setColor(QPalette::Inactive, QPalette::WindowText, ColorFromRef(color));
-    widget->setPalette(p);
-}
-
-QCheckBox* MakeCheckBox(QWidget* parent, const char* name, const QString& text, int x, int y,
-                        bool checked) {
-    auto* box = new QCheckBox(text, parent);
-    box->setObjectName(name);
-    box->move(x, y);
-    box->adjustSize();
-    box->setChecked(checked);
-    return box;
-}
-
-QString Latin1(const std::string& text) {
-    return QString::fromLatin1(text);
-}
 
 void CentreOnScreen(QWidget* window) {
     if (QScreen* screen = window->screen()) {
@@ -92,8 +55,8 @@ QIcon ProgramIcon() {
 } // namespace
 
 TMainForm::TMainForm(MainFormServices services, QWidget* parent)
-    : QWidget(parent), bus_(std::move(services.Bus)), siren_(std::move(services.Siren)),
-      mail_(std::move(services.Mail)), trayAvailable_(services.TrayAvailable) {
+    : QWidget(parent), bus_(std::move(services.Bus)), mail_(std::move(services.Mail)),
+      trayAvailable_(services.TrayAvailable) {
     setObjectName("MainForm");
     setWindowTitle(QString::fromStdString(MainWindowTitle(bus_ && bus_->IsSimulated())));
     setWindowIcon(ProgramIcon());
@@ -104,16 +67,16 @@ TMainForm::TMainForm(MainFormServices services, QWidget* parent)
     setFixedSize(ClientWidth, ClientHeight);
 
     createDriveRow();
-    createInformationGroup();
+    InformationGB = new TInformationGroup(this);
     createSettingsGroup();
-    createAboutGroup();
+    AboutGB = new TAboutGroup(this);
     StatusSB = new QStatusBar(this);
     StatusSB->setObjectName("StatusSB");
     StatusSB->setSizeGripEnabled(false);
     StatusSB->setGeometry(0, ClientHeight - 19, ClientWidth, 19);
 
     SMARTT.setObjectName("SMARTT");
-    SMARTT.setInterval(RefreshIntervalMin * 1000);
+    SMARTT.setInterval(MinRefreshInterval * 1000);
     SMTPReportsTimer.setObjectName("SMTPReportsTimer");
     SMTPReportsTimer.setInterval(1200000);
 
@@ -129,10 +92,9 @@ TMainForm::TMainForm(MainFormServices services, QWidget* parent)
     ColorDialog->setObjectName("ColorDialog");
     ColorDialog->setOption(QColorDialog::DontUseNativeDialog);
 
-    for (size_t i = 0; i < HDDLogoIL.size(); ++i)
-        HDDLogoIL[i] = QPixmap(QString(":/logos/logo%1.png").arg(i));
-
-    createTrayIcons();
+    Tray =
+        new TTrayBank(this, trayAvailable_, bus_ && bus_->IsSimulated(), std::move(services.Siren));
+    session_ = std::make_unique<MonitorSession>(data_, *bus_, settings_, *Tray, *mail_);
     SMARTForm = new TSMARTForm(this);
     MBRForm = new TMBRForm(this);
     createConnections();
@@ -163,94 +125,6 @@ void TMainForm::createDriveRow() {
                                   "Read S.M.A.R.T.", 452, 9);
 }
 
-void TMainForm::createInformationGroup() {
-    InformationGB = new QGroupBox("Information", this);
-    InformationGB->setObjectName("InformationGB");
-    InformationGB->setGeometry(8, 72, 481, 157);
-    QGroupBox* g = InformationGB;
-
-    constexpr int valueX = 118;
-    HDDModelNL = MakeLabel(g, "HDDModelNL", "Model Number:", 8, 20);
-    HDDModelL = MakeLabel(g, "HDDModelL", "...", valueX, 20, 236);
-    SetTextColor(HDDModelL, Blue);
-    HDDSNNL = MakeLabel(g, "HDDSNNL", "Serial Number:", 8, 38);
-    HDDSNL = MakeLabel(g, "HDDSNL", "...", valueX, 38, 236);
-    HDDFirmwareNL = MakeLabel(g, "HDDFirmwareNL", "Firmware Revision:", 8, 56);
-    HDDFirmwareL = MakeLabel(g, "HDDFirmwareL", "...", valueX, 56, 120);
-
-    HDDSizeNL = MakeLabel(g, "HDDSizeNL", "Size, GB:", 8, 74);
-    HDDSizeL = MakeLabel(g, "HDDSizeL", "...", 62, 74, 56);
-    SetTextColor(HDDSizeL, Blue);
-    HDDHPANL = MakeLabel(g, "HDDHPANL", "HPA, MB:", 120, 74);
-    HDDHPAUL = MakeLabel(g, "HDDHPAUL", "...", 176, 74, 56);
-
-    HDDLBA48L = MakeLabel(g, "HDDLBA48L", "LBA48", 8, 92);
-    HDDSMARTL = MakeLabel(g, "HDDSMARTL", "S.M.A.R.T.", 54, 92);
-    HDDHPAL = MakeLabel(g, "HDDHPAL", "HPA", 124, 92);
-    HDDSecML = MakeLabel(g, "HDDSecML", "Security", 158, 92);
-    SetTextColor(HDDSecML, Blue);
-
-    HDDTempNL = MakeLabel(g, "HDDTempNL", QString::fromUtf8("Temperature, °C:"), 8, 112);
-    HDDTempL = MakeLabel(g, "HDDTempL", "...", 112, 112, 28);
-    HDDTempL->setToolTip("Temperature");
-    HDDTempLoL = MakeLabel(g, "HDDTempLoL", "...", 140, 112, 28);
-    HDDTempLoL->setToolTip("Low Airflow Temperature");
-    SetTextColor(HDDTempLoL, Blue);
-    HDDTempHiL = MakeLabel(g, "HDDTempHiL", "...", 168, 112, 28);
-    HDDTempHiL->setToolTip("High Airflow Temperature");
-    SetTextColor(HDDTempHiL, Red);
-    HDDAirTempL = MakeLabel(g, "HDDAirTempL", "...", 196, 112, 28);
-    HDDAirTempL->setToolTip("Airflow Temperature");
-
-    for (QLabel* l : {HDDLBA48L, HDDSMARTL, HDDHPAL, HDDHPANL, HDDHPAUL, HDDSecML, HDDTempNL,
-                      HDDTempL, HDDTempLoL, HDDTempHiL, HDDAirTempL})
-        l->setEnabled(false);
-
-    HDDLogoI = new QLabel(g);
-    HDDLogoI->setObjectName("HDDLogoI");
-    HDDLogoI->setGeometry(352, 20, 121, 33);
-
-    createFeatureGroup(AAMGB, "AAM", "AAM", 240, AAMPanel, AAMCB, AAMLevelTB, CurrentAAMLevelL,
-                       RecommendedAAMLevelL, AAMGetSB, AAMSetSB, "Get AAM", "Set AAM");
-    createFeatureGroup(APMGB, "APM", "APM", 358, APMPanel, APMCB, APMLevelTB, CurrentAPMLevelL,
-                       RecommendedAPMLevelL, APMGetSB, APMSetSB, QString(), QString());
-}
-
-void TMainForm::createFeatureGroup(QGroupBox*& group, const char* prefix, const QString& caption,
-                                   int x, QWidget*& panel, QCheckBox*& check, QSlider*& bar,
-                                   QLabel*& current, QLabel*& recommended, QToolButton*& get,
-                                   QToolButton*& set, const QString& getHint,
-                                   const QString& setHint) {
-    const QString p = prefix;
-    group = new QGroupBox(caption, InformationGB);
-    group->setObjectName(p + "GB");
-    group->setGeometry(x, 54, 115, 97);
-
-    panel = new QWidget(group);
-    panel->setObjectName(p + "Panel");
-    panel->setGeometry(6, 16, 18, 18);
-    panel->setEnabled(false); // the box only shows what the last read found
-    check = new QCheckBox(panel);
-    check->setObjectName(p + "CB");
-    check->move(1, 1);
-    current = MakeLabel(group, "", "...", 30, 18, 36);
-    current->setObjectName("Current" + p + "LevelL");
-    recommended = MakeLabel(group, "", "...", 70, 18, 36);
-    recommended->setObjectName("Recommended" + p + "LevelL");
-    bar = new QSlider(Qt::Horizontal, group);
-    bar->setObjectName(p + "LevelTB");
-    bar->setRange(0, 254);
-    bar->setTickInterval(16);
-    bar->setTickPosition(QSlider::TicksBelow);
-    bar->setGeometry(4, 38, 107, 26);
-    get = MakeSpeedButton(group, "", style()->standardIcon(QStyle::SP_BrowserReload), getHint, 30,
-                          68);
-    get->setObjectName(p + "GetSB");
-    set = MakeSpeedButton(group, "", style()->standardIcon(QStyle::SP_DialogApplyButton), setHint,
-                          60, 68);
-    set->setObjectName(p + "SetSB");
-}
-
 void TMainForm::createSettingsGroup() {
     SettingsGB = new QGroupBox("Settings", this);
     SettingsGB->setObjectName("SettingsGB");
@@ -260,12 +134,12 @@ void TMainForm::createSettingsGroup() {
     SMARTMonCB = MakeCheckBox(g, "SMARTMonCB", "S.M.A.R.T. Monitoring", 8, 16, true);
     SMARTRunL = MakeLabel(g, "SMARTRunL", "-", 150, 19, 10);
     HDDRefreshIntNL = MakeLabel(g, "HDDRefreshIntNL", "Refresh Interval, s", 8, 42);
-    HDDRefreshIntE = new QLineEdit(QString::number(RefreshIntervalMin), g);
+    HDDRefreshIntE = new QLineEdit(QString::number(MinRefreshInterval), g);
     HDDRefreshIntE->setObjectName("HDDRefreshIntE");
     HDDRefreshIntE->setReadOnly(true);
     HDDRefreshIntE->setGeometry(116, 38, 30, 21);
-    HDDRefreshIntUD = new TUpDown(RefreshIntervalMin, RefreshIntervalMax, RefreshIntervalStep,
-                                  RefreshIntervalMin, g);
+    HDDRefreshIntUD = new TUpDown(MinRefreshInterval, MaxRefreshInterval, RefreshIntervalStep,
+                                  MinRefreshInterval, g);
     HDDRefreshIntUD->setObjectName("HDDRefreshIntUD");
     HDDRefreshIntUD->move(146, 38);
     AlertCB = MakeCheckBox(g, "AlertCB", "Alert Sound", 8, 62, false);
@@ -302,85 +176,20 @@ void TMainForm::createIconsGroup() {
     }
 }
 
-void TMainForm::createAboutGroup() {
-    AboutGB = new QGroupBox("About", this);
-    AboutGB->setObjectName("AboutGB");
-    AboutGB->setGeometry(266, 232, 219, 137);
-    QGroupBox* g = AboutGB;
-
-    Image1 = new QLabel(g);
-    Image1->setObjectName("Image1");
-    Image1->setGeometry(8, 16, 32, 32);
-    Image1->setPixmap(QPixmap(":/quorvane-32.png"));
-    ProgNameL = MakeLabel(g, "ProgNameL", ProgramTitle, 48, 16);
-    QFont bold = ProgNameL->font();
-    bold.setBold(true);
-    ProgNameL->setFont(bold);
-    ProgNameL->adjustSize();
-    VersionL = MakeLabel(g, "VersionL", "", 48, 33, 120);
-    QFont tahoma = VersionL->font();
-    tahoma.setFamilies({"Tahoma", "DejaVu Sans"});
-    VersionL->setFont(tahoma);
-    FlagI = new QLabel(g);
-    FlagI->setObjectName("FlagI");
-    FlagI->setGeometry(178, 16, 32, 16);
-    FlagI->setPixmap(QPixmap(":/flag.png"));
-    // Kernel numbers and a distribution name can take two lines.
-    OSL = MakeLabel(g, "OSL", "...", 8, 52, 205);
-    OSL->setWordWrap(true);
-    OSL->resize(205, 28);
-    OSL->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-
-    HomeNL = MakeLabel(g, "HomeNL", "Homepage:", 8, 84);
-    HomeL = new TLinkLabel(HomePageText, HomePageUrl, g);
-    HomeL->setObjectName("HomeL");
-    HomeL->move(76, 84);
-    HomeL->adjustSize();
-    MailNL = MakeLabel(g, "MailNL", "Support E-Mail:", 8, 101);
-    MailL =
-        new TLinkLabel(SupportMailbox, QString("mailto:") + SupportMailbox + "?subject=Support", g);
-    MailL->setObjectName("MailL");
-    MailL->move(8, 115);
-    MailL->adjustSize();
-}
-
-void TMainForm::createTrayIcons() {
-    PopupMenu = new QMenu(this);
-    PopupMenu->setObjectName("PopupMenu");
-    Restore1 =
-        PopupMenu->addAction(style()->standardIcon(QStyle::SP_TitleBarNormalButton), "Restore");
-    Restore1->setObjectName("Restore1");
-    PopupMenu->addSeparator()->setObjectName("N1");
-    Minimize1 =
-        PopupMenu->addAction(style()->standardIcon(QStyle::SP_TitleBarMinButton), "Minimize");
-    Minimize1->setObjectName("Minimize1");
-    PopupMenu->addSeparator()->setObjectName("N2");
-    Exit1 = PopupMenu->addAction(style()->standardIcon(QStyle::SP_DialogCloseButton), "Exit");
-    Exit1->setObjectName("Exit1");
-
-    const bool simulated = bus_ && bus_->IsSimulated();
-    for (size_t i = 0; i < TrayIcons.size(); ++i) {
-        auto* icon = new TTextTrayIcon(this, this);
-        icon->setObjectName(QString("HDD%1I").arg(i));
-        icon->SetPopupMenu(PopupMenu);
-        // Without a tray a hidden window could never be reached again, so
-        // the window is then minimised the ordinary way.
-        icon->SetMinimizeToTray(trayAvailable_);
-        icon->SetSimulated(simulated);
-        TrayIcons[i] = icon;
-    }
-}
-
 void TMainForm::createConnections() {
     connect(HDDRefreshSB, &QToolButton::clicked, this, &TMainForm::HDDRefreshSBClick);
     connect(HDDCB, &QComboBox::activated, this, &TMainForm::HDDCBChange);
     connect(SMARTReadSB, &QToolButton::clicked, this, &TMainForm::SMARTReadSBClick);
     connect(MBRReadSB, &QToolButton::clicked, this, &TMainForm::MBRReadSBClick);
     connect(&SMARTT, &QTimer::timeout, this, &TMainForm::SMARTTTimer);
-    connect(HDDRefreshIntUD, &TUpDown::PositionChanged, this,
-            [this](int position) { HDDRefreshIntE->setText(QString::number(position)); });
+    connect(HDDRefreshIntUD, &TUpDown::PositionChanged, this, [this](int position) {
+        HDDRefreshIntE->setText(QString::number(position));
+        settings_.RefreshInterval = position;
+    });
     connect(HDDRefreshIntUD, &TUpDown::Clicked, this, &TMainForm::HDDRefreshIntUDClick);
     connect(SMARTMonCB, &QCheckBox::clicked, this, &TMainForm::SMARTMonCBClick);
+    connect(AlertCB, &QCheckBox::toggled, this, [this](bool on) { settings_.AlertSound = on; });
+    connect(BallHCB, &QCheckBox::toggled, this, [this](bool on) { settings_.BalloonHints = on; });
     for (int slot = 1; slot <= MaxDrives; ++slot) {
         const size_t i = static_cast<size_t>(slot - 1);
         connect(HDDnTempTrayFI[i], &TColorSwatch::Clicked, this,
@@ -389,44 +198,25 @@ void TMainForm::createConnections() {
                 [this, slot] { HDDnTempTrayBIClick(slot); });
         connect(HDDnTempTrayCB[i], &QCheckBox::clicked, this,
                 [this, slot] { HDDnTempTrayCBClick(slot); });
-        connect(TrayIcons[i], &TCoolTrayIcon::Click, this, &TMainForm::HDDnIClick);
-        connect(TrayIcons[i], &TCoolTrayIcon::MinimizeToTrayRequested, this,
-                &TMainForm::HDDnIMinimizeToTray);
     }
-    connect(Restore1, &QAction::triggered, this, &TMainForm::Restore1Click);
-    connect(Minimize1, &QAction::triggered, this, &TMainForm::Minimize1Click);
-    connect(Exit1, &QAction::triggered, this, &TMainForm::Exit1Click);
-    connect(HomeL, &TLinkLabel::Clicked, this, &TMainForm::OpenLinkRequested);
-    connect(MailL, &TLinkLabel::Clicked, this, &TMainForm::OpenLinkRequested);
+    connect(Tray, &TTrayBank::IconClicked, this, &TMainForm::HDDnIClick);
+    connect(Tray, &TTrayBank::MinimizeToTrayRequested, this, &TMainForm::HDDnIMinimizeToTray);
+    connect(Tray->Restore1, &QAction::triggered, this, &TMainForm::Restore1Click);
+    connect(Tray->Minimize1, &QAction::triggered, this, &TMainForm::Minimize1Click);
+    connect(Tray->Exit1, &QAction::triggered, this, &TMainForm::Exit1Click);
+    connect(AboutGB, &TAboutGroup::OpenLinkRequested, this, &TMainForm::OpenLinkRequested);
     connect(SMARTForm, &TSMARTForm::ReadRequested, this, &TMainForm::ReadSelectedDrive);
+    connect(SMARTForm, &TSMARTForm::RawValuesChosen, this, &TMainForm::RAWValuesRGClick);
     connect(SMARTForm, &TSMARTForm::SaveRequested, this, &TMainForm::SaveSMARTSBClick);
 }
 
 bool TMainForm::StartupSequence() {
-    const std::string system = RunningSystemText();
-    if (!system.empty())
-        OSL->setText(QString::fromStdString(system));
-    VersionL->setText(QString::fromStdString(ProgramVersion()));
-    VersionL->adjustSize();
+    AboutGB->ShowVersions(ProgramVersion(), RunningSystemText());
     RaiseProcessPriority();
 
-    // The settings keep their design values: every icon shown, yellow on
-    // black.
-    for (int slot = 1; slot <= MaxDrives; ++slot) {
-        HDD& drive = data_.Drives[slot];
-        drive.TrayFontColor = DefaultTrayFontColor;
-        drive.TrayBackColor = DefaultTrayBackColor;
-        drive.TrayIcon = true;
-    }
-    PaintSwatches();
-    for (int slot = 1; slot <= MaxDrives; ++slot) {
-        TrayIcon(slot)->SetFontColor(data_.Drives[slot].TrayFontColor);
-        TrayIcon(slot)->SetColor(data_.Drives[slot].TrayBackColor);
-    }
-    SMARTForm->ShowGrid(SmartGridModel{});
-
-    if (!ScanDrives(data_, *bus_, panel_, *this,
-                    ScanOptions{BallHCB->isChecked(), HDDRefreshIntUD->Position()})) {
+    ShowSettings();
+    ShowSmartScreen();
+    if (!Scan()) {
         QMessageBox::warning(nullptr, NoDrivesCaption, NoDrivesText);
         return false;
     }
@@ -435,33 +225,66 @@ bool TMainForm::StartupSequence() {
     return true;
 }
 
+void TMainForm::ShowSettings() {
+    SMARTMonCB->setChecked(settings_.SMARTMonitoring);
+    HDDRefreshIntUD->SetPosition(settings_.RefreshInterval);
+    AlertCB->setChecked(settings_.AlertSound);
+    BallHCB->setChecked(settings_.BalloonHints);
+    PaintSwatches();
+    for (int slot = 1; slot <= MaxDrives; ++slot) {
+        Tray->SetFontColor(slot, settings_.TraySlot(slot).TrayFontColor);
+        Tray->SetBackColor(slot, settings_.TraySlot(slot).TrayBackColor);
+    }
+}
+
+bool TMainForm::Scan() {
+    if (!ScanDrives(data_, *bus_, *this, settings_))
+        return false;
+    session_->Start();
+    SMARTTTimer();
+    return true;
+}
+
 int TMainForm::SelectedSlot() const {
     return HDDCB->currentIndex() + 1;
 }
 
-TTextTrayIcon* TMainForm::TrayIcon(int slot) const {
-    return DriveTable::IsSlot(slot) ? TrayIcons[static_cast<size_t>(slot - 1)] : nullptr;
-}
-
 void TMainForm::PaintSwatches() {
     for (int slot = 1; slot <= MaxDrives; ++slot)
-        HDDnTempTrayFI[static_cast<size_t>(slot - 1)]->Paint(data_.Drives[slot].TrayFontColor);
+        HDDnTempTrayFI[static_cast<size_t>(slot - 1)]->Paint(
+            settings_.TraySlot(slot).TrayFontColor);
     for (int slot = 1; slot <= MaxDrives; ++slot)
-        HDDnTempTrayBI[static_cast<size_t>(slot - 1)]->Paint(data_.Drives[slot].TrayBackColor);
+        HDDnTempTrayBI[static_cast<size_t>(slot - 1)]->Paint(
+            settings_.TraySlot(slot).TrayBackColor);
+}
+
+void TMainForm::ShowSmartScreen() {
+    const SmartScreen& screen = data_.Screen.Smart;
+    const QString status = CoreText(screen.SMARTStatusL);
+    SMARTStatusL->setText(status);
+    SMARTForm->SMARTStatusL->setText(status);
+    InformationGB->ShowTemperatures(screen.Temperatures);
+    SMARTForm->ShowGrid(screen.SMARTSG);
 }
 
 void TMainForm::HDDRefreshSBClick() {
-    ScanDrives(data_, *bus_, panel_, *this,
-               ScanOptions{BallHCB->isChecked(), HDDRefreshIntUD->Position()});
+    Scan();
 }
 
 void TMainForm::HDDCBChange(int index) {
-    ShowDriveInfo(panel_, data_, *bus_, index + 1, *this);
-    ReadSMART(data_, *bus_, this, index + 1, true);
+    ShowDriveInfo(data_, *bus_, index + 1, *this);
+    ReadSMART(data_, *bus_, index + 1, true, RawValueFormatOf(settings_.RAWValues));
+    ShowSmartScreen();
 }
 
 void TMainForm::ReadSelectedDrive() {
-    ReadSMART(data_, *bus_, this, SelectedSlot(), true);
+    ReadSMART(data_, *bus_, SelectedSlot(), true, RawValueFormatOf(settings_.RAWValues));
+    ShowSmartScreen();
+}
+
+void TMainForm::RAWValuesRGClick(int index) {
+    settings_.RAWValues = index;
+    ReadSelectedDrive();
 }
 
 void TMainForm::SMARTReadSBClick() {
@@ -478,47 +301,56 @@ void TMainForm::MBRReadSBClick() {
 }
 
 void TMainForm::SMARTTTimer() {
-    const bool wasActive = SMARTT.isActive();
     SMARTT.stop();
-    const AlertOptions options{AlertCB->isChecked(), BallHCB->isChecked(), smtpWarnings_};
-    MonitoringTick(data_, *bus_, this, SelectedSlot(), options, monitorState_, *this, *mail_);
-    if (wasActive)
+    session_->Tick(SelectedSlot());
+    SMARTRunL->setText(CoreText(data_.Screen.SMARTRunL));
+    ShowSmartScreen();
+    ApplyTimer();
+}
+
+void TMainForm::ApplyTimer() {
+    if (SMARTT.interval() != session_->IntervalMs())
+        SMARTT.setInterval(session_->IntervalMs());
+    if (!session_->IsRunning())
+        SMARTT.stop();
+    else if (!SMARTT.isActive())
         SMARTT.start();
 }
 
 void TMainForm::HDDRefreshIntUDClick() {
-    SMARTT.setInterval(HDDRefreshIntUD->Position() * 1000);
+    ApplyTimer();
 }
 
 void TMainForm::SMARTMonCBClick() {
-    if (data_.DriveCount == 0)
-        return;
-    if (SMARTMonCB->isChecked())
-        SMARTT.start();
-    else
-        SMARTT.stop();
+    settings_.SMARTMonitoring = SMARTMonCB->isChecked();
+    session_->ApplyMonitoringSwitch();
+    ApplyTimer();
+}
+
+bool TMainForm::ChooseColor(uint32_t& color) {
+    ColorDialog->setCurrentColor(ColorFromRef(color));
+    if (ColorDialog->exec() != QDialog::Accepted)
+        return false;
+    color = ColorToRef(ColorDialog->selectedColor());
+    return true;
 }
 
 void TMainForm::HDDnTempTrayFIClick(int slot) {
     if (!DriveTable::IsSlot(slot))
         return;
-    HDD& drive = data_.Drives[slot];
-    ColorDialog->setCurrentColor(ColorFromRef(drive.TrayFontColor));
-    if (ColorDialog->exec() == QDialog::Accepted)
-        drive.TrayFontColor = ColorToRef(ColorDialog->selectedColor());
-    HDDnTempTrayFI[static_cast<size_t>(slot - 1)]->Paint(drive.TrayFontColor);
-    TrayIcon(slot)->SetFontColor(drive.TrayFontColor);
+    uint32_t& color = settings_.TraySlot(slot).TrayFontColor;
+    ChooseColor(color);
+    HDDnTempTrayFI[static_cast<size_t>(slot - 1)]->Paint(color);
+    Tray->SetFontColor(slot, color);
 }
 
 void TMainForm::HDDnTempTrayBIClick(int slot) {
     if (!DriveTable::IsSlot(slot))
         return;
-    HDD& drive = data_.Drives[slot];
-    ColorDialog->setCurrentColor(ColorFromRef(drive.TrayBackColor));
-    if (ColorDialog->exec() == QDialog::Accepted)
-        drive.TrayBackColor = ColorToRef(ColorDialog->selectedColor());
-    HDDnTempTrayBI[static_cast<size_t>(slot - 1)]->Paint(drive.TrayBackColor);
-    TrayIcon(slot)->SetColor(drive.TrayBackColor);
+    uint32_t& color = settings_.TraySlot(slot).TrayBackColor;
+    ChooseColor(color);
+    HDDnTempTrayBI[static_cast<size_t>(slot - 1)]->Paint(color);
+    Tray->SetBackColor(slot, color);
 }
 
 void TMainForm::HDDnTempTrayCBClick(int slot) {
@@ -529,8 +361,8 @@ void TMainForm::HDDnTempTrayCBClick(int slot) {
         checked[i] = HDDnTempTrayCB[i]->isChecked();
     const bool show = TrayCheckBoxState(checked, slot);
     HDDnTempTrayCB[static_cast<size_t>(slot - 1)]->setChecked(show);
-    data_.Drives[slot].TrayIcon = show;
-    TrayIcon(slot)->SetIconVisible(show);
+    settings_.TraySlot(slot).TrayIcon = show;
+    Tray->SetVisible(slot, show);
 }
 
 void TMainForm::ShowMainWindow() {
@@ -593,21 +425,21 @@ void TMainForm::CloseHandler() {
     SMTPReportsTimer.stop();
     SMARTForm->close();
     MBRForm->close();
-    if (data_.DriveCount > 0)
+    if (data_.DriveCount > 0) {
+        session_->Stop();
         SMARTT.stop();
-    for (TTextTrayIcon* icon : TrayIcons)
-        icon->SetIconVisible(false);
+    }
+    Tray->HideAll();
 }
 
 void TMainForm::SaveSMARTSBClick() {
     if (LogSD->exec() != QDialog::Accepted || LogSD->selectedFiles().isEmpty())
         return;
-    const SmartReportIdentity identity{HDDModelL->text().toLatin1().toStdString(),
-                                       HDDFirmwareL->text().toLatin1().toStdString(),
-                                       HDDSNL->text().toLatin1().toStdString()};
+    const InfoPanel& panel = data_.Screen.Info;
     const std::string path = QFile::encodeName(LogSD->selectedFiles().first()).toStdString();
     // Nothing is reported either way.
-    WriteSmartReport(path, SystemLocalClock(), identity, SMARTForm->Grid());
+    WriteSmartReport(path, SystemLocalClock(), {panel.HDDModelL, panel.HDDFirmwareL, panel.HDDSNL},
+                     data_.Screen.Smart.SMARTSG);
 }
 
 // ScanView
@@ -617,7 +449,7 @@ void TMainForm::ClearDriveList() {
 }
 
 void TMainForm::AddDriveListItem(const std::string& model) {
-    HDDCB->addItem(Latin1(model));
+    HDDCB->addItem(CoreText(model));
 }
 
 void TMainForm::SelectDriveListItem(int index) {
@@ -625,10 +457,8 @@ void TMainForm::SelectDriveListItem(int index) {
 }
 
 void TMainForm::SetTrayColors(int slot, uint32_t fontColor, uint32_t backColor) {
-    if (TTextTrayIcon* icon = TrayIcon(slot)) {
-        icon->SetFontColor(fontColor);
-        icon->SetColor(backColor);
-    }
+    Tray->SetFontColor(slot, fontColor);
+    Tray->SetBackColor(slot, backColor);
 }
 
 void TMainForm::EnableTrayCheckBox(int slot, bool check) {
@@ -641,96 +471,17 @@ void TMainForm::EnableTrayCheckBox(int slot, bool check) {
 }
 
 void TMainForm::SetTrayIcon(int slot, const std::string& hint, bool visible) {
-    if (TTextTrayIcon* icon = TrayIcon(slot)) {
-        icon->SetHint(Latin1(hint));
-        icon->SetIconVisible(visible);
-    }
+    Tray->SetHint(slot, hint);
+    Tray->SetVisible(slot, visible);
 }
 
 void TMainForm::ShowInfoBalloon(int slot, const std::string& title, const std::string& text,
                                 int seconds) {
-    if (TTextTrayIcon* icon = TrayIcon(slot))
-        icon->ShowBalloon(Latin1(title), Latin1(text), seconds,
-                          TCoolTrayIcon::BalloonIcon::Information);
+    Tray->ShowInfoBalloon(slot, title, text, seconds);
 }
 
 void TMainForm::InfoPanelChanged(const InfoPanel& panel) {
-    HDDSNL->setText(Latin1(panel.HDDSNL));
-    HDDFirmwareL->setText(Latin1(panel.HDDFirmwareL));
-    HDDModelL->setText(Latin1(panel.HDDModelL));
-    HDDSizeL->setText(Latin1(panel.HDDSizeL));
-    HDDHPAUL->setText(Latin1(panel.HDDHPAUL));
-    HDDLBA48L->setEnabled(panel.HDDLBA48LEnabled);
-    HDDSMARTL->setEnabled(panel.HDDSMARTLEnabled);
-    for (QLabel* l : {HDDHPAL, HDDHPANL, HDDHPAUL})
-        l->setEnabled(panel.HDDHPALEnabled);
-    HDDSecML->setEnabled(panel.HDDSecMLEnabled);
-    for (QLabel* l : {HDDTempNL, HDDTempL, HDDTempLoL, HDDTempHiL, HDDAirTempL})
-        l->setEnabled(panel.HDDTempEnabled);
-
-    QPixmap logo(HDDLogoI->size());
-    logo.fill(Qt::white);
-    if (panel.LogoIndex && *panel.LogoIndex >= 0 &&
-        *panel.LogoIndex < static_cast<int>(HDDLogoIL.size())) {
-        QPainter painter(&logo);
-        painter.drawPixmap(0, 0, HDDLogoIL[static_cast<size_t>(*panel.LogoIndex)]);
-    }
-    HDDLogoI->setPixmap(logo);
-}
-
-void TMainForm::StartMonitoring(int intervalSeconds) {
-    SMARTT.setInterval(intervalSeconds * 1000);
-    SMARTT.start();
-    SMARTTTimer();
-}
-
-// MonitorView
-
-void TMainForm::SetTrayIconText(int slot, const std::string& text) {
-    if (TTextTrayIcon* icon = TrayIcon(slot))
-        icon->SetText(Latin1(text));
-}
-
-void TMainForm::SetTrayIconBorderColor(int slot, uint32_t color) {
-    if (TTextTrayIcon* icon = TrayIcon(slot))
-        icon->SetBorderColor(color);
-}
-
-void TMainForm::SetActivityCaption(const std::string& caption) {
-    SMARTRunL->setText(Latin1(caption));
-}
-
-void TMainForm::PlaySiren() {
-    if (siren_)
-        siren_->Play();
-}
-
-void TMainForm::ShowErrorBalloon(int slot, const std::string& title, const std::string& text,
-                                 int seconds) {
-    if (TTextTrayIcon* icon = TrayIcon(slot))
-        icon->ShowBalloon(Latin1(title), Latin1(text), seconds, TCoolTrayIcon::BalloonIcon::Error);
-}
-
-// SmartDisplay
-
-void TMainForm::ShowSmartStatus(const std::string& caption) {
-    SMARTStatusL->setText(Latin1(caption));
-    SMARTForm->SMARTStatusL->setText(Latin1(caption));
-}
-
-void TMainForm::ShowTemperatures(const TemperatureCaptions& captions) {
-    HDDTempL->setText(Latin1(captions.HDDTempL));
-    HDDTempLoL->setText(Latin1(captions.HDDTempLoL));
-    HDDTempHiL->setText(Latin1(captions.HDDTempHiL));
-    HDDAirTempL->setText(Latin1(captions.HDDAirTempL));
-}
-
-RawValueFormat TMainForm::RawValuesFormat() const {
-    return SMARTForm->RawValuesFormat();
-}
-
-void TMainForm::ShowSmartGrid(const SmartGridModel& grid) {
-    SMARTForm->ShowGrid(grid);
+    InformationGB->ShowPanel(panel);
 }
 
 } // namespace quorvane

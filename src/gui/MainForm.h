@@ -1,6 +1,7 @@
 // The main window: the drive list, the Information group, the settings, the
-// About group, the six tray icons and the monitoring timer. It starts hidden;
-// the tray icons are the program's face.
+// About group and the monitoring timer. It starts hidden; the tray icons are
+// the program's face. It creates the controls, wires their signals to the
+// core and copies the core's screen state into them.
 #pragma once
 
 #include <QTimer>
@@ -9,12 +10,12 @@
 #include <memory>
 
 #include "drive/DriveTable.h"
-#include "drive/ReadSmart.h"
 #include "drive/Scan.h"
-#include "gui/TextTrayIcon.h"
-#include "monitor/MonitorTick.h"
+#include "gui/InformationGroup.h"
+#include "gui/TrayBank.h"
+#include "monitor/MonitorSession.h"
+#include "shell/Settings.h"
 
-class QAction;
 class QCheckBox;
 class QColorDialog;
 class QComboBox;
@@ -22,16 +23,14 @@ class QFileDialog;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QMenu;
-class QSlider;
 class QStatusBar;
 class QToolButton;
 
 namespace quorvane {
 
 class SirenSound;
+class TAboutGroup;
 class TColorSwatch;
-class TLinkLabel;
 class TMBRForm;
 class TSMARTForm;
 class TUpDown;
@@ -45,11 +44,7 @@ struct MainFormServices {
     bool TrayAvailable = true;
 };
 
-inline constexpr const char* HomePageUrl = "https://quorvane.example.org/";
-inline constexpr const char* HomePageText = "quorvane.example.org";
-inline constexpr const char* SupportMailbox = "support@quorvane.example.org";
-
-class TMainForm : public QWidget, private ScanView, private MonitorView, private SmartDisplay {
+class TMainForm : public QWidget, private ScanView {
     Q_OBJECT
 
 public:
@@ -62,35 +57,17 @@ public:
 
     ProgramData& Data() { return data_; }
     const ProgramData& Data() const { return data_; }
+    // The options the core reads; the controls write into it when they change.
+    Settings& Options() { return settings_; }
+    const MonitorSession& Session() const { return *session_; }
     bool TrayAvailable() const { return trayAvailable_; }
-
-    // The warning switch of the SMTP window (SMTPWarningsCB): a failing drive
-    // then also sends the warning mail.
-    void SetSmtpWarnings(bool on) { smtpWarnings_ = on; }
+    // Copies the settings into the controls, the swatches and the icons.
+    void ShowSettings();
 
     // The selected drive: the drive list's item index + 1 (0: none).
     int SelectedSlot() const;
     // The tray icon of slot 1..6.
-    TTextTrayIcon* TrayIcon(int slot) const;
-
-    // Handlers of the controls, named after them.
-    void HDDRefreshSBClick();
-    void HDDCBChange(int index);
-    void SMARTReadSBClick();
-    void MBRReadSBClick();
-    void SMARTTTimer();
-    void HDDRefreshIntUDClick();
-    void SMARTMonCBClick();
-    void HDDnTempTrayFIClick(int slot);
-    void HDDnTempTrayBIClick(int slot);
-    void HDDnTempTrayCBClick(int slot);
-    void HDDnIClick();
-    void HDDnIMinimizeToTray();
-    void Restore1Click();
-    void Minimize1Click();
-    void Exit1Click();
-    void SaveSMARTSBClick();
-    void ReadSelectedDrive();
+    TTextTrayIcon* TrayIcon(int slot) const { return Tray->Icon(slot); }
 
     // Controls, by their names.
     QLabel* HDDNL;
@@ -101,44 +78,7 @@ public:
     QLabel* SMARTNL;
     QLabel* SMARTStatusL;
     QToolButton* SMARTReadSB;
-
-    QGroupBox* InformationGB;
-    QLabel* HDDSNNL;
-    QLabel* HDDSNL;
-    QLabel* HDDFirmwareNL;
-    QLabel* HDDFirmwareL;
-    QLabel* HDDModelNL;
-    QLabel* HDDModelL;
-    QLabel* HDDSizeNL;
-    QLabel* HDDSizeL;
-    QLabel* HDDHPANL;
-    QLabel* HDDHPAUL;
-    QLabel* HDDLBA48L;
-    QLabel* HDDSMARTL;
-    QLabel* HDDHPAL;
-    QLabel* HDDSecML;
-    QLabel* HDDTempNL;
-    QLabel* HDDTempL;
-    QLabel* HDDTempLoL;
-    QLabel* HDDTempHiL;
-    QLabel* HDDAirTempL;
-    QLabel* HDDLogoI;
-    QGroupBox* AAMGB;
-    QWidget* AAMPanel;
-    QCheckBox* AAMCB;
-    QSlider* AAMLevelTB;
-    QLabel* CurrentAAMLevelL;
-    QLabel* RecommendedAAMLevelL;
-    QToolButton* AAMGetSB;
-    QToolButton* AAMSetSB;
-    QGroupBox* APMGB;
-    QWidget* APMPanel;
-    QCheckBox* APMCB;
-    QSlider* APMLevelTB;
-    QLabel* CurrentAPMLevelL;
-    QLabel* RecommendedAPMLevelL;
-    QToolButton* APMGetSB;
-    QToolButton* APMSetSB;
+    TInformationGroup* InformationGB;
 
     QGroupBox* SettingsGB;
     QCheckBox* SMARTMonCB;
@@ -157,29 +97,14 @@ public:
     std::array<TColorSwatch*, MaxDrives> HDDnTempTrayBI{};
     std::array<QCheckBox*, MaxDrives> HDDnTempTrayCB{};
 
-    QGroupBox* AboutGB;
-    QLabel* Image1;
-    QLabel* ProgNameL;
-    QLabel* VersionL;
-    QLabel* FlagI;
-    QLabel* OSL;
-    QLabel* HomeNL;
-    TLinkLabel* HomeL;
-    QLabel* MailNL;
-    TLinkLabel* MailL;
+    TAboutGroup* AboutGB;
     QStatusBar* StatusSB;
 
-    // HDD0I..HDD5I: slot n's icon is HDD(n-1)I.
-    std::array<TTextTrayIcon*, MaxDrives> TrayIcons{};
-    QMenu* PopupMenu;
-    QAction* Restore1;
-    QAction* Minimize1;
-    QAction* Exit1;
+    TTrayBank* Tray;
     QTimer SMARTT;
     QTimer SMTPReportsTimer;
     QFileDialog* LogSD;
     QColorDialog* ColorDialog;
-    std::array<QPixmap, 9> HDDLogoIL;
     TSMARTForm* SMARTForm;
     TMBRForm* MBRForm;
 
@@ -193,18 +118,39 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Handlers of the controls, named after them.
+    void HDDRefreshSBClick();
+    void HDDCBChange(int index);
+    void SMARTReadSBClick();
+    void MBRReadSBClick();
+    void SMARTTTimer();
+    void HDDRefreshIntUDClick();
+    void SMARTMonCBClick();
+    void HDDnTempTrayFIClick(int slot);
+    void HDDnTempTrayBIClick(int slot);
+    void HDDnTempTrayCBClick(int slot);
+    void HDDnIClick();
+    void HDDnIMinimizeToTray();
+    void Restore1Click();
+    void Minimize1Click();
+    void Exit1Click();
+    void SaveSMARTSBClick();
+    void RAWValuesRGClick(int index);
+    void ReadSelectedDrive();
+
     void createDriveRow();
-    void createInformationGroup();
-    void createFeatureGroup(QGroupBox*& group, const char* prefix, const QString& caption, int x,
-                            QWidget*& panel, QCheckBox*& check, QSlider*& bar, QLabel*& current,
-                            QLabel*& recommended, QToolButton*& get, QToolButton*& set,
-                            const QString& getHint, const QString& setHint);
     void createSettingsGroup();
     void createIconsGroup();
-    void createAboutGroup();
-    void createTrayIcons();
     void createConnections();
 
+    // Scans, and starts monitoring with a first tick when drives were found.
+    bool Scan();
+    // The session's running state and interval on the timer.
+    void ApplyTimer();
+    // Copies the S.M.A.R.T. part of the screen state into both windows.
+    void ShowSmartScreen();
+    // Asks for a colour of a slot's icon; true when one was chosen.
+    bool ChooseColor(uint32_t& color);
     void ShowMainWindow();
     void MinimizeApplication();
     void CloseHandler();
@@ -220,29 +166,14 @@ private:
     void ShowInfoBalloon(int slot, const std::string& title, const std::string& text,
                          int seconds) override;
     void InfoPanelChanged(const InfoPanel& panel) override;
-    void StartMonitoring(int intervalSeconds) override;
-    // MonitorView
-    void SetTrayIconText(int slot, const std::string& text) override;
-    void SetTrayIconBorderColor(int slot, uint32_t color) override;
-    void SetActivityCaption(const std::string& caption) override;
-    void PlaySiren() override;
-    void ShowErrorBalloon(int slot, const std::string& title, const std::string& text,
-                          int seconds) override;
-    // SmartDisplay
-    void ShowSmartStatus(const std::string& caption) override;
-    void ShowTemperatures(const TemperatureCaptions& captions) override;
-    RawValueFormat RawValuesFormat() const override;
-    void ShowSmartGrid(const SmartGridModel& grid) override;
 
     ProgramData data_;
-    InfoPanel panel_;
-    MonitorState monitorState_;
+    Settings settings_;
     std::unique_ptr<DriveBus> bus_;
-    std::unique_ptr<SirenSound> siren_;
     std::unique_ptr<WarningMail> mail_;
+    std::unique_ptr<MonitorSession> session_;
     bool trayAvailable_;
-    bool smtpWarnings_ = false; // SMTPWarningsCB of the SMTP window
-    bool placed_ = false;       // centred on the screen when first shown
+    bool placed_ = false; // centred on the screen when first shown
     bool smartFormPlaced_ = false;
 };
 

@@ -90,7 +90,7 @@ void TSMARTForm::createControls() {
     rawGroup_->addButton(HEXRB, static_cast<int>(RawValueFormat::Hex));
     rawGroup_->addButton(DECRB, static_cast<int>(RawValueFormat::Dec));
     HEXRB->setChecked(true);
-    connect(rawGroup_, &QButtonGroup::idClicked, this, [this](int) { emit ReadRequested(); });
+    connect(rawGroup_, &QButtonGroup::idClicked, this, &TSMARTForm::RawValuesChosen);
 
     ReadSMARTSB =
         MakeSpeedButton(this, "ReadSMARTSB", style()->standardIcon(QStyle::SP_BrowserReload),
@@ -140,7 +140,7 @@ void TSMARTForm::ShowGrid(const SmartGridModel& grid) {
     for (int r = 0; r < grid.RowCount(); ++r) {
         for (int c = 0; c < SmartGridColumns; ++c) {
             const QString text =
-                QString::fromLatin1(grid.Rows[static_cast<size_t>(r)][static_cast<size_t>(c)]);
+                CoreText(grid.Rows[static_cast<size_t>(r)][static_cast<size_t>(c)]);
             if (QTableWidgetItem* item = SMARTSG->item(r, c)) {
                 item->setText(text);
             } else {

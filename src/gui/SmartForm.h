@@ -52,7 +52,6 @@ public:
     RawValueFormat RawValuesFormat() const;
     // Fills the grid and sizes the window by the row count.
     void ShowGrid(const SmartGridModel& grid);
-    const SmartGridModel& Grid() const { return grid_; }
     // The background a cell is painted with (0x00BBGGRR).
     uint32_t CellBackground(int row, int column, bool selected) const;
     // Puts an image of the window, frame included where the platform can
@@ -60,8 +59,11 @@ public:
     void CopySMARTWindowSBClick();
 
 signals:
-    // ReadSMARTSB or a HEX/DEC click: read the selected drive again.
+    // ReadSMARTSB: read the selected drive again.
     void ReadRequested();
+    // A HEX/DEC click (item index 0 or 1): the raw column changes form, and
+    // the drive is read again.
+    void RawValuesChosen(int index);
     // SaveSMARTSB: write the report file.
     void SaveRequested();
 

@@ -8,7 +8,7 @@
 #include "drive/BusSelect.h"
 #include "gui/MainForm.h"
 #include "gui/Siren.h"
-#include "monitor/MonitorTick.h"
+#include "monitor/MonitorSession.h"
 #include "monitor/TextIcon.h"
 #include "shell/Platform.h"
 #include "shell/SingleInstance.h"

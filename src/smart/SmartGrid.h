@@ -30,6 +30,10 @@ SmartGridRow SmartGridHeader();
 
 // The raw column's form, the RAWValuesRG choice: item 0 "HEX", item 1 "DEC".
 enum class RawValueFormat { Hex = 0, Dec = 1 };
+// The form of an item index (the "RAW Values" setting); any index but 1 is HEX.
+constexpr RawValueFormat RawValueFormatOf(int index) {
+    return index == 1 ? RawValueFormat::Dec : RawValueFormat::Hex;
+}
 
 // 12 upper-case hex digits and "h" (00000000002Ah), or decimal without
 // leading zeros.

@@ -56,6 +56,7 @@ public:
         return std::make_unique<Handle>(*this, std::move(handle), driveNumber);
     }
     bool IsSimulated() const override { return inner_.IsSimulated(); }
+    bool PermissionDenied() const override { return inner_.PermissionDenied(); }
     std::string Describe() const override { return inner_.Describe(); }
 
     const std::vector<Sent>& Commands() const { return sent_; }

@@ -65,10 +65,8 @@ class FeatureTest : public ::testing::Test {
 protected:
     void Scan() {
         bus = std::make_unique<SimulatedBus>(dir.Path());
-        ScanView noView;
-        ScanOptions options;
-        options.BalloonHints = false;
-        ASSERT_TRUE(ScanDrives(data, *bus, panel, noView, options));
+        HeadlessScanView noView;
+        ASSERT_TRUE(ScanDrives(data, *bus, noView, Settings{}));
     }
     // The drive directory read again by a fresh bus, after its files changed.
     void Reopen() { bus = std::make_unique<SimulatedBus>(dir.Path()); }
@@ -88,7 +86,7 @@ protected:
     test::DriveDir dir;
     std::unique_ptr<SimulatedBus> bus;
     ProgramData data;
-    InfoPanel panel;
+    const InfoPanel& panel = data.Screen.Info;
 };
 
 TEST_F(FeatureTest, GetSendsOneIdentifyOnAnOpenOfItsOwn) {
@@ -364,8 +362,15 @@ TEST_F(FeatureTest, ApmEnabledAtLevel0ShowsNoLevel) {
 }
 
 // ShowDriveInfo reads both groups of the shown drive.
-struct PanelRecorder : ScanView {
+struct PanelRecorder final : ScanView {
     std::vector<InfoPanel> Shown;
+    void ClearDriveList() override {}
+    void AddDriveListItem(const std::string&) override {}
+    void SelectDriveListItem(int) override {}
+    void SetTrayColors(int, uint32_t, uint32_t) override {}
+    void EnableTrayCheckBox(int, bool) override {}
+    void SetTrayIcon(int, const std::string&, bool) override {}
+    void ShowInfoBalloon(int, const std::string&, const std::string&, int) override {}
     void InfoPanelChanged(const InfoPanel& panel) override { Shown.push_back(panel); }
 };
 
@@ -381,7 +386,7 @@ TEST_F(FeatureTest, ShowDriveInfoReadsBothGroupsOfTheShownDrive) {
 
     PanelRecorder view;
     const size_t before = Sent();
-    ShowDriveInfo(panel, data, *bus, 2, view);
+    ShowDriveInfo(data, *bus, 2, view);
     const auto sent = SentSince(before);
     ASSERT_EQ(sent.size(), 2u);
     for (const auto& c : sent) {
@@ -396,14 +401,14 @@ TEST_F(FeatureTest, ShowDriveInfoReadsBothGroupsOfTheShownDrive) {
     EXPECT_FALSE(view.Shown[0].APMGB.GetEnabled);
     EXPECT_EQ(view.Shown[0].HDDModelL, "SAMSUNG HD501LJ");
 
-    ShowDriveInfo(panel, data, *bus, 3, view);
+    ShowDriveInfo(data, *bus, 3, view);
     EXPECT_FALSE(panel.AAMGB.SetEnabled);
     EXPECT_FALSE(panel.APMGB.SetEnabled);
 
     // The drive fails IDENTIFY after the scan: the groups grey out.
     dir.WriteFile(0, "drive.ini", "[drive]\nfail = identify\n");
     Reopen();
-    ShowDriveInfo(panel, data, *bus, 1, view);
+    ShowDriveInfo(data, *bus, 1, view);
     EXPECT_EQ(panel.HDDModelL, "SAMSUNG HS122JC");
     EXPECT_FALSE(panel.AAMGB.GetEnabled);
     EXPECT_EQ(panel.AAMGB.CurrentLevelCaption, "...");

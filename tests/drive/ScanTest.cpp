@@ -20,7 +20,8 @@ struct RecordingView : ScanView {
     std::map<int, bool> CheckBoxes;
     std::string BalloonTitle, BalloonText;
     int BalloonSlot = 0, BalloonSeconds = 0;
-    int MonitoringInterval = -1;
+    int PanelsShown = 0;
+    std::map<int, std::pair<uint32_t, uint32_t>> TrayColors;
     void ClearDriveList() override { List.clear(); }
     void AddDriveListItem(const std::string& model) override { List.push_back(model); }
     void SelectDriveListItem(int index) override { Selected = index; }
@@ -35,14 +36,17 @@ struct RecordingView : ScanView {
         BalloonText = text;
         BalloonSeconds = seconds;
     }
-    void StartMonitoring(int interval) override { MonitoringInterval = interval; }
+    void SetTrayColors(int slot, uint32_t font, uint32_t back) override {
+        TrayColors[slot] = {font, back};
+    }
+    void InfoPanelChanged(const InfoPanel&) override { ++PanelsShown; }
 };
 
 class ScanTest : public ::testing::Test {
 protected:
-    bool Scan(ScanOptions options = {}) {
+    bool Scan() {
         bus = std::make_unique<SimulatedBus>(dir.Path());
-        return ScanDrives(data, *bus, panel, view, options);
+        return ScanDrives(data, *bus, view, settings);
     }
     // The device bytes the drive saw for a command, in order.
     std::vector<uint8_t> DeviceBytes(unsigned n, uint8_t command) const {
@@ -55,7 +59,8 @@ protected:
     test::DriveDir dir;
     std::unique_ptr<SimulatedBus> bus;
     ProgramData data;
-    InfoPanel panel;
+    const InfoPanel& panel = data.Screen.Info;
+    Settings settings;
     RecordingView view;
 };
 
@@ -63,7 +68,10 @@ TEST_F(ScanTest, FillsSlotsInDriveNumberOrderAndClosesEveryHandle) {
     dir.AddRealDrive(1, "ST9160821AS--3.CLH");
     dir.AddRealDrive(4, "Hitachi_HDS721010CLA632");
     dir.AddRealDrive(7, "IBM_IC25N020ATCS04-0");
-    data.Drives[1].TrayIcon = true;
+    for (int slot = 1; slot <= MaxDrives; ++slot)
+        settings.TraySlot(slot).TrayIcon = slot == 1;
+    settings.TraySlot(2).TrayFontColor = 0x00FFFFFF;
+    settings.TraySlot(2).TrayBackColor = 0x00123456;
     ASSERT_TRUE(Scan());
     ASSERT_EQ(data.DriveCount, 3);
     EXPECT_EQ(data.Drives[1].DriveNumber, 1);
@@ -78,9 +86,11 @@ TEST_F(ScanTest, FillsSlotsInDriveNumberOrderAndClosesEveryHandle) {
     EXPECT_FALSE(view.TrayIcons[2].second);
     EXPECT_TRUE(view.CheckBoxes[1]);
     EXPECT_FALSE(view.CheckBoxes[3]);
+    // Each slot's icon takes its colours from the settings of its slot.
+    EXPECT_EQ(view.TrayColors[1], std::make_pair(0x0000FFFFu, 0x00000000u));
+    EXPECT_EQ(view.TrayColors[2], std::make_pair(0x00FFFFFFu, 0x00123456u));
     EXPECT_EQ(view.Selected, 0);
-    EXPECT_EQ(view.MonitoringInterval, 60);
-    // The first drive is shown.
+    EXPECT_GE(view.PanelsShown, 1);
     EXPECT_EQ(panel.HDDModelL, "ST9160821AS");
     EXPECT_EQ(panel.HDDSNL, "5MAC2QTA");
     EXPECT_EQ(panel.LogoIndex, 0);
@@ -131,11 +141,10 @@ TEST_F(ScanTest, DrivesRefusingSmartOrIdentifyTakeNoSlot) {
 
 TEST_F(ScanTest, NoDriveLeavesEverythingElseAlone) {
     dir.AddRealDrive(0, "ST320410A--3.39", "abort = identify");
-    view.MonitoringInterval = 123;
     EXPECT_FALSE(Scan());
     EXPECT_EQ(data.DriveCount, 0);
     EXPECT_TRUE(view.List.empty());
-    EXPECT_EQ(view.MonitoringInterval, 123);
+    EXPECT_EQ(view.PanelsShown, 0);
     EXPECT_TRUE(view.BalloonText.empty());
     EXPECT_EQ(panel.HDDModelL, NotMeasuredText);
 }
@@ -150,7 +159,7 @@ TEST_F(ScanTest, ANativeMaxBelowTheUserCountMeasuresNoHpa) {
     EXPECT_EQ(data.Drives[1].HPASizeMB, -1);
     EXPECT_EQ(data.Drives[2].HPASizeMB, -1);
     EXPECT_EQ(data.Drives[3].HPASizeMB, 0);
-    ShowDriveInfo(panel, data, *bus, 1, view);
+    ShowDriveInfo(data, *bus, 1, view);
     EXPECT_EQ(panel.HDDHPAUL, "...");
 }
 
@@ -171,9 +180,9 @@ TEST_F(ScanTest, HpaIsMeasuredOnlyWithLba48) {
     EXPECT_EQ(data.Drives[3].HPASizeMB, 2);
     EXPECT_EQ(data.Drives[4].HPASizeMB, 2);
     EXPECT_EQ(data.Drives[5].HPASizeMB, -1);
-    ShowDriveInfo(panel, data, *bus, 1, view);
+    ShowDriveInfo(data, *bus, 1, view);
     EXPECT_EQ(panel.HDDHPAUL, "100");
-    ShowDriveInfo(panel, data, *bus, 2, view);
+    ShowDriveInfo(data, *bus, 2, view);
     EXPECT_EQ(panel.HDDHPAUL, "...");
 }
 
@@ -181,13 +190,14 @@ TEST_F(ScanTest, HpaCaptionStaysWhenTheShownDriveHasNoHpa) {
     dir.AddRealDrive(0, "SAMSUNG_HD501LJ--CR100-12", "native-max = 976977967");
     dir.AddRealDrive(1, "Hitachi_HDS721010CLA632");
     ASSERT_TRUE(Scan());
-    ShowDriveInfo(panel, data, *bus, 1, view);
-    ShowDriveInfo(panel, data, *bus, 2, view);
+    ShowDriveInfo(data, *bus, 1, view);
+    ShowDriveInfo(data, *bus, 2, view);
     EXPECT_FALSE(panel.HDDHPALEnabled);
     EXPECT_EQ(panel.HDDHPAUL, "100");
 }
 
 TEST_F(ScanTest, BalloonListsTheDrivesOnTheLastSlot) {
+    settings.BalloonHints = true;
     dir.AddRealDrive(0, "ST9160821AS--3.CLH");
     dir.AddRealDrive(1, "WDC_WD20EARS-00MVWB0");
     ASSERT_TRUE(Scan());
@@ -197,12 +207,9 @@ TEST_F(ScanTest, BalloonListsTheDrivesOnTheLastSlot) {
     EXPECT_EQ(view.BalloonSeconds, 10);
 
     RecordingView quiet;
-    ScanOptions noBalloons;
-    noBalloons.BalloonHints = false;
-    noBalloons.RefreshIntervalSeconds = 15;
-    ASSERT_TRUE(ScanDrives(data, *bus, panel, quiet, noBalloons));
+    settings.BalloonHints = false;
+    ASSERT_TRUE(ScanDrives(data, *bus, quiet, settings));
     EXPECT_TRUE(quiet.BalloonTitle.empty());
-    EXPECT_EQ(quiet.MonitoringInterval, 15);
 }
 
 TEST_F(ScanTest, RescanResetsTheVendorOfASlot) {
@@ -239,14 +246,14 @@ TEST_F(ScanTest, EnablesOfflineAndAutosaveAsThePageAllows) {
 
 class ReadSmartTest : public ScanTest {
 protected:
-    SmartScreen status;
+    SmartScreen& status = data.Screen.Smart;
 };
 
 TEST_F(ReadSmartTest, HealthyDriveReadsBothPagesOpeningThreeTimes) {
     dir.AddRealDrive(0, "ST9160821AS--3.CLH");
     ASSERT_TRUE(Scan());
     const int opensBefore = bus->OpenCount();
-    EXPECT_TRUE(ReadSMART(data, *bus, &status, 1, true));
+    EXPECT_TRUE(ReadSMART(data, *bus, 1, true));
     EXPECT_EQ(bus->OpenCount() - opensBefore, 3);
     EXPECT_EQ(bus->OpenHandles(), 0);
     EXPECT_EQ(status.SMARTStatusL, "O.K.");
@@ -261,7 +268,7 @@ TEST_F(ReadSmartTest, HealthyDriveReadsBothPagesOpeningThreeTimes) {
 TEST_F(ReadSmartTest, ExceededThresholdStillReadsThePages) {
     dir.AddRealDrive(0, "WDC_WD20EARS-00MVWB0", "status = exceeded");
     ASSERT_TRUE(Scan());
-    EXPECT_FALSE(ReadSMART(data, *bus, &status, 1, true));
+    EXPECT_FALSE(ReadSMART(data, *bus, 1, true));
     EXPECT_EQ(status.SMARTStatusL, "ERROR");
     EXPECT_FALSE(data.Drives[1].SMARTStatusOK);
     const auto pageData = test::PageOf("WDC_WD20EARS-00MVWB0", "smart-data");
@@ -272,10 +279,10 @@ TEST_F(ReadSmartTest, FailedStatusCommandShowsError) {
     dir.AddRealDrive(0, "ST9160821AS--3.CLH", "abort = smart-status");
     dir.AddRealDrive(1, "ST9160821AS--3.CLH", "fail = smart-status");
     ASSERT_TRUE(Scan());
-    EXPECT_FALSE(ReadSMART(data, *bus, &status, 1, true));
+    EXPECT_FALSE(ReadSMART(data, *bus, 1, true));
     EXPECT_EQ(status.SMARTStatusL, "ERROR");
     status.SMARTStatusL = "before";
-    EXPECT_FALSE(ReadSMART(data, *bus, &status, 2, false)); // not shown
+    EXPECT_FALSE(ReadSMART(data, *bus, 2, false)); // not shown
     EXPECT_EQ(status.SMARTStatusL, "before");
 }
 
@@ -283,10 +290,10 @@ TEST_F(ReadSmartTest, FailingThresholdReadKeepsTheOldThresholdPage) {
     dir.AddRealDrive(0, "ST9160821AS--3.CLH");
     dir.AddRealDrive(1, "Hitachi_HDS721010CLA632", "abort = smart-read-thresholds");
     ASSERT_TRUE(Scan());
-    ASSERT_TRUE(ReadSMART(data, *bus, &status, 1, false));
+    ASSERT_TRUE(ReadSMART(data, *bus, 1, false));
     const SmartPage oldThresholds = data.SMARTThresholdPage;
     data.Drives[2].Temperature = 77;
-    EXPECT_FALSE(ReadSMART(data, *bus, &status, 2, false));
+    EXPECT_FALSE(ReadSMART(data, *bus, 2, false));
     EXPECT_EQ(data.SMARTThresholdPage, oldThresholds);
     const auto newData = test::PageOf("Hitachi_HDS721010CLA632", "smart-data");
     EXPECT_TRUE(std::equal(newData.begin(), newData.end(), data.SMARTDataPage.begin()));
@@ -300,9 +307,9 @@ TEST_F(ReadSmartTest, SmartOffOrNoSuchSlotSendsNothing) {
     data.Drives[1].SMARTEnabled = false;
     status.SMARTStatusL = "before";
     const size_t sent = bus->SentCommands().size();
-    EXPECT_FALSE(ReadSMART(data, *bus, &status, 1, true));
-    EXPECT_FALSE(ReadSMART(data, *bus, &status, 0, true));
-    EXPECT_FALSE(ReadSMART(data, *bus, &status, 2, true)); // beyond DriveCount
+    EXPECT_FALSE(ReadSMART(data, *bus, 1, true));
+    EXPECT_FALSE(ReadSMART(data, *bus, 0, true));
+    EXPECT_FALSE(ReadSMART(data, *bus, 2, true)); // beyond DriveCount
     EXPECT_EQ(bus->SentCommands().size(), sent);
     EXPECT_EQ(status.SMARTStatusL, "before");
 }

@@ -107,6 +107,7 @@ public:
         return std::make_unique<Handle>(*this, driveNumber);
     }
     bool IsSimulated() const override { return true; }
+    bool PermissionDenied() const override { return false; }
     std::string Describe() const override { return "fuzz input"; }
 
     int OpenHandles() const { return opens_ - closes_; }

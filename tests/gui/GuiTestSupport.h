@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QColor>
 #include <QImage>
+#include <QSignalSpy>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -53,6 +54,13 @@ struct FormUnderTest {
     }
     TMainForm* operator->() const { return Form.get(); }
 };
+
+// Lets the monitoring timer fire now, as it would at the end of its interval.
+inline bool FireTimer(QTimer& timer) {
+    QSignalSpy fired(&timer, &QTimer::timeout);
+    timer.start(0);
+    return fired.wait(5000);
+}
 
 // Runs action once the next modal dialog's event loop is running.
 inline void WhenModal(std::function<void()> action) {

@@ -30,9 +30,9 @@ TEST(LifeCycle, CloseAndMinimiseOnlyHideAndOnlyExitEndsTheProgram) {
     EXPECT_FALSE(f->isVisible());
     EXPECT_EQ(ended.count(), 0);
 
-    f->Restore1->trigger();
+    f->Tray->Restore1->trigger();
     EXPECT_TRUE(f->isVisible());
-    f->Minimize1->trigger();
+    f->Tray->Minimize1->trigger();
     EXPECT_FALSE(f->isVisible());
 
     // The title bar's minimise: hidden with one notification from the six icons.
@@ -40,17 +40,17 @@ TEST(LifeCycle, CloseAndMinimiseOnlyHideAndOnlyExitEndsTheProgram) {
     for (int slot = 1; slot <= 6; ++slot)
         spies.push_back(std::make_unique<QSignalSpy>(f->TrayIcon(slot),
                                                      &TCoolTrayIcon::MinimizeToTrayRequested));
-    f->Restore1->trigger();
+    f->Tray->Restore1->trigger();
     f->setWindowState(Qt::WindowMinimized);
     EXPECT_FALSE(f->isVisible());
     EXPECT_EQ(MinimizeNotifications(spies), 1);
-    f->Restore1->trigger();
+    f->Tray->Restore1->trigger();
     EXPECT_TRUE(f->isVisible());
     EXPECT_FALSE(f->windowState() & Qt::WindowMinimized);
     EXPECT_EQ(ended.count(), 0);
     EXPECT_TRUE(f->TrayIcon(1)->IconVisible());
 
-    f->Exit1->trigger();
+    f->Tray->Exit1->trigger();
     EXPECT_TRUE(f->Data().ExitRequested);
     EXPECT_EQ(ended.count(), 1);
     EXPECT_FALSE(f->isVisible());

@@ -13,7 +13,9 @@
 
 #include "GuiTestSupport.h"
 #include "common/TestDrives.h"
+#include "gui/AboutGroup.h"
 #include "gui/Controls.h"
+#include "gui/FeatureGroup.h"
 #include "gui/SmartForm.h"
 #include "gui/TextTrayIcon.h"
 #include "shell/Version.h"
@@ -73,7 +75,7 @@ TEST(MainForm, WithoutATrayTheWindowShowsMinimisesNormallyAndCloseEnds) {
     f->setWindowState(Qt::WindowMinimized);
     EXPECT_TRUE(f->isVisible());
     EXPECT_TRUE(f->windowState() & Qt::WindowMinimized);
-    f->Restore1->trigger();
+    f->Tray->Restore1->trigger();
     EXPECT_FALSE(f->windowState() & Qt::WindowMinimized);
     EXPECT_EQ(ended.count(), 0);
 
@@ -96,6 +98,12 @@ bool ShowsBlueText(QWidget* label) {
     return false;
 }
 
+// Picks a drive in the list as the user does.
+void ChooseDrive(FormUnderTest& f, int index) {
+    f->HDDCB->setCurrentIndex(index);
+    emit f->HDDCB->activated(index);
+}
+
 TEST(MainForm, DriveListAndInformationShowTheSelectedDrive) {
     FormUnderTest f(test::SampleDrives());
     ASSERT_TRUE(f->StartupSequence());
@@ -103,20 +111,20 @@ TEST(MainForm, DriveListAndInformationShowTheSelectedDrive) {
     // The list keeps the model's 40 characters with their trailing blanks.
     EXPECT_EQ(f->HDDCB->itemText(0), QString("ST9160821AS").leftJustified(40));
     EXPECT_EQ(f->HDDCB->currentIndex(), 0);
-    EXPECT_EQ(f->HDDModelL->text(), "ST9160821AS");
-    EXPECT_EQ(f->HDDSNL->text(), "5MAC2QTA");
-    EXPECT_EQ(f->HDDFirmwareL->text(), "3.CLH");
-    EXPECT_EQ(f->HDDSizeL->text(), "149");
-    EXPECT_TRUE(f->HDDLBA48L->isEnabled());
-    EXPECT_TRUE(f->HDDSMARTL->isEnabled());
-    EXPECT_TRUE(f->HDDTempL->isEnabled());
-    EXPECT_EQ(f->HDDTempL->text(), "38");
+    EXPECT_EQ(f->InformationGB->HDDModelL->text(), "ST9160821AS");
+    EXPECT_EQ(f->InformationGB->HDDSNL->text(), "5MAC2QTA");
+    EXPECT_EQ(f->InformationGB->HDDFirmwareL->text(), "3.CLH");
+    EXPECT_EQ(f->InformationGB->HDDSizeL->text(), "149");
+    EXPECT_TRUE(f->InformationGB->HDDLBA48L->isEnabled());
+    EXPECT_TRUE(f->InformationGB->HDDSMARTL->isEnabled());
+    EXPECT_TRUE(f->InformationGB->HDDTempL->isEnabled());
+    EXPECT_EQ(f->InformationGB->HDDTempL->text(), "38");
     // No Security on this drive: the blue flag label is shown greyed.
-    EXPECT_FALSE(f->HDDSecML->isEnabled());
-    EXPECT_FALSE(ShowsBlueText(f->HDDSecML));
+    EXPECT_FALSE(f->InformationGB->HDDSecML->isEnabled());
+    EXPECT_FALSE(ShowsBlueText(f->InformationGB->HDDSecML));
     EXPECT_EQ(f->SMARTStatusL->text(), "O.K.");
     // A Seagate wordmark on white: the corner is white, the middle is not.
-    const QImage logo = f->HDDLogoI->pixmap().toImage();
+    const QImage logo = f->InformationGB->HDDLogoI->pixmap().toImage();
     ASSERT_EQ(logo.size(), QSize(121, 33));
     EXPECT_EQ(logo.pixelColor(0, 0), QColor(Qt::white));
     bool inked = false;
@@ -125,22 +133,19 @@ TEST(MainForm, DriveListAndInformationShowTheSelectedDrive) {
     EXPECT_TRUE(inked);
 
     // The Samsung's Host Protected Area of 100 MB.
-    f->HDDCB->setCurrentIndex(2);
-    f->HDDCBChange(2);
-    EXPECT_EQ(f->HDDModelL->text(), "SAMSUNG HD501LJ");
-    EXPECT_TRUE(f->HDDHPAL->isEnabled());
-    EXPECT_EQ(f->HDDHPAUL->text(), "100");
-    EXPECT_EQ(f->HDDTempL->text(), "47");
+    ChooseDrive(f, 2);
+    EXPECT_EQ(f->InformationGB->HDDModelL->text(), "SAMSUNG HD501LJ");
+    EXPECT_TRUE(f->InformationGB->HDDHPAL->isEnabled());
+    EXPECT_EQ(f->InformationGB->HDDHPAUL->text(), "100");
+    EXPECT_EQ(f->InformationGB->HDDTempL->text(), "47");
 
     // The failing drive's status; the SSD without a vendor has no logo.
-    f->HDDCB->setCurrentIndex(1);
-    f->HDDCBChange(1);
+    ChooseDrive(f, 1);
     EXPECT_EQ(f->SMARTStatusL->text(), "ERROR");
-    f->HDDCB->setCurrentIndex(4);
-    f->HDDCBChange(4);
-    EXPECT_TRUE(f->HDDSecML->isEnabled()); // the Intel SSD has Security
-    EXPECT_TRUE(ShowsBlueText(f->HDDSecML));
-    const QImage blank = f->HDDLogoI->pixmap().toImage();
+    ChooseDrive(f, 4);
+    EXPECT_TRUE(f->InformationGB->HDDSecML->isEnabled()); // the Intel SSD has Security
+    EXPECT_TRUE(ShowsBlueText(f->InformationGB->HDDSecML));
+    const QImage blank = f->InformationGB->HDDLogoI->pixmap().toImage();
     for (int x = 0; x < 121; x += 3)
         ASSERT_EQ(blank.pixelColor(x, 14), QColor(Qt::white)) << x;
 }
@@ -153,20 +158,18 @@ TEST(MainForm, MonitoringTickRedrawsIconsAndTurnsTheActivityIndicator) {
         f->TrayIcon(slot)->SetText("99");
         f->TrayIcon(slot)->SetBorderColor(Blue);
     }
-    f->SMARTTTimer();
+    ASSERT_TRUE(test::FireTimer(f->SMARTT));
     for (int slot = 1; slot <= 5; ++slot) {
         EXPECT_EQ(f->TrayIcon(slot)->Text(), SampleTemperatures[slot - 1]) << slot;
         const QImage image = f->TrayIcon(slot)->Image();
         EXPECT_EQ(image.pixelColor(0, 0), Rgb(slot == 2 ? Red : Green)) << slot;
     }
     EXPECT_EQ(f->SMARTRunL->text(), "/");
-    f->SMARTTTimer();
+    ASSERT_TRUE(test::FireTimer(f->SMARTT));
     EXPECT_EQ(f->SMARTRunL->text(), "-");
-    // The tick restores the timer's state.
+    // After the tick the timer runs on with the full interval.
     EXPECT_TRUE(f->SMARTT.isActive());
-    f->SMARTT.stop();
-    f->SMARTTTimer();
-    EXPECT_FALSE(f->SMARTT.isActive());
+    EXPECT_EQ(f->SMARTT.interval(), 15000);
 }
 
 TEST(MainForm, AFailingDriveRaisesSirenBalloonAndMail) {
@@ -178,9 +181,9 @@ TEST(MainForm, AFailingDriveRaisesSirenBalloonAndMail) {
 
     f->AlertCB->setChecked(true);
     f->BallHCB->setChecked(true);
-    f->SetSmtpWarnings(true);
+    f->Options().SMTPWarnings = true;
     QSignalSpy balloons(f->TrayIcon(5), &TCoolTrayIcon::BalloonHintShow);
-    f->SMARTTTimer();
+    ASSERT_TRUE(test::FireTimer(f->SMARTT));
     EXPECT_EQ(f.Sirens, 1);
     EXPECT_EQ(f.Mails, 1);
     ASSERT_EQ(balloons.count(), 1);
@@ -197,10 +200,10 @@ TEST(MainForm, HealthyDrivesRaiseNoAlert) {
     FormUnderTest f(dir.Path());
     f->AlertCB->setChecked(true);
     f->BallHCB->setChecked(true);
-    f->SetSmtpWarnings(true);
+    f->Options().SMTPWarnings = true;
     QSignalSpy balloons(f->TrayIcon(1), &TCoolTrayIcon::BalloonHintShow);
     ASSERT_TRUE(f->StartupSequence());
-    f->SMARTTTimer();
+    ASSERT_TRUE(test::FireTimer(f->SMARTT));
     EXPECT_EQ(f.Sirens, 0);
     EXPECT_EQ(f.Mails, 0);
     // Only the drive list balloon of the scan, with its line breaks.
@@ -220,7 +223,7 @@ TEST(MainForm, ADriveWithoutSmartShowsDashesInABlueFrame) {
     ASSERT_TRUE(f->StartupSequence());
     EXPECT_EQ(f->TrayIcon(1)->Text(), "---");
     EXPECT_EQ(f->TrayIcon(1)->Image().pixelColor(15, 15), Rgb(Blue));
-    EXPECT_FALSE(f->HDDTempL->isEnabled());
+    EXPECT_FALSE(f->InformationGB->HDDTempL->isEnabled());
     EXPECT_EQ(f.Sirens, 0);
 }
 
@@ -237,7 +240,7 @@ TEST(MainForm, ColourSwatchesOpenTheDialogAndRepaintIconAndSwatch) {
         f->ColorDialog->accept();
     });
     QTest::mouseClick(swatch, Qt::LeftButton);
-    EXPECT_EQ(f->Data().Drives[3].TrayFontColor, 0x00FFFFFFu);
+    EXPECT_EQ(f->Options().TraySlot(3).TrayFontColor, 0x00FFFFFFu);
     EXPECT_EQ(f->TrayIcon(3)->FontColor(), 0x00FFFFFFu);
     const QImage painted = swatch->pixmap().toImage();
     EXPECT_EQ(painted.pixelColor(0, 0), QColor(Qt::black));
@@ -250,7 +253,7 @@ TEST(MainForm, ColourSwatchesOpenTheDialogAndRepaintIconAndSwatch) {
         f->ColorDialog->reject();
     });
     QTest::mouseClick(f->HDDnTempTrayBI[2], Qt::LeftButton);
-    EXPECT_EQ(f->Data().Drives[3].TrayBackColor, Black);
+    EXPECT_EQ(f->Options().TraySlot(3).TrayBackColor, Black);
     EXPECT_EQ(f->TrayIcon(3)->Color(), Black);
     EXPECT_EQ(f->HDDnTempTrayBI[2]->pixmap().toImage().pixelColor(4, 4), QColor(Qt::black));
 
@@ -270,7 +273,7 @@ TEST(MainForm, AtLeastOneIconStaysInTheTray) {
         QTest::mouseClick(f->HDDnTempTrayCB[i], Qt::LeftButton);
     for (int slot = 1; slot <= 4; ++slot) {
         EXPECT_FALSE(f->TrayIcon(slot)->IconVisible()) << slot;
-        EXPECT_FALSE(f->Data().Drives[slot].TrayIcon) << slot;
+        EXPECT_FALSE(f->Options().TraySlot(slot).TrayIcon) << slot;
     }
     // The last checked box cannot be unchecked.
     QTest::mouseClick(f->HDDnTempTrayCB[4], Qt::LeftButton);
@@ -279,7 +282,7 @@ TEST(MainForm, AtLeastOneIconStaysInTheTray) {
     // Checking another brings its icon back.
     QTest::mouseClick(f->HDDnTempTrayCB[0], Qt::LeftButton);
     EXPECT_TRUE(f->TrayIcon(1)->IconVisible());
-    EXPECT_TRUE(f->Data().Drives[1].TrayIcon);
+    EXPECT_TRUE(f->Options().TraySlot(1).TrayIcon);
 }
 
 TEST(MainForm, RefreshIntervalAndMonitoringSwitchDriveTheTimer) {
@@ -321,27 +324,27 @@ TEST(MainForm, RefreshRescansTheDrives) {
 TEST(MainForm, AboutShowsVersionSystemAndLinks) {
     FormUnderTest f(test::SampleDrives());
     ASSERT_TRUE(f->StartupSequence());
-    EXPECT_EQ(f->VersionL->text().toStdString(), ProgramVersion());
-    EXPECT_EQ(f->VersionL->text().count('.'), 3);
-    EXPECT_NE(f->OSL->text(), "...");
-    EXPECT_EQ(f->ProgNameL->text(), "Quorvane");
+    EXPECT_EQ(f->AboutGB->VersionL->text().toStdString(), ProgramVersion());
+    EXPECT_EQ(f->AboutGB->VersionL->text().count('.'), 3);
+    EXPECT_NE(f->AboutGB->OSL->text(), "...");
+    EXPECT_EQ(f->AboutGB->ProgNameL->text(), "Quorvane");
 
     QSignalSpy opened(f.Form.get(), &TMainForm::OpenLinkRequested);
-    QTest::mouseClick(f->MailL, Qt::LeftButton);
-    QTest::mouseClick(f->HomeL, Qt::LeftButton);
+    QTest::mouseClick(f->AboutGB->MailL, Qt::LeftButton);
+    QTest::mouseClick(f->AboutGB->HomeL, Qt::LeftButton);
     ASSERT_EQ(opened.count(), 2);
     EXPECT_EQ(opened[0][0].toString(), "mailto:support@quorvane.example.org?subject=Support");
     EXPECT_TRUE(opened[1][0].toString().startsWith("https://"));
 
     // Hover turns the link red with the hand cursor; leaving turns it blue.
     QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
-    QApplication::sendEvent(f->HomeL, &enter);
-    EXPECT_EQ(f->HomeL->palette().color(QPalette::WindowText), QColor(255, 0, 0));
-    EXPECT_EQ(f->HomeL->cursor().shape(), Qt::PointingHandCursor);
+    QApplication::sendEvent(f->AboutGB->HomeL, &enter);
+    EXPECT_EQ(f->AboutGB->HomeL->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    EXPECT_EQ(f->AboutGB->HomeL->cursor().shape(), Qt::PointingHandCursor);
     QEvent leave(QEvent::Leave);
-    QApplication::sendEvent(f->HomeL, &leave);
-    EXPECT_EQ(f->HomeL->palette().color(QPalette::WindowText), QColor(0, 0, 255));
-    EXPECT_TRUE(f->HomeL->font().underline());
+    QApplication::sendEvent(f->AboutGB->HomeL, &leave);
+    EXPECT_EQ(f->AboutGB->HomeL->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+    EXPECT_TRUE(f->AboutGB->HomeL->font().underline());
 }
 
 // The row of a group box's top frame line as painted: the first row, down
@@ -364,14 +367,14 @@ int PaintedFrameTop(QGroupBox* group, int x) {
 TEST(MainForm, TheVendorLogoSitsInsideTheInformationFrame) {
     FormUnderTest f(test::SampleDrives());
     ASSERT_TRUE(f->StartupSequence());
-    const QRect logo = f->HDDLogoI->geometry();
+    const QRect logo = f->InformationGB->HDDLogoI->geometry();
     const int frameTop = PaintedFrameTop(f->InformationGB, logo.center().x());
     ASSERT_GT(frameTop, 0);
     // Below the frame's line, and clear of the AAM and APM groups.
     EXPECT_GT(logo.top(), frameTop);
     EXPECT_LT(logo.right(), f->InformationGB->width() - 2);
-    EXPECT_LT(logo.bottom(), f->AAMGB->y());
-    EXPECT_LT(logo.bottom(), f->APMGB->y());
+    EXPECT_LT(logo.bottom(), f->InformationGB->AAMGB->y());
+    EXPECT_LT(logo.bottom(), f->InformationGB->APMGB->y());
 }
 
 TEST(MainForm, EveryDesignedControlCarriesItsName) {
@@ -451,13 +454,13 @@ TEST(MainForm, EveryDesignedControlCarriesItsName) {
     EXPECT_EQ(f->HDDRefreshSB->toolTip(), "Refresh HDDs List");
     EXPECT_EQ(f->SMARTReadSB->toolTip(), "Read S.M.A.R.T.");
     EXPECT_EQ(f->SMTPSB->toolTip(), "SMTP Reports & Warnings");
-    EXPECT_EQ(f->HDDTempHiL->toolTip(), "High Airflow Temperature");
+    EXPECT_EQ(f->InformationGB->HDDTempHiL->toolTip(), "High Airflow Temperature");
     EXPECT_EQ(f->HDDnINL[5]->text(), "HDD6:");
     EXPECT_TRUE(f->SMARTMonCB->isChecked());
     EXPECT_FALSE(f->AlertCB->isChecked());
     EXPECT_FALSE(f->BallHCB->isChecked());
     QStringList menu;
-    for (QAction* a : f->PopupMenu->actions())
+    for (QAction* a : f->Tray->PopupMenu->actions())
         menu << (a->isSeparator() ? "-" : a->text());
     EXPECT_EQ(menu, (QStringList{"Restore", "-", "Minimize", "-", "Exit"}));
 }

@@ -414,10 +414,10 @@ TEST(MbrForm, ExitWhileTheWindowIsUpClosesIt) {
     ASSERT_TRUE(f->StartupSequence());
     bool closed = false;
     test::WhenModal([&] {
-        f->Exit1Click();
+        f->Tray->Exit1->trigger();
         closed = !f->MBRForm->isVisible();
     });
-    f->MBRReadSBClick();
+    QTest::mouseClick(f->MBRReadSB, Qt::LeftButton);
     EXPECT_TRUE(closed);
     EXPECT_TRUE(f->Data().ExitRequested);
 }

@@ -64,6 +64,8 @@ protected:
         ASSERT_TRUE((*f)->StartupSequence());
     }
     TMainForm& Form() { return *f->Form; }
+    // The S.M.A.R.T. window's read button.
+    void ReadAsTheUserDoes() { QTest::mouseClick(Smart().ReadSMARTSB, Qt::LeftButton); }
     TSMARTForm& Smart() { return *Form().SMARTForm; }
 
     test::DriveDir dir;
@@ -77,7 +79,7 @@ TEST_F(SmartFormTest, ReadButtonShowsTheGridModallyWithTheHandDecodedRows) {
         shown = Smart().isVisible() && Smart().isModal();
         Smart().close();
     });
-    Form().SMARTReadSBClick();
+    QTest::mouseClick(Form().SMARTReadSB, Qt::LeftButton);
     EXPECT_TRUE(shown);
     EXPECT_EQ(Smart().windowTitle(), "S.M.A.R.T.");
     EXPECT_EQ(Smart().SMARTStatusL->text(), "O.K.");
@@ -99,7 +101,7 @@ TEST_F(SmartFormTest, ReadButtonShowsTheGridModallyWithTheHandDecodedRows) {
 
 TEST_F(SmartFormTest, PreFailureRowsArePaintedGreenOrPinkOthersPlain) {
     Start("Maxtor_96147H8--BAC51KJ0--2");
-    Form().ReadSelectedDrive();
+    ReadAsTheUserDoes();
     QTableWidget* grid = Smart().SMARTSG;
     const auto rows = HandDecodedRows("Maxtor_96147H8--BAC51KJ0--2");
     int pink = 0, green = 0, plain = 0;
@@ -126,7 +128,7 @@ TEST_F(SmartFormTest, PreFailureRowsArePaintedGreenOrPinkOthersPlain) {
 // colour, while a data cell clicked turns light sky blue.
 TEST_F(SmartFormTest, OnlyDataCellsCanBeSelected) {
     Start("ST9160821AS--3.CLH");
-    Form().ReadSelectedDrive();
+    ReadAsTheUserDoes();
     QTableWidget* grid = Smart().SMARTSG;
     const auto clickCell = [grid](int row, int column) {
         const QPoint centre(grid->columnViewportPosition(column) + 10,
@@ -144,7 +146,7 @@ TEST_F(SmartFormTest, OnlyDataCellsCanBeSelected) {
 
 TEST_F(SmartFormTest, HexDecSwitchReadsTheDriveAgain) {
     Start("ST9160821AS--3.CLH");
-    Form().ReadSelectedDrive();
+    ReadAsTheUserDoes();
     const auto expected = HandDecodedRows("ST9160821AS--3.CLH");
     QTableWidget* grid = Smart().SMARTSG;
     const int row = RowOf(grid, expected[0][0]);
@@ -160,7 +162,7 @@ TEST_F(SmartFormTest, HexDecSwitchReadsTheDriveAgain) {
 
 TEST_F(SmartFormTest, ReportGetsTheDefaultExtensionAndTheIdentityShown) {
     Start("ST9160821AS--3.CLH");
-    Form().ReadSelectedDrive();
+    ReadAsTheUserDoes();
     const std::string base = dir.Path() + "/report";
     // An existing file is replaced without a question.
     std::ofstream(base + ".log") << "old contents\n";
@@ -192,7 +194,7 @@ TEST_F(SmartFormTest, ReportGetsTheDefaultExtensionAndTheIdentityShown) {
 
 TEST_F(SmartFormTest, CopyPutsAnImageOfTheWindowOnTheClipboard) {
     Start("ST9160821AS--3.CLH");
-    Form().ReadSelectedDrive();
+    ReadAsTheUserDoes();
     QGuiApplication::clipboard()->clear();
     QTest::mouseClick(Smart().CopySMARTWindowSB, Qt::LeftButton);
     const QImage image = QGuiApplication::clipboard()->image();
@@ -209,7 +211,7 @@ TEST_F(SmartFormTest, ADriveWithoutKnownAttributesShrinksTheWindowToOneRow) {
     // The simulated drive keeps its pages once loaded: a fresh window reads them.
     f = std::make_unique<test::FormUnderTest>(dir.Path());
     ASSERT_TRUE(Form().StartupSequence());
-    Form().ReadSelectedDrive();
+    ReadAsTheUserDoes();
     EXPECT_EQ(Smart().SMARTSG->rowCount(), 1);
     EXPECT_EQ(Smart().SMARTSG->height(), 20);
     EXPECT_EQ(Smart().height(), 96 - TSMARTForm::NonClientHeight);

@@ -125,12 +125,9 @@ public:
     // Scans the directory and reads the MBR window's data of slot 1.
     std::optional<PartitionTable> Read() {
         bus_ = std::make_unique<SimulatedBus>(dir_.Path());
-        InfoPanel panel;
-        ScanView view;
-        ScanOptions options;
-        options.BalloonHints = false;
+        HeadlessScanView view;
         data_ = ProgramData{};
-        if (!ScanDrives(data_, *bus_, panel, view, options))
+        if (!ScanDrives(data_, *bus_, view, Settings{}))
             return std::nullopt;
         return ReadMbr(*bus_, data_, 1, NoVolumeNames{});
     }

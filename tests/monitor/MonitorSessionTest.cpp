@@ -1,5 +1,6 @@
-// The monitoring tick on simulated drives built from real page dumps. The
-// temperatures expected are the ones skdump reads from the same pages.
+// The monitoring session on simulated drives built from real page dumps: its
+// ticks, its running state and the settings it reads. The temperatures
+// expected are the ones skdump reads from the same pages.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -8,7 +9,7 @@
 #include "common/TestDrives.h"
 #include "drive/Scan.h"
 #include "drive/SimulatedBus.h"
-#include "monitor/MonitorTick.h"
+#include "monitor/MonitorSession.h"
 
 namespace quorvane {
 namespace {
@@ -28,13 +29,11 @@ class RecordingView final : public MonitorView {
 public:
     std::map<int, std::string> Texts;
     std::map<int, uint32_t> Borders;
-    std::vector<std::string> Activity;
     int Sirens = 0;
     std::vector<Balloon> Balloons;
 
     void SetTrayIconText(int slot, const std::string& text) override { Texts[slot] = text; }
     void SetTrayIconBorderColor(int slot, uint32_t color) override { Borders[slot] = color; }
-    void SetActivityCaption(const std::string& caption) override { Activity.push_back(caption); }
     void PlaySiren() override { ++Sirens; }
     void ShowErrorBalloon(int slot, const std::string& title, const std::string& text,
                           int seconds) override {
@@ -48,27 +47,18 @@ public:
     void SendReport() override { ++Sent; }
 };
 
-// Counts what a read shows, per call.
-class CountingDisplay final : public SmartDisplay {
-public:
-    int Statuses = 0;
-    int Grids = 0;
-    void ShowSmartStatus(const std::string&) override { ++Statuses; }
-    void ShowTemperatures(const TemperatureCaptions&) override {}
-    RawValueFormat RawValuesFormat() const override { return RawValueFormat::Hex; }
-    void ShowSmartGrid(const SmartGridModel&) override { ++Grids; }
-};
-
-class MonitorTickTest : public ::testing::Test {
+class MonitorSessionTest : public ::testing::Test {
 protected:
+    MonitorSessionTest() {
+        settings.AlertSound = true;
+        settings.BalloonHints = true;
+        settings.SMTPWarnings = true;
+    }
     // Scans the drive directory with every icon switched on.
     void Scan() {
         bus = std::make_unique<SimulatedBus>(dir.Path());
-        for (int slot = 1; slot <= MaxDrives; ++slot)
-            data.Drives[slot].TrayIcon = true;
-        InfoPanel panel;
-        ScanView none;
-        ASSERT_TRUE(ScanDrives(data, *bus, panel, none, ScanOptions{false, 15}));
+        HeadlessScanView none;
+        ASSERT_TRUE(ScanDrives(data, *bus, none, settings));
     }
     // How often SMART RETURN STATUS went to a drive number.
     int StatusReads(unsigned driveNumber) const {
@@ -78,21 +68,28 @@ protected:
                 ++n;
         return n;
     }
-    TickResult Tick(int selected = 1) {
-        return MonitoringTick(data, *bus, &display, selected, options, state, view, mail);
+    MonitorSession& Session() {
+        if (!session)
+            session = std::make_unique<MonitorSession>(data, *bus, settings, view, mail);
+        return *session;
+    }
+    TickResult Tick(int selected = 1) { return Session().Tick(selected); }
+    void SetAlerts(bool sound, bool balloons, bool mails) {
+        settings.AlertSound = sound;
+        settings.BalloonHints = balloons;
+        settings.SMTPWarnings = mails;
     }
 
     test::DriveDir dir;
     std::unique_ptr<SimulatedBus> bus;
     ProgramData data;
-    AlertOptions options{true, true, true};
-    MonitorState state;
+    Settings settings;
     RecordingView view;
     RecordingMail mail;
-    CountingDisplay display;
+    std::unique_ptr<MonitorSession> session;
 };
 
-TEST_F(MonitorTickTest, HealthyDrivesShowTheirTemperaturesInGreenFrames) {
+TEST_F(MonitorSessionTest, HealthyDrivesShowTheirTemperaturesInGreenFrames) {
     dir.AddRealDrive(0, Seagate);
     dir.AddRealDrive(3, Hitachi);
     Scan();
@@ -108,7 +105,7 @@ TEST_F(MonitorTickTest, HealthyDrivesShowTheirTemperaturesInGreenFrames) {
 
 // The mended fault: a failing drive no longer stops the drives after it from
 // being read, so their icons never keep stale values and a red frame.
-TEST_F(MonitorTickTest, EveryDriveIsReadAfterAFailingOneAndAlertsComeOncePerTick) {
+TEST_F(MonitorSessionTest, EveryDriveIsReadAfterAFailingOneAndAlertsComeOncePerTick) {
     dir.AddRealDrive(0, WesternDigital, "status = exceeded");
     dir.AddRealDrive(1, Seagate);
     dir.AddRealDrive(2, Fujitsu, "status = exceeded");
@@ -147,22 +144,22 @@ TEST_F(MonitorTickTest, EveryDriveIsReadAfterAFailingOneAndAlertsComeOncePerTick
     EXPECT_EQ(mail.Sent, 2);
 }
 
-TEST_F(MonitorTickTest, EachAlertFollowsItsOwnSwitch) {
+TEST_F(MonitorSessionTest, EachAlertFollowsItsOwnSwitch) {
     dir.AddRealDrive(0, WesternDigital, "status = exceeded");
     Scan();
-    options = {false, false, false};
+    SetAlerts(false, false, false);
     Tick();
     EXPECT_EQ(view.Sirens, 0);
     EXPECT_TRUE(view.Balloons.empty());
     EXPECT_EQ(mail.Sent, 0);
 
-    options = {false, true, false};
+    SetAlerts(false, true, false);
     Tick();
     EXPECT_EQ(view.Sirens, 0);
     EXPECT_EQ(view.Balloons.size(), 1u);
     EXPECT_EQ(mail.Sent, 0);
 
-    options = {true, false, true};
+    SetAlerts(true, false, true);
     Tick();
     EXPECT_EQ(view.Sirens, 1);
     EXPECT_EQ(view.Balloons.size(), 1u);
@@ -171,7 +168,7 @@ TEST_F(MonitorTickTest, EachAlertFollowsItsOwnSwitch) {
 
 // A page that cannot be read is a failure like an exceeded threshold, while
 // the frame still shows the status the drive answered.
-TEST_F(MonitorTickTest, AFailedReadRaisesTheAlerts) {
+TEST_F(MonitorSessionTest, AFailedReadRaisesTheAlerts) {
     dir.AddRealDrive(0, Seagate, "abort = smart-read-thresholds");
     Scan();
     const TickResult result = Tick();
@@ -180,7 +177,7 @@ TEST_F(MonitorTickTest, AFailedReadRaisesTheAlerts) {
     EXPECT_EQ(view.Borders[1], 0x0000FF00u);
 }
 
-TEST_F(MonitorTickTest, ADriveWithoutSmartShowsDashesInABlueFrameAndIsNotRead) {
+TEST_F(MonitorSessionTest, ADriveWithoutSmartShowsDashesInABlueFrameAndIsNotRead) {
     dir.AddRealDrive(0, Seagate);
     auto identify = test::PageOf(Hitachi, "identify");
     identify[170] &= 0xFE; // word 85 bit 0: S.M.A.R.T. switched off
@@ -201,11 +198,11 @@ TEST_F(MonitorTickTest, ADriveWithoutSmartShowsDashesInABlueFrameAndIsNotRead) {
     EXPECT_EQ(view.Sirens, 0);
 }
 
-TEST_F(MonitorTickTest, AHiddenIconIsLeftAloneButItsDriveIsStillRead) {
+TEST_F(MonitorSessionTest, AHiddenIconIsLeftAloneButItsDriveIsStillRead) {
     dir.AddRealDrive(0, Seagate);
     dir.AddRealDrive(1, WesternDigital, "status = exceeded");
     Scan();
-    data.Drives[2].TrayIcon = false;
+    settings.TraySlot(2).TrayIcon = false;
     const TickResult result = Tick();
     EXPECT_EQ(result.DrivesRead, 2);
     EXPECT_FALSE(result.AllGood);
@@ -213,37 +210,116 @@ TEST_F(MonitorTickTest, AHiddenIconIsLeftAloneButItsDriveIsStillRead) {
     EXPECT_EQ(view.Borders.count(2), 0u);
 }
 
-TEST_F(MonitorTickTest, OnlyTheSelectedDriveUpdatesTheDisplay) {
-    dir.AddRealDrive(0, Seagate);
+// The selected drive's read is the one the windows show, with the raw form
+// the settings hold at that tick.
+TEST_F(MonitorSessionTest, OnlyTheSelectedDriveUpdatesTheScreen) {
+    dir.AddRealDrive(0, Seagate, "status = exceeded");
     dir.AddRealDrive(1, Hitachi);
     Scan();
-    Tick(2);
-    EXPECT_EQ(display.Statuses, 1);
-    EXPECT_EQ(display.Grids, 1);
     // Nothing selected: every drive is read, nothing is shown.
     const TickResult result = Tick(0);
     EXPECT_EQ(result.DrivesRead, 2);
-    EXPECT_EQ(display.Statuses, 1);
-    EXPECT_EQ(display.Grids, 1);
+    EXPECT_EQ(data.Screen.Smart, SmartScreen{});
+
+    Tick(2);
+    const SmartScreen& shown = data.Screen.Smart;
+    EXPECT_EQ(shown.SMARTStatusL, "O.K."); // not the failing slot 1
+    EXPECT_EQ(shown.Temperatures.HDDTempL, "30");
+    ASSERT_GT(shown.SMARTSG.RowCount(), 1);
+    EXPECT_EQ(shown.RAWValuesRG, RawValueFormat::Hex);
+    const std::string hexRaw = shown.SMARTSG.Rows[1][SmartColRaw];
+    EXPECT_EQ(hexRaw.back(), 'h');
+
+    settings.RAWValues = 1;
+    Tick(2);
+    EXPECT_EQ(shown.RAWValuesRG, RawValueFormat::Dec);
+    EXPECT_EQ(shown.SMARTSG.Rows[1][SmartColRaw],
+              std::to_string(std::stoull(hexRaw.substr(0, hexRaw.size() - 1), nullptr, 16)));
 }
 
-TEST_F(MonitorTickTest, TheActivityIndicatorTurnsOncePerTick) {
+TEST_F(MonitorSessionTest, TheActivityIndicatorTurnsOncePerTick) {
     dir.AddRealDrive(0, Seagate);
     Scan();
-    for (int i = 0; i < 9; ++i)
+    EXPECT_EQ(data.Screen.SMARTRunL, "-"); // before the first tick
+    std::vector<std::string> captions;
+    for (int i = 0; i < 9; ++i) {
         Tick();
-    EXPECT_EQ(view.Activity,
-              (std::vector<std::string>{"|", "/", "-", "\\", "|", "/", "-", "\\", "|"}));
-    EXPECT_EQ(state.ActivityCounter, 1);
+        captions.push_back(data.Screen.SMARTRunL);
+    }
+    EXPECT_EQ(captions, (std::vector<std::string>{"|", "/", "-", "\\", "|", "/", "-", "\\", "|"}));
+    EXPECT_EQ(Session().State().ActivityCounter, 1);
 }
 
-TEST_F(MonitorTickTest, NoDrivesMeansNothingIsReadOrRaised) {
+TEST_F(MonitorSessionTest, StartStopAndTheMonitoringSwitch) {
+    bus = std::make_unique<SimulatedBus>(dir.Path());
+    EXPECT_FALSE(Session().IsRunning());
+    // Before any drive is known the switch changes nothing.
+    Session().ApplyMonitoringSwitch();
+    EXPECT_FALSE(Session().IsRunning());
+
+    dir.AddRealDrive(0, Seagate);
+    Scan();
+    Session().Start();
+    EXPECT_TRUE(Session().IsRunning());
+    settings.SMARTMonitoring = false;
+    Session().ApplyMonitoringSwitch();
+    EXPECT_FALSE(Session().IsRunning());
+    settings.SMARTMonitoring = true;
+    Session().ApplyMonitoringSwitch();
+    EXPECT_TRUE(Session().IsRunning());
+    Session().Stop();
+    EXPECT_FALSE(Session().IsRunning());
+}
+
+// A tick leaves the session as it found it: a running one runs on, a stopped
+// one stays stopped. While the tick runs the session counts as stopped.
+class ObservingView final : public MonitorView {
+public:
+    const MonitorSession* Session = nullptr;
+    std::vector<bool> RunningDuringTick;
+    void SetTrayIconText(int, const std::string&) override {
+        RunningDuringTick.push_back(Session->IsRunning());
+    }
+    void SetTrayIconBorderColor(int, uint32_t) override {}
+    void PlaySiren() override {}
+    void ShowErrorBalloon(int, const std::string&, const std::string&, int) override {}
+};
+
+TEST_F(MonitorSessionTest, ATickRestoresTheRunningState) {
+    dir.AddRealDrive(0, Seagate);
+    Scan();
+    ObservingView observer;
+    MonitorSession observed(data, *bus, settings, observer, mail);
+    observer.Session = &observed;
+    observed.Start();
+    observed.Tick(1);
+    EXPECT_TRUE(observed.IsRunning());
+    observed.Stop();
+    observed.Tick(1);
+    EXPECT_FALSE(observed.IsRunning());
+    EXPECT_EQ(observer.RunningDuringTick, (std::vector<bool>{false, false}));
+}
+
+TEST_F(MonitorSessionTest, TheIntervalFollowsTheSettingsWithinItsRange) {
+    bus = std::make_unique<SimulatedBus>(dir.Path());
+    EXPECT_EQ(Session().IntervalMs(), 15000);
+    settings.RefreshInterval = 30;
+    EXPECT_EQ(Session().IntervalMs(), 30000);
+    settings.RefreshInterval = 900;
+    EXPECT_EQ(Session().IntervalMs(), 900000);
+    settings.RefreshInterval = 5;
+    EXPECT_EQ(Session().IntervalMs(), 15000);
+    settings.RefreshInterval = 100000;
+    EXPECT_EQ(Session().IntervalMs(), 900000);
+}
+
+TEST_F(MonitorSessionTest, NoDrivesMeansNothingIsReadOrRaised) {
     bus = std::make_unique<SimulatedBus>(dir.Path());
     const TickResult result = Tick();
     EXPECT_TRUE(result.AllGood);
     EXPECT_EQ(result.DrivesRead, 0);
     EXPECT_TRUE(view.Texts.empty());
-    EXPECT_EQ(view.Activity.size(), 1u);
+    EXPECT_EQ(data.Screen.SMARTRunL, "|");
 }
 
 } // namespace

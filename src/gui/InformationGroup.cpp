@@ -1,0 +1,100 @@
+#include "gui/InformationGroup.h"
+
+#include <QLabel>
+#include <QPainter>
+
+#include "gui/Controls.h"
+#include "gui/FeatureGroup.h"
+
+namespace quorvane {
+
+namespace {
+constexpr uint32_t Blue = 0x00FF0000;
+constexpr uint32_t Red = 0x000000FF;
+} // namespace
+
+TInformationGroup::TInformationGroup(QWidget* parent) : QGroupBox("Information", parent) {
+    setObjectName("InformationGB");
+    setGeometry(8, 72, 481, 157);
+
+    constexpr int valueX = 118;
+    HDDModelNL = MakeLabel(this, "HDDModelNL", "Model Number:", 8, 20);
+    HDDModelL = MakeLabel(this, "HDDModelL", "...", valueX, 20, 236);
+    SetTextColor(HDDModelL, Blue);
+    HDDSNNL = MakeLabel(this, "HDDSNNL", "Serial Number:", 8, 38);
+    HDDSNL = MakeLabel(this, "HDDSNL", "...", valueX, 38, 236);
+    HDDFirmwareNL = MakeLabel(this, "HDDFirmwareNL", "Firmware Revision:", 8, 56);
+    HDDFirmwareL = MakeLabel(this, "HDDFirmwareL", "...", valueX, 56, 120);
+
+    HDDSizeNL = MakeLabel(this, "HDDSizeNL", "Size, GB:", 8, 74);
+    HDDSizeL = MakeLabel(this, "HDDSizeL", "...", 62, 74, 56);
+    SetTextColor(HDDSizeL, Blue);
+    HDDHPANL = MakeLabel(this, "HDDHPANL", "HPA, MB:", 120, 74);
+    HDDHPAUL = MakeLabel(this, "HDDHPAUL", "...", 176, 74, 56);
+
+    HDDLBA48L = MakeLabel(this, "HDDLBA48L", "LBA48", 8, 92);
+    HDDSMARTL = MakeLabel(this, "HDDSMARTL", "S.M.A.R.T.", 54, 92);
+    HDDHPAL = MakeLabel(this, "HDDHPAL", "HPA", 124, 92);
+    HDDSecML = MakeLabel(this, "HDDSecML", "Security", 158, 92);
+    SetTextColor(HDDSecML, Blue);
+
+    HDDTempNL = MakeLabel(this, "HDDTempNL", QString::fromUtf8("Temperature, °C:"), 8, 112);
+    HDDTempL = MakeLabel(this, "HDDTempL", "...", 112, 112, 28);
+    HDDTempL->setToolTip("Temperature");
+    HDDTempLoL = MakeLabel(this, "HDDTempLoL", "...", 140, 112, 28);
+    HDDTempLoL->setToolTip("Low Airflow Temperature");
+    SetTextColor(HDDTempLoL, Blue);
+    HDDTempHiL = MakeLabel(this, "HDDTempHiL", "...", 168, 112, 28);
+    HDDTempHiL->setToolTip("High Airflow Temperature");
+    SetTextColor(HDDTempHiL, Red);
+    HDDAirTempL = MakeLabel(this, "HDDAirTempL", "...", 196, 112, 28);
+    HDDAirTempL->setToolTip("Airflow Temperature");
+
+    for (QLabel* l : {HDDLBA48L, HDDSMARTL, HDDHPAL, HDDHPANL, HDDHPAUL, HDDSecML, HDDTempNL,
+                      HDDTempL, HDDTempLoL, HDDTempHiL, HDDAirTempL})
+        l->setEnabled(false);
+
+    HDDLogoI = new QLabel(this);
+    HDDLogoI->setObjectName("HDDLogoI");
+    HDDLogoI->setGeometry(352, 20, 121, 33);
+    for (size_t i = 0; i < HDDLogoIL.size(); ++i)
+        HDDLogoIL[i] = QPixmap(QString(":/logos/logo%1.png").arg(i));
+
+    AAMGB = new TFeatureGroup("AAM", "AAM", "Get AAM", "Set AAM", this);
+    AAMGB->setGeometry(240, 54, 115, 97);
+    APMGB = new TFeatureGroup("APM", "APM", QString(), QString(), this);
+    APMGB->setGeometry(358, 54, 115, 97);
+}
+
+void TInformationGroup::ShowPanel(const InfoPanel& panel) {
+    HDDSNL->setText(CoreText(panel.HDDSNL));
+    HDDFirmwareL->setText(CoreText(panel.HDDFirmwareL));
+    HDDModelL->setText(CoreText(panel.HDDModelL));
+    HDDSizeL->setText(CoreText(panel.HDDSizeL));
+    HDDHPAUL->setText(CoreText(panel.HDDHPAUL));
+    HDDLBA48L->setEnabled(panel.HDDLBA48LEnabled);
+    HDDSMARTL->setEnabled(panel.HDDSMARTLEnabled);
+    for (QLabel* l : {HDDHPAL, HDDHPANL, HDDHPAUL})
+        l->setEnabled(panel.HDDHPALEnabled);
+    HDDSecML->setEnabled(panel.HDDSecMLEnabled);
+    for (QLabel* l : {HDDTempNL, HDDTempL, HDDTempLoL, HDDTempHiL, HDDAirTempL})
+        l->setEnabled(panel.HDDTempEnabled);
+
+    QPixmap logo(HDDLogoI->size());
+    logo.fill(Qt::white);
+    if (panel.LogoIndex && *panel.LogoIndex >= 0 &&
+        *panel.LogoIndex < static_cast<int>(HDDLogoIL.size())) {
+        QPainter painter(&logo);
+        painter.drawPixmap(0, 0, HDDLogoIL[static_cast<size_t>(*panel.LogoIndex)]);
+    }
+    HDDLogoI->setPixmap(logo);
+}
+
+void TInformationGroup::ShowTemperatures(const TemperatureCaptions& captions) {
+    HDDTempL->setText(CoreText(captions.HDDTempL));
+    HDDTempLoL->setText(CoreText(captions.HDDTempLoL));
+    HDDTempHiL->setText(CoreText(captions.HDDTempHiL));
+    HDDAirTempL->setText(CoreText(captions.HDDAirTempL));
+}
+
+} // namespace quorvane

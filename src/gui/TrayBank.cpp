@@ -1,0 +1,105 @@
+#include "gui/TrayBank.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QStyle>
+#include <QWidget>
+
+#include "gui/Controls.h"
+#include "gui/Siren.h"
+
+namespace quorvane {
+
+TTrayBank::TTrayBank(QWidget* owner, bool trayAvailable, bool simulated,
+                     std::unique_ptr<SirenSound> siren)
+    : QObject(owner), siren_(std::move(siren)) {
+    setObjectName("TrayBank");
+    PopupMenu = new QMenu(owner);
+    PopupMenu->setObjectName("PopupMenu");
+    QStyle* style = owner->style();
+    Restore1 =
+        PopupMenu->addAction(style->standardIcon(QStyle::SP_TitleBarNormalButton), "Restore");
+    Restore1->setObjectName("Restore1");
+    PopupMenu->addSeparator()->setObjectName("N1");
+    Minimize1 = PopupMenu->addAction(style->standardIcon(QStyle::SP_TitleBarMinButton), "Minimize");
+    Minimize1->setObjectName("Minimize1");
+    PopupMenu->addSeparator()->setObjectName("N2");
+    Exit1 = PopupMenu->addAction(style->standardIcon(QStyle::SP_DialogCloseButton), "Exit");
+    Exit1->setObjectName("Exit1");
+
+    for (size_t i = 0; i < TrayIcons.size(); ++i) {
+        auto* icon = new TTextTrayIcon(owner, this);
+        icon->setObjectName(QString("HDD%1I").arg(i));
+        icon->SetPopupMenu(PopupMenu);
+        // Without a tray a hidden window could never be reached again, so
+        // the window is then minimised the ordinary way.
+        icon->SetMinimizeToTray(trayAvailable);
+        icon->SetSimulated(simulated);
+        connect(icon, &TCoolTrayIcon::Click, this, &TTrayBank::IconClicked);
+        connect(icon, &TCoolTrayIcon::MinimizeToTrayRequested, this,
+                &TTrayBank::MinimizeToTrayRequested);
+        TrayIcons[i] = icon;
+    }
+}
+
+TTrayBank::~TTrayBank() = default;
+
+TTextTrayIcon* TTrayBank::Icon(int slot) const {
+    return DriveTable::IsSlot(slot) ? TrayIcons[static_cast<size_t>(slot - 1)] : nullptr;
+}
+
+void TTrayBank::SetFontColor(int slot, uint32_t color) {
+    if (TTextTrayIcon* icon = Icon(slot))
+        icon->SetFontColor(color);
+}
+
+void TTrayBank::SetBackColor(int slot, uint32_t color) {
+    if (TTextTrayIcon* icon = Icon(slot))
+        icon->SetColor(color);
+}
+
+void TTrayBank::SetHint(int slot, const std::string& hint) {
+    if (TTextTrayIcon* icon = Icon(slot))
+        icon->SetHint(CoreText(hint));
+}
+
+void TTrayBank::SetVisible(int slot, bool visible) {
+    if (TTextTrayIcon* icon = Icon(slot))
+        icon->SetIconVisible(visible);
+}
+
+void TTrayBank::ShowInfoBalloon(int slot, const std::string& title, const std::string& text,
+                                int seconds) {
+    if (TTextTrayIcon* icon = Icon(slot))
+        icon->ShowBalloon(CoreText(title), CoreText(text), seconds,
+                          TCoolTrayIcon::BalloonIcon::Information);
+}
+
+void TTrayBank::HideAll() {
+    for (TTextTrayIcon* icon : TrayIcons)
+        icon->SetIconVisible(false);
+}
+
+void TTrayBank::SetTrayIconText(int slot, const std::string& text) {
+    if (TTextTrayIcon* icon = Icon(slot))
+        icon->SetText(CoreText(text));
+}
+
+void TTrayBank::SetTrayIconBorderColor(int slot, uint32_t color) {
+    if (TTextTrayIcon* icon = Icon(slot))
+        icon->SetBorderColor(color);
+}
+
+void TTrayBank::PlaySiren() {
+    if (siren_)
+        siren_->Play();
+}
+
+void TTrayBank::ShowErrorBalloon(int slot, const std::string& title, const std::string& text,
+                                 int seconds) {
+    if (TTextTrayIcon* icon = Icon(slot))
+        icon->ShowBalloon(CoreText(title), CoreText(text), seconds,
+                          TCoolTrayIcon::BalloonIcon::Error);
+}
+
+} // namespace quorvane

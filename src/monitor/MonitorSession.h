@@ -1,0 +1,107 @@
+// The monitoring session: on every tick each drive with S.M.A.R.T. is read
+// again, each drive's tray icon gets its temperature and a frame in the
+// colour of its health, and a failing drive raises the alerts. The desktop
+// program forwards its timer to Tick; a headless monitor calls it from a loop.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "drive/DriveBus.h"
+#include "drive/DriveTable.h"
+#include "shell/Settings.h"
+
+namespace quorvane {
+
+// Frame colours of a drive's tray icon, 0x00BBGGRR.
+inline constexpr uint32_t BorderColorHealthy = 0x0000FF00; // green
+inline constexpr uint32_t BorderColorFailing = 0x000000FF; // red
+inline constexpr uint32_t BorderColorNoSmart = 0x00FF0000; // blue
+
+inline constexpr const char* NoSmartTrayText = "---";
+inline constexpr const char* FailureBalloonTitle = "Error";
+inline constexpr const char* FailureBalloonText = "S.M.A.R.T. failure detected!";
+inline constexpr int FailureBalloonSeconds = 10;
+
+// The refresh interval's step in seconds (HDDRefreshIntUD); its range is
+// MinRefreshInterval..MaxRefreshInterval.
+inline constexpr int RefreshIntervalStep = 15;
+
+// What a tick shows on the tray and raises. The listener shows and plays
+// what it is told; it never decides whether an alert is due.
+class MonitorView {
+public:
+    virtual ~MonitorView() = default;
+    virtual void SetTrayIconText(int slot, const std::string& text) = 0;
+    virtual void SetTrayIconBorderColor(int slot, uint32_t color) = 0;
+    // Starts the siren and returns at once.
+    virtual void PlaySiren() = 0;
+    virtual void ShowErrorBalloon(int slot, const std::string& title, const std::string& text,
+                                  int seconds) = 0;
+};
+
+// The warning mail: composes the report and sends it in the background.
+class WarningMail {
+public:
+    virtual ~WarningMail() = default;
+    virtual void SendReport() = 0;
+};
+
+// The activity indicator: 0 and 4 give "|", 1 and 5 "/", 2 and 6 "-", 3 and 7 "\".
+const char* ActivityCaption(uint8_t counter);
+
+// What one tick found.
+struct TickResult {
+    bool AllGood = true; // no read failed and no drive reported an exceeded threshold
+    int DrivesRead = 0;
+};
+
+// The state a tick keeps from one run to the next.
+struct MonitorState {
+    uint8_t ActivityCounter = 0; // 0..7
+};
+
+class MonitorSession {
+public:
+    // The session reads its switches (alert sound, balloon hints, mail
+    // warnings, refresh interval, monitoring, raw form, tray switches) from
+    // settings at each call, so a change made between ticks counts at once.
+    MonitorSession(ProgramData& data, DriveBus& bus, const Settings& settings, MonitorView& view,
+                   WarningMail& mail);
+
+    // One monitoring tick. selectedSlot is the drive list's item index + 1
+    // (0 when nothing is selected); only that drive's read is the one the
+    // windows show (data.Screen.Smart). The tick turns the activity
+    // indicator (data.Screen.SMARTRunL).
+    //
+    // Every drive with S.M.A.R.T. is read in every tick, also after another
+    // drive has failed in the same tick: skipping the rest would leave their
+    // icons with stale temperatures and a red frame for as long as the
+    // failure lasts. The alerts are raised once per tick, however many drives
+    // fail. While the tick runs the session counts as stopped; afterwards it
+    // is running again exactly when it was before.
+    TickResult Tick(int selectedSlot);
+
+    // Running: ticks are due every IntervalMs().
+    void Start() { running_ = true; }
+    void Stop() { running_ = false; }
+    bool IsRunning() const { return running_; }
+    // The monitoring switch was changed: with drives found, the session runs
+    // exactly when the switch is on; without drives nothing changes.
+    void ApplyMonitoringSwitch();
+    // The refresh interval in milliseconds, kept inside its range.
+    int IntervalMs() const;
+
+    const MonitorState& State() const { return state_; }
+
+private:
+    ProgramData& data_;
+    DriveBus& bus_;
+    const Settings& settings_;
+    MonitorView& view_;
+    WarningMail& mail_;
+    MonitorState state_;
+    bool running_ = false;
+};
+
+} // namespace quorvane
