@@ -25,9 +25,9 @@
 #include "gui/Siren.h"
 #include "gui/SmartForm.h"
 #include "monitor/TextIcon.h"
+#include "shell/LocalClock.h"
 #include "shell/Platform.h"
 #include "shell/Version.h"
-#include "smart/LocalClock.h"
 #include "smart/SmartReport.h"
 
 namespace quorvane {

@@ -76,8 +76,8 @@ int RemainingMs(Clock::time_point deadline) {
 
 } // namespace
 
-SmtpClient::SmtpClient(std::unique_ptr<MailSocket> socket, std::unique_ptr<MailLocale> locale)
-    : socket_(std::move(socket)), locale_(std::move(locale)) {}
+SmtpClient::SmtpClient(std::unique_ptr<MailSocket> socket, std::unique_ptr<LocalClock> clock)
+    : socket_(std::move(socket)), clock_(std::move(clock)) {}
 
 SmtpClient::~SmtpClient() {
     Disconnect();
@@ -228,8 +228,8 @@ void SmtpClient::DoSend(const MailMessage& message) {
         Command("RCPT TO:<" + recipient.Address + ">", {250, 251});
     Command("DATA", {354});
 
-    const MailTime now = locale_->Now();
-    const HeaderCharset charset = HeaderCharsetForLocale(locale_->LocaleName());
+    const LocalDateTime now = clock_->Now();
+    const HeaderCharset charset = HeaderCharsetForLocale(clock_->LocaleName());
     std::string data;
     for (const auto& line :
          BuildHeaderBlock(message, Settings.MailAgent,

@@ -11,9 +11,9 @@
 #include <string_view>
 #include <vector>
 
-#include "mail/MailLocale.h"
 #include "mail/MailMessage.h"
 #include "mail/MailSocket.h"
+#include "shell/LocalClock.h"
 #include "shell/Settings.h"
 
 namespace quorvane {
@@ -62,7 +62,7 @@ struct SmtpError {
 class SmtpClient {
 public:
     explicit SmtpClient(std::unique_ptr<MailSocket> socket = MakeTlsMailSocket(MakeTcpMailSocket()),
-                        std::unique_ptr<MailLocale> locale = MakeSystemMailLocale());
+                        std::unique_ptr<LocalClock> clock = std::make_unique<SystemLocalClock>());
     ~SmtpClient();
     SmtpClient(const SmtpClient&) = delete;
     SmtpClient& operator=(const SmtpClient&) = delete;
@@ -118,7 +118,7 @@ private:
     std::string HeloName() const;
 
     std::unique_ptr<MailSocket> socket_;
-    std::unique_ptr<MailLocale> locale_;
+    std::unique_ptr<LocalClock> clock_;
     std::string received_; // bytes read but not yet taken as lines
     bool peerClosed_ = false;
     bool noQuit_ = false; // the connection is half-way into TLS: nothing more goes over it

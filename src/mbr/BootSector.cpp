@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "smart/LittleEndian.h"
+#include "shell/LittleEndian.h"
 
 namespace quorvane {
 namespace {

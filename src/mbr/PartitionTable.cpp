@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "smart/LittleEndian.h"
+#include "shell/LittleEndian.h"
 
 namespace quorvane {
 namespace {

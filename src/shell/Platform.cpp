@@ -10,42 +10,6 @@
 
 namespace quorvane {
 
-std::string WindowsName(uint32_t major, uint32_t minor, uint32_t productType) {
-    const bool workstation = productType == 1;
-    switch (major) {
-    case 3:
-        return " Windows NT 3.51";
-    case 4:
-        return " Windows NT 4.0";
-    case 5:
-        switch (minor) {
-        case 0:
-            return " Windows 2000";
-        case 1:
-            return " Windows XP";
-        case 2:
-            return " Windows 2003";
-        }
-        break;
-    case 6:
-        switch (minor) {
-        case 0:
-            return workstation ? " Windows Vista" : " Windows Server 2008";
-        case 1:
-            return workstation ? " Windows 7" : " Windows Server 2008 R2";
-        case 2:
-            return workstation ? " Windows 8" : " Windows Server 8";
-        }
-        break;
-    }
-    return "";
-}
-
-std::string WindowsVersionText(const OSVersion& v) {
-    return std::to_string(v.Major) + "." + std::to_string(v.Minor) + "." + std::to_string(v.Build) +
-           WindowsName(v.Major, v.Minor, v.ProductType);
-}
-
 std::string KernelVersionNumbers(const std::string& release) {
     std::string out;
     size_t pos = 0;

@@ -2,26 +2,9 @@
 // priority.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 namespace quorvane {
-
-// The version record of a Windows system: platform id 2 is the NT family,
-// product type 1 a workstation edition.
-struct OSVersion {
-    uint32_t Major = 0;
-    uint32_t Minor = 0;
-    uint32_t Build = 0;
-    uint32_t PlatformId = 0;
-    uint32_t ProductType = 0;
-};
-
-// The Windows name for a version (" Windows 7", with its leading space), or
-// nothing for a version the table does not know.
-std::string WindowsName(uint32_t major, uint32_t minor, uint32_t productType);
-// "6.1.7601 Windows 7": the numbers, then the name.
-std::string WindowsVersionText(const OSVersion& version);
 
 // "6.1.0" from a kernel release such as "6.1.0-18-amd64": the first three
 // dot-separated numbers, a missing one counted as 0; empty when the release

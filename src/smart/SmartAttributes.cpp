@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "smart/LittleEndian.h"
+#include "shell/LittleEndian.h"
 
 namespace quorvane {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "smart/LocalClock.h"
+#include "shell/LocalClock.h"
 #include "smart/SmartGrid.h"
 
 namespace quorvane {

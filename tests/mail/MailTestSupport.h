@@ -14,20 +14,23 @@
 #include <thread>
 #include <vector>
 
-#include "mail/MailLocale.h"
+#include "shell/LocalClock.h"
 
 namespace quorvane::test {
 
-// A clock and locale that never change.
-class FixedMailLocale : public MailLocale {
+// A clock and locale that never change; dates in the C formats.
+class FixedClock : public LocalClock {
 public:
-    FixedMailLocale(MailTime now, std::string locale) : now_(now), locale_(std::move(locale)) {}
-    MailTime Now() const override { return now_; }
+    FixedClock(LocalDateTime now, std::string locale) : now_(now), locale_(std::move(locale)) {}
+    LocalDateTime Now() const override { return now_; }
+    std::string ShortDate(const LocalDateTime& m) const override { return c_.ShortDate(m); }
+    std::string LongTime(const LocalDateTime& m) const override { return c_.LongTime(m); }
     std::string LocaleName() const override { return locale_; }
 
 private:
-    MailTime now_;
+    LocalDateTime now_;
     std::string locale_;
+    SystemLocalClock c_{"C"};
 };
 
 // What a scripted server answers to one command line (CR LF removed). The

@@ -15,11 +15,12 @@ namespace {
 using test::SinkServer;
 
 const std::pair<std::string, std::string> Credentials{"reporter", "s3cret"};
-constexpr MailTime SendingTime{1796607310, 180}; // shown as Mon, 7 Dec 2026 04:35:10 +0300
+const LocalDateTime SendingTime =
+    MomentAt(1796607310, 180); // shown as Mon, 7 Dec 2026 04:35:10 +0300
 
 std::unique_ptr<SmtpClient> ClientFor(const SinkServer& sink) {
     auto client = std::make_unique<SmtpClient>(
-        MakeTcpMailSocket(), std::make_unique<test::FixedMailLocale>(SendingTime, "C"));
+        MakeTcpMailSocket(), std::make_unique<test::FixedClock>(SendingTime, "C"));
     client->Settings.Host = "127.0.0.1";
     client->Settings.Port = sink.Port();
     client->Settings.HeloName = "client.test";

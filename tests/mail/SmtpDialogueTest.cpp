@@ -20,11 +20,11 @@ using Lines = std::vector<std::string>;
 const std::string Greeting = "220 scripted.test ESMTP\r\n";
 const std::string EhloWithLogin = "250-scripted.test\r\n250-AUTH LOGIN PLAIN\r\n250 8BITMIME\r\n";
 // 2026-12-07 01:35:10 UTC, shown at +0300.
-constexpr MailTime SendingTime{1796607310, 180};
+const LocalDateTime SendingTime = MomentAt(1796607310, 180);
 
 std::unique_ptr<SmtpClient> ClientFor(std::uint16_t port) {
     auto client = std::make_unique<SmtpClient>(
-        MakeTcpMailSocket(), std::make_unique<test::FixedMailLocale>(SendingTime, "C"));
+        MakeTcpMailSocket(), std::make_unique<test::FixedClock>(SendingTime, "C"));
     client->Settings.Host = "127.0.0.1";
     client->Settings.Port = port;
     client->Settings.HeloName = "client.test";

@@ -17,12 +17,12 @@ using test::TestCertificates;
 using Tls = SinkOptions::Tls;
 
 const std::pair<std::string, std::string> Credentials{"reporter", "s3cret"};
-constexpr MailTime SendingTime{1796607310, 180};
+const LocalDateTime SendingTime = MomentAt(1796607310, 180);
 
 std::unique_ptr<SmtpClient> ClientFor(std::uint16_t port, SMTPSecurityMode security) {
     auto client =
         std::make_unique<SmtpClient>(MakeTlsMailSocket(MakeTcpMailSocket()),
-                                     std::make_unique<test::FixedMailLocale>(SendingTime, "C"));
+                                     std::make_unique<test::FixedClock>(SendingTime, "C"));
     client->Settings.Host = "localhost";
     client->Settings.Port = port;
     client->Settings.HeloName = "client.test";
@@ -143,7 +143,7 @@ TEST_F(SmtpTls, AutoSpeaksTlsFromTheFirstByteOnPort465) {
     SinkServer sink(SinkOptions{Credentials, false, Tls::Implicit});
     ASSERT_TRUE(sink.Running()) << sink.StartError();
     SmtpClient client(MakeTlsMailSocket(std::make_unique<PortRedirect>(sink.Port())),
-                      std::make_unique<test::FixedMailLocale>(SendingTime, "C"));
+                      std::make_unique<test::FixedClock>(SendingTime, "C"));
     client.Settings = ClientFor(sink.Port(), SMTPSecurityMode::Auto)->Settings;
     client.Settings.Port = ImplicitTlsPort;
     ASSERT_TRUE(Deliver(client)) << client.LastError().Text;

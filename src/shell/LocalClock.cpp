@@ -1,6 +1,7 @@
-#include "smart/LocalClock.h"
+#include "shell/LocalClock.h"
 
 #include <clocale>
+#include <cstdlib>
 #include <ctime>
 #include <locale.h>
 #include <time.h>
@@ -16,7 +17,24 @@ std::string FormatDateTime(const LocalClock& clock, const LocalDateTime& moment)
     return text;
 }
 
-SystemLocalClock::SystemLocalClock(std::string localeName) : localeName_(std::move(localeName)) {}
+LocalDateTime MomentAt(std::int64_t utcSeconds, int utcOffsetMinutes) {
+    const auto shifted = static_cast<time_t>(utcSeconds + std::int64_t{utcOffsetMinutes} * 60);
+    tm t{};
+    gmtime_r(&shifted, &t);
+    LocalDateTime moment;
+    moment.Year = t.tm_year + 1900;
+    moment.Month = t.tm_mon + 1;
+    moment.Day = t.tm_mday;
+    moment.Hour = t.tm_hour;
+    moment.Minute = t.tm_min;
+    moment.Second = t.tm_sec;
+    moment.UtcSeconds = utcSeconds;
+    moment.UtcOffsetMinutes = utcOffsetMinutes;
+    return moment;
+}
+
+SystemLocalClock::SystemLocalClock(std::string timeLocaleName)
+    : localeName_(std::move(timeLocaleName)) {}
 
 LocalDateTime SystemLocalClock::Now() const {
     timespec now{};
@@ -24,6 +42,8 @@ LocalDateTime SystemLocalClock::Now() const {
     tm local{};
     localtime_r(&now.tv_sec, &local);
     LocalDateTime moment;
+    moment.UtcSeconds = static_cast<std::int64_t>(now.tv_sec);
+    moment.UtcOffsetMinutes = static_cast<int>(local.tm_gmtoff / 60);
     moment.Year = local.tm_year + 1900;
     moment.Month = local.tm_mon + 1;
     moment.Day = local.tm_mday;
@@ -32,6 +52,15 @@ LocalDateTime SystemLocalClock::Now() const {
     moment.Second = local.tm_sec;
     moment.Millisecond = static_cast<int>(now.tv_nsec / 1000000);
     return moment;
+}
+
+std::string SystemLocalClock::LocaleName() const {
+    for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        const char* value = std::getenv(variable);
+        if (value != nullptr && *value != '\0')
+            return value;
+    }
+    return "C";
 }
 
 std::string SystemLocalClock::ShortDate(const LocalDateTime& moment) const {
