@@ -22,12 +22,11 @@ int RunMetrics(CliContext& ctx) {
         LoadSettings(FindSettingsPaths(RunningExecutable(), env).SettingsFile);
 
     ProgramData data;
-    InfoPanel panel;
     // The text must stay exposition format: the simulated-drives line becomes
     // a comment.
     if (ctx.Bus().IsSimulated())
         std::cout << "# " << SimulatedHeader(ctx.Bus()) << "\n";
-    if (!ScanForCommand(ctx, data, panel, false))
+    if (!ScanForCommand(ctx, data, false))
         return ExitFailed;
     ReadDrivesOnce(data, ctx.Bus(), settings.LetDrivesSleep);
     std::cout << FormatMetrics(data, static_cast<int64_t>(std::time(nullptr)));

@@ -23,7 +23,7 @@ void ReadDrivesOnce(ProgramData& data, DriveBus& bus, bool letDrivesSleep) {
             continue;
         AskPowerMode(data, bus, slot);
         if (!LeaveUnread(data, slot, letDrivesSleep))
-            ReadSMART(data, bus, nullptr, slot, false);
+            ReadSMART(data, bus, slot, false);
     }
 }
 

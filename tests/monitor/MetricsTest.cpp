@@ -133,11 +133,8 @@ struct Exported {
 
 Exported Export(ProgramData& data, DriveBus& bus, bool scan = true, bool letDrivesSleep = false) {
     if (scan) {
-        InfoPanel panel;
-        ScanView view;
-        ScanOptions options;
-        options.BalloonHints = false;
-        ScanDrives(data, bus, panel, view, options);
+        HeadlessScanView view;
+        ScanDrives(data, bus, view, Settings{});
     }
     ReadDrivesOnce(data, bus, letDrivesSleep);
     Exported e;
@@ -323,9 +320,8 @@ TEST(Metrics, FailedReadsCountAndASleepingDriveKeepsItsLastValues) {
     dir.AddRealDrive(2, "SAMSUNG_HD501LJ--CR100-12");
     SimulatedBus bus(dir.Path());
     ProgramData data;
-    InfoPanel panel;
-    ScanView view;
-    ScanDrives(data, bus, panel, view, ScanOptions{});
+    HeadlessScanView view;
+    ScanDrives(data, bus, view, Settings{});
     // The scan's own SMART commands spin a drive up; this one went down after.
     dir.WriteFile(2, "drive.ini", "[drive]\npower = standby\n");
     Exported e = Export(data, bus, false, true);
@@ -369,9 +365,8 @@ TEST(Metrics, ADriveWithoutSmartHasItsIdentityOnly) {
     dir.AddRealDrive(0, "ST9160821AS--3.CLH");
     ProgramData data;
     SimulatedBus bus(dir.Path());
-    InfoPanel panel;
-    ScanView view;
-    ScanDrives(data, bus, panel, view, ScanOptions{});
+    HeadlessScanView view;
+    ScanDrives(data, bus, view, Settings{});
     ASSERT_EQ(data.DriveCount, 1);
     data.Drives[1].SMARTEnabled = false;
     ReadDrivesOnce(data, bus, false);
