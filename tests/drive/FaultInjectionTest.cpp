@@ -26,8 +26,9 @@ struct ScanRun {
 
 ScanRun Scan(DriveBus& bus) {
     ScanRun run;
-    ScanView view;
-    run.Found = ScanDrives(run.Data, bus, run.Panel, view, ScanOptions{});
+    HeadlessScanView view;
+    run.Found = ScanDrives(run.Data, bus, view, Settings{});
+    run.Panel = run.Data.Screen.Info;
     return run;
 }
 
@@ -65,7 +66,7 @@ TEST_F(ScanFaults, EachFaultCostsOnlyTheDriveOrTheMeasurementItHits) {
         SCOPED_TRACE(std::string(FaultName(c.Kind)) + " at " + std::to_string(c.Position));
         SimulatedBus sim(dir.Path());
         FaultBus bus(sim, c.Kind, c.Position);
-        const ScanRun run = Scan(bus);
+        ScanRun run = Scan(bus);
         EXPECT_EQ(bus.OpenHandles(), 0);
         EXPECT_EQ(sim.OpenHandles(), 0);
 
@@ -98,9 +99,9 @@ TEST_F(ScanFaults, EachFaultCostsOnlyTheDriveOrTheMeasurementItHits) {
             EXPECT_EQ(got.SerialNumber, want.SerialNumber);
             EXPECT_EQ(got.SizeGB, want.SizeGB);
             EXPECT_EQ(got.HPASizeMB, got.DriveNumber == unmeasured ? -1 : want.HPASizeMB);
-            InfoPanel panel;
-            ScanView view;
-            ShowDriveInfo(panel, run.Data, sim, slot, view);
+            HeadlessScanView view;
+            ShowDriveInfo(run.Data, sim, slot, view);
+            const InfoPanel& panel = run.Data.Screen.Info;
             EXPECT_EQ(panel.HDDModelL, want.ModelNumber);
             EXPECT_EQ(panel.HDDHPAUL, got.DriveNumber == unmeasured
                                           ? std::string(NotMeasuredText)
@@ -128,13 +129,13 @@ protected:
     SmartRun Read(DriveBus& bus) {
         SmartRun run;
         SimulatedBus scanBus(dir.Path());
-        InfoPanel panel;
-        ScanView view;
-        EXPECT_TRUE(ScanDrives(run.Data, scanBus, panel, view, ScanOptions{}));
+        HeadlessScanView view;
+        EXPECT_TRUE(ScanDrives(run.Data, scanBus, view, Settings{}));
         run.Data.SMARTDataPage.fill(0xEE);
         run.Data.SMARTThresholdPage.fill(0xDD);
         run.Data.Drives[1].Temperature = 99;
-        run.Ok = ReadSMART(run.Data, bus, &run.Screen, 1, true);
+        run.Ok = ReadSMART(run.Data, bus, 1, true);
+        run.Screen = run.Data.Screen.Smart;
         return run;
     }
     test::DriveDir dir;

@@ -6,7 +6,7 @@
 #include "drive/Identify.h"
 #include "drive/ReadSmart.h"
 #include "drive/Scan.h"
-#include "monitor/MonitorTick.h"
+#include "monitor/MonitorSession.h"
 
 using namespace quorvane;
 
@@ -20,9 +20,6 @@ struct TrayRecorder final : MonitorView {
     }
     void SetTrayIconBorderColor(int slot, uint32_t) override {
         FUZZ_CHECK(DriveTable::IsSlot(slot));
-    }
-    void SetActivityCaption(const std::string& caption) override {
-        FUZZ_CHECK(caption.size() == 1);
     }
     void PlaySiren() override {}
     void ShowErrorBalloon(int slot, const std::string&, const std::string&, int) override {
@@ -69,9 +66,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckIdentity(DecodeIdentify(bus.Identify));
 
     ProgramData program;
-    InfoPanel panel;
-    ScanView view;
-    const bool found = ScanDrives(program, bus, panel, view, ScanOptions{});
+    const InfoPanel& panel = program.Screen.Info;
+    HeadlessScanView view;
+    const bool found = ScanDrives(program, bus, view, Settings{});
     FUZZ_CHECK(bus.OpenHandles() == 0);
     FUZZ_CHECK(found == (program.DriveCount > 0));
     FUZZ_CHECK(program.DriveCount >= 0 && program.DriveCount <= MaxDrives);
@@ -80,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(drive.DriveNumber <= MaxDriveNumber);
         FUZZ_CHECK(drive.Sectors >= 0 && drive.SizeGB == SizeGBFromSectors(drive.Sectors));
         FUZZ_CHECK(drive.HPASizeMB >= -1);
-        ShowDriveInfo(panel, program, bus, slot, view);
+        ShowDriveInfo(program, bus, slot, view);
         FUZZ_CHECK(panel.HDDModelL == drive.ModelNumber);
         FUZZ_CHECK(panel.HDDSizeL == std::to_string(drive.SizeGB));
         CheckCaption(panel.HDDHPAUL);
@@ -91,8 +88,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                program.DriveCount);
 
     for (int slot = 0; slot <= MaxDrives + 1; ++slot) {
-        SmartScreen screen;
-        const bool ok = ReadSMART(program, bus, &screen, slot, true);
+        program.Screen.Smart = SmartScreen{};
+        const bool ok = ReadSMART(program, bus, slot, true);
+        const SmartScreen& screen = program.Screen.Smart;
         FUZZ_CHECK(bus.OpenHandles() == 0);
         FUZZ_CHECK(screen.SMARTStatusL == SmartNotReadText || screen.SMARTStatusL == "O.K." ||
                    screen.SMARTStatusL == "ERROR");
@@ -105,14 +103,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                    screen.SMARTSG.RowCount() <= 1 + static_cast<int>(SMARTAttributeNames.size()));
     }
 
-    for (int slot = 1; slot <= program.DriveCount; ++slot)
-        program.Drives[slot].TrayIcon = true;
     TrayRecorder tray;
     NoMail mail;
-    MonitorState state;
-    SmartScreen screen;
-    const TickResult tick =
-        MonitoringTick(program, bus, &screen, 1, {true, true, true}, state, tray, mail);
+    Settings settings; // every tray icon on
+    settings.AlertSound = settings.BalloonHints = settings.SMTPWarnings = true;
+    MonitorSession session(program, bus, settings, tray, mail);
+    const TickResult tick = session.Tick(1);
+    FUZZ_CHECK(program.Screen.SMARTRunL.size() == 1);
     FUZZ_CHECK(bus.OpenHandles() == 0);
     FUZZ_CHECK(tick.DrivesRead >= 0 && tick.DrivesRead <= program.DriveCount);
     for (int slot = 1; slot <= program.DriveCount; ++slot) {

@@ -48,10 +48,15 @@ private:
     bool open_ = false;
 };
 
-class FixedLocale final : public MailLocale {
+class FixedLocale final : public LocalClock {
 public:
-    MailTime Now() const override { return {1796000000, 60}; }
+    LocalDateTime Now() const override { return MomentAt(1796000000, 60); }
+    std::string ShortDate(const LocalDateTime& m) const override { return c_.ShortDate(m); }
+    std::string LongTime(const LocalDateTime& m) const override { return c_.LongTime(m); }
     std::string LocaleName() const override { return "de_DE.UTF-8"; }
+
+private:
+    SystemLocalClock c_{"C"};
 };
 
 // Every line the client writes ends with CR LF, and no CR or LF stands alone.

@@ -9,7 +9,7 @@
 #include "common/FaultBus.h"
 #include "common/TestDrives.h"
 #include "drive/Scan.h"
-#include "monitor/MonitorTick.h"
+#include "monitor/MonitorSession.h"
 
 namespace quorvane {
 namespace {
@@ -25,7 +25,6 @@ struct TrayView final : MonitorView {
     std::vector<std::pair<int, std::string>> Balloons;
     void SetTrayIconText(int slot, const std::string& text) override { Texts[slot] = text; }
     void SetTrayIconBorderColor(int slot, uint32_t color) override { Borders[slot] = color; }
-    void SetActivityCaption(const std::string&) override {}
     void PlaySiren() override { ++Sirens; }
     void ShowErrorBalloon(int slot, const std::string& title, const std::string& text,
                           int) override {
@@ -62,17 +61,17 @@ protected:
     std::unique_ptr<TickRun> Tick(DriveBus& bus) {
         auto run = std::make_unique<TickRun>();
         SimulatedBus scanBus(dir.Path());
-        InfoPanel panel;
-        ScanView view;
-        EXPECT_TRUE(ScanDrives(run->Data, scanBus, panel, view, ScanOptions{}));
+        HeadlessScanView view;
+        EXPECT_TRUE(ScanDrives(run->Data, scanBus, view, Settings{}));
         EXPECT_EQ(run->Data.DriveCount, 3);
         for (int slot = 1; slot <= 3; ++slot) {
-            run->Data.Drives[slot].TrayIcon = true;
             run->Data.Drives[slot].Temperature = 77;
         }
-        MonitorState state;
-        run->Result = MonitoringTick(run->Data, bus, &run->Screen, 1, {true, true, true}, state,
-                                     run->Tray, run->Mail);
+        Settings settings; // every tray icon on
+        settings.AlertSound = settings.BalloonHints = settings.SMTPWarnings = true;
+        MonitorSession session(run->Data, bus, settings, run->Tray, run->Mail);
+        run->Result = session.Tick(1);
+        run->Screen = run->Data.Screen.Smart;
         return run;
     }
     test::DriveDir dir;
