@@ -36,24 +36,6 @@ public:
     }
 };
 
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int x, int y) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->move(x, y);
-    label->adjustSize();
-    return label;
-}
-
-QCheckBox* MakeCheckBox(QWidget* parent, const char* name, const QString& text, int x, int y,
-                        bool checked) {
-    auto* box = new QCheckBox(text, parent);
-    box->setObjectName(name);
-    box->move(x, y);
-    box->adjustSize();
-    box->setChecked(checked);
-    return box;
-}
-
 QLineEdit* MakeEdit(QWidget* parent, const char* name, int x, int y, int width) {
     auto* edit = new QLineEdit(parent);
     edit->setObjectName(name);
