@@ -38,6 +38,7 @@ int RunSettings(CliContext& ctx);
 int RunAam(CliContext& ctx);
 int RunApm(CliContext& ctx);
 int RunMetrics(CliContext& ctx);
+int RunWatch(CliContext& ctx);
 
 // Helpers shared by the subcommands.
 std::string JsonString(const std::string& text);

@@ -87,6 +87,10 @@ void PrintUsage(std::ostream& out) {
            "                                     QUORVANE_SMTP_PASSWORD)\n"
            "  settings [--json]                  the settings file and every setting in it\n"
            "  metrics                            every drive read once, as Prometheus metrics\n"
+           "  watch [--interval S] [--count N] [--metrics FILE] [--no-mail]\n"
+           "                                     monitor until SIGTERM/SIGINT or N ticks:\n"
+           "                                     one line per drive per tick, the metrics\n"
+           "                                     file rewritten, warnings mailed\n"
            "--drives DIR (or QUORVANE_DRIVES=DIR) uses the simulated drives in DIR.\n"
            "--settings FILE (or QUORVANE_SETTINGS=FILE) reads the settings from FILE.\n";
 }
@@ -140,9 +144,9 @@ int main(int argc, char** argv) {
         }
     }
     static const std::map<std::string, int (*)(CliContext&)> commands = {
-        {"scan", RunScan}, {"smart", RunSmart}, {"report", RunReport},
-        {"mbr", RunMbr},   {"mail", RunMail},   {"settings", RunSettings},
-        {"aam", RunAam},   {"apm", RunApm},     {"metrics", RunMetrics},
+        {"scan", RunScan},       {"smart", RunSmart},       {"report", RunReport}, {"mbr", RunMbr},
+        {"mail", RunMail},       {"settings", RunSettings}, {"aam", RunAam},       {"apm", RunApm},
+        {"metrics", RunMetrics}, {"watch", RunWatch},
     };
     const auto it = commands.find(command);
     if (it == commands.end()) {

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "drive/ReadSmart.h"
+#include "monitor/SleepRule.h"
 
 namespace quorvane {
 
@@ -43,10 +44,19 @@ TickResult MonitorSession::Tick(int selectedSlot) {
             }
             continue;
         }
+        AskPowerMode(data_, bus_, slot);
+        if (LeaveUnread(data_, slot, settings_.LetDrivesSleep)) {
+            result.SleepingSlots |= static_cast<uint8_t>(1u << (slot - 1));
+            if (trayIcon)
+                view_.SetTrayIconText(slot, SleepingTrayText);
+            continue;
+        }
         const bool ok = ReadSMART(data_, bus_, slot, slot == selectedSlot, format);
         ++result.DrivesRead;
-        if (!ok)
+        if (!ok) {
             result.AllGood = false;
+            result.FailingSlots |= static_cast<uint8_t>(1u << (slot - 1));
+        }
         if (trayIcon) {
             view_.SetTrayIconText(slot, std::to_string(drive.Temperature));
             view_.SetTrayIconBorderColor(slot, drive.SMARTStatusOK ? BorderColorHealthy

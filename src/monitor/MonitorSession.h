@@ -19,6 +19,8 @@ inline constexpr uint32_t BorderColorFailing = 0x000000FF; // red
 inline constexpr uint32_t BorderColorNoSmart = 0x00FF0000; // blue
 
 inline constexpr const char* NoSmartTrayText = "---";
+// A drive left unread in standby or asleep: its icon shows this and keeps its frame.
+inline constexpr const char* SleepingTrayText = "zz";
 inline constexpr const char* FailureBalloonTitle = "Error";
 inline constexpr const char* FailureBalloonText = "S.M.A.R.T. failure detected!";
 inline constexpr int FailureBalloonSeconds = 10;
@@ -54,6 +56,11 @@ const char* ActivityCaption(uint8_t counter);
 struct TickResult {
     bool AllGood = true; // no read failed and no drive reported an exceeded threshold
     int DrivesRead = 0;
+    // Bit slot - 1: the slot's read failed or its drive reported an exceeded
+    // threshold in this tick.
+    uint8_t FailingSlots = 0;
+    // Bit slot - 1: the slot's drive was left unread in standby or asleep.
+    uint8_t SleepingSlots = 0;
 };
 
 // The state a tick keeps from one run to the next.
@@ -80,6 +87,11 @@ public:
     // failure lasts. The alerts are raised once per tick, however many drives
     // fail. While the tick runs the session counts as stopped; afterwards it
     // is running again exactly when it was before.
+    //
+    // Every drive with S.M.A.R.T. is first asked its power mode (CHECK POWER
+    // MODE never spins it up); with "Let Drives Sleep" on, a drive in standby
+    // or asleep is not read: its icon shows SleepingTrayText and keeps its
+    // frame, and its last pages stay as they were.
     TickResult Tick(int selectedSlot);
 
     // Running: ticks are due every IntervalMs().

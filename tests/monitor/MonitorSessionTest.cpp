@@ -3,6 +3,8 @@
 // expected are the ones skdump reads from the same pages.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
 #include <map>
 #include <vector>
 
@@ -320,6 +322,76 @@ TEST_F(MonitorSessionTest, NoDrivesMeansNothingIsReadOrRaised) {
     EXPECT_EQ(result.DrivesRead, 0);
     EXPECT_TRUE(view.Texts.empty());
     EXPECT_EQ(data.Screen.SMARTRunL, "|");
+}
+
+} // namespace
+} // namespace quorvane
+
+namespace quorvane {
+namespace {
+
+// The commands drive number driveNumber got from log position `from` on.
+std::vector<uint8_t> CommandsSince(const SimulatedBus& bus, size_t from, unsigned driveNumber) {
+    std::vector<uint8_t> out;
+    const auto& sent = bus.SentCommands();
+    for (size_t i = from; i < sent.size(); ++i)
+        if (sent[i].DriveNumber == driveNumber)
+            out.push_back(sent[i].TaskFile.Command);
+    return out;
+}
+
+// Sets drive.ini's power key with a new file time, so the running bus sees it.
+void SetPower(test::DriveDir& dir, unsigned n, const std::string& ini) {
+    const auto path = dir.Folder(n) / "drive.ini";
+    std::error_code ec;
+    const auto before = std::filesystem::last_write_time(path, ec);
+    dir.WriteFile(n, "drive.ini", "[drive]\n" + ini + "\n");
+    if (!ec)
+        std::filesystem::last_write_time(path, before + std::chrono::seconds(2));
+}
+
+class SleepingDriveTest : public MonitorSessionTest {};
+
+TEST_F(SleepingDriveTest, DriveInStandbyIsOnlyAskedItsPowerModeAndIsReadAgainWhenActive) {
+    dir.AddRealDrive(0, Seagate);
+    dir.AddRealDrive(1, WesternDigital, "status = exceeded");
+    settings.LetDrivesSleep = true;
+    Scan(); // the scan's commands spin every drive up
+    SetPower(dir, 1, "status = exceeded\npower = standby");
+
+    size_t from = bus->SentCommands().size();
+    TickResult result = Tick();
+    EXPECT_EQ(CommandsSince(*bus, from, 1), std::vector<uint8_t>{0xE5});
+    EXPECT_EQ(result.SleepingSlots, 0b10);
+    EXPECT_EQ(result.FailingSlots, 0);
+    EXPECT_TRUE(result.AllGood);
+    EXPECT_EQ(result.DrivesRead, 1);
+    EXPECT_EQ(view.Texts[2], "zz");
+    EXPECT_EQ(view.Texts[1], "38");
+    EXPECT_EQ(view.Borders.count(2), 0u); // the frame stays as it was
+    EXPECT_EQ(mail.Sent, 0);
+
+    SetPower(dir, 1, "status = exceeded\npower = active");
+    from = bus->SentCommands().size();
+    result = Tick();
+    const auto commands = CommandsSince(*bus, from, 1);
+    EXPECT_GT(commands.size(), 1u);
+    EXPECT_EQ(commands.front(), 0xE5);
+    EXPECT_EQ(result.SleepingSlots, 0);
+    EXPECT_EQ(result.FailingSlots, 0b10);
+    EXPECT_EQ(view.Texts[2], "44");
+    EXPECT_EQ(view.Borders[2], BorderColorFailing);
+    EXPECT_EQ(mail.Sent, 1);
+}
+
+TEST_F(SleepingDriveTest, WithoutTheRuleADriveInStandbyIsRead) {
+    dir.AddRealDrive(0, WesternDigital, "status = exceeded");
+    Scan();
+    SetPower(dir, 0, "status = exceeded\npower = standby");
+    const TickResult result = Tick();
+    EXPECT_EQ(result.SleepingSlots, 0);
+    EXPECT_EQ(result.FailingSlots, 0b1);
+    EXPECT_EQ(view.Texts[1], "44");
 }
 
 } // namespace

@@ -1,0 +1,197 @@
+// quorvane-cli watch as a service runs it: the per-tick lines, the end by
+// count and by signal, drives left asleep and the metrics file it rewrites.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "common/RunCli.h"
+#include "common/TestDrives.h"
+#include "common/WatchProcess.h"
+
+namespace quorvane {
+namespace {
+
+constexpr const char* Seagate = "ST9160821AS--3.CLH";          // 38 C
+constexpr const char* WesternDigital = "WDC_WD20EARS-00MVWB0"; // 44 C
+
+// Lowers attribute id's value on the drive's data page to 1, below any
+// non-zero threshold.
+void FailAttribute(test::DriveDir& dir, unsigned n, const std::string& name, uint8_t id) {
+    auto page = test::PageOf(name, "smart-data");
+    for (size_t at = 2; at + 12 <= 2 + 30 * 12; at += 12)
+        if (page[at] == id)
+            page[at + 3] = 1;
+    dir.WriteBytes(n, "smart-data.bin", page);
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+// drive.ini with a file time that moves on, so the running bus reads it again.
+void SetIni(test::DriveDir& dir, unsigned n, const std::string& ini) {
+    const auto path = dir.Folder(n) / "drive.ini";
+    std::error_code ec;
+    const auto before = std::filesystem::last_write_time(path, ec);
+    dir.WriteFile(n, "drive.ini", "[drive]\n" + ini + "\n");
+    if (!ec)
+        std::filesystem::last_write_time(path, before + std::chrono::seconds(2));
+}
+
+class WatchCli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder_ = drives_.Path() + "-watch";
+        std::filesystem::create_directories(folder_);
+        Settings("");
+    }
+    void TearDown() override {
+        std::error_code ec;
+        std::filesystem::remove_all(folder_, ec);
+    }
+    void Settings(const std::string& keys) {
+        std::ofstream(SettingsFile()) << "[Settings]\n" << keys;
+    }
+    std::string SettingsFile() const { return folder_ + "/settings.ini"; }
+    std::vector<std::string> Args(const std::vector<std::string>& more) const {
+        std::vector<std::string> args = {"--drives", drives_.Path(), "--settings", SettingsFile(),
+                                         "watch"};
+        args.insert(args.end(), more.begin(), more.end());
+        return args;
+    }
+    test::CliRun Run(const std::string& more) {
+        return test::RunCli(drives_.Path(), "--settings '" + SettingsFile() + "' watch " + more);
+    }
+
+    test::DriveDir drives_;
+    std::string folder_;
+};
+
+TEST_F(WatchCli, PrintsOneLinePerDrivePerTickWithFailingAttributesAndEndsAfterCount) {
+    drives_.AddRealDrive(0, Seagate);
+    drives_.AddRealDrive(1, WesternDigital, "status = exceeded");
+    // Its own pages already show 5 below its threshold; 1 joins it.
+    FailAttribute(drives_, 1, WesternDigital, 1);
+    const test::CliRun run = Run("--count 2 --interval 1 --no-mail");
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    const auto lines = Lines(run.Out);
+    // The simulated-drives line, then two ticks of two lines.
+    ASSERT_EQ(lines.size(), 5u) << run.Out;
+    for (size_t tick : {1u, 3u}) {
+        EXPECT_EQ(lines[tick], "1  ST9160821AS  38 C  O.K.");
+        EXPECT_EQ(
+            lines[tick + 1],
+            "2  WDC WD20EARS-00MVWB0  44 C  ERROR  Raw Read Error Rate, Reallocated Sector Count");
+    }
+}
+
+TEST_F(WatchCli, BadArgumentsExitWithTwo) {
+    drives_.AddRealDrive(0, Seagate);
+    for (const char* args : {"--interval 0", "--interval 901", "--interval x", "--count 0",
+                             "--count -1", "--metrics", "--bogus", "--interval"}) {
+        const test::CliRun run = Run(args);
+        EXPECT_EQ(run.Status, 2) << args;
+        EXPECT_TRUE(run.Out.empty()) << args;
+        EXPECT_NE(run.Err.find("watch"), std::string::npos) << args << ": " << run.Err;
+    }
+}
+
+TEST_F(WatchCli, SigtermAndSigintEndItAtOnceWithStatusZero) {
+    drives_.AddRealDrive(0, Seagate);
+    for (int signal : {SIGTERM, SIGINT}) {
+        // The settings' interval: 900 s, so only the signal can end it in time.
+        Settings("Refresh Interval=900\n");
+        test::WatchProcess watch(Args({}), folder_);
+        ASSERT_TRUE(watch.Started());
+        ASSERT_TRUE(watch.WaitForLines(2)) << watch.Out() << watch.Err();
+        watch.Signal(signal);
+        EXPECT_EQ(watch.Wait(std::chrono::seconds(5)), 0) << signal << ": " << watch.Err();
+        EXPECT_EQ(Lines(watch.Out()).size(), 2u) << watch.Out();
+    }
+}
+
+TEST_F(WatchCli, DriveInStandbyIsLeftUnreadShowsZzKeepsItsMetricsAndIsReadWhenActive) {
+    drives_.AddRealDrive(0, WesternDigital, "status = exceeded");
+    drives_.AddRealDrive(1, Seagate);
+    Settings("Let Drives Sleep=1\n");
+    const std::string metrics = folder_ + "/quorvane.prom";
+    test::WatchProcess watch(Args({"--interval", "1", "--metrics", metrics}), folder_);
+    ASSERT_TRUE(watch.Started());
+    ASSERT_TRUE(watch.WaitForLines(3)) << watch.Err();
+    EXPECT_EQ(Lines(watch.Out())[2], "2  ST9160821AS  38 C  O.K.");
+
+    // Any read would spin the drive up, and the next tick would find it
+    // active: two ticks in a row of "zz" show it was only asked its power mode.
+    SetIni(drives_, 1, "power = standby");
+    const auto sleeping = [&] {
+        const auto lines = Lines(watch.Out());
+        int zz = 0;
+        for (const auto& line : lines)
+            zz += line == "2  ST9160821AS  zz  sleeping";
+        return zz;
+    };
+    for (size_t lines = 5; sleeping() < 2 && lines < 5 + 2 * 6; lines += 2)
+        ASSERT_TRUE(watch.WaitForLines(lines)) << watch.Out();
+    ASSERT_GE(sleeping(), 2) << watch.Out();
+    EXPECT_NE(Lines(watch.Out()).back(), "2  ST9160821AS  38 C  O.K.");
+    const auto bytes = test::ReadBytes(metrics);
+    const std::string asleep(bytes.begin(), bytes.end());
+    EXPECT_NE(asleep.find("quorvane_device_power_mode{device=\"sdb\"} 0"), std::string::npos)
+        << asleep;
+    EXPECT_NE(
+        asleep.find("smartctl_device_temperature{device=\"sdb\",temperature_type=\"current\"} 38"),
+        std::string::npos)
+        << asleep;
+
+    SetIni(drives_, 1, "power = active");
+    const size_t before = Lines(watch.Out()).size();
+    bool readAgain = false;
+    for (size_t lines = before + 2; !readAgain && lines <= before + 8; lines += 2) {
+        ASSERT_TRUE(watch.WaitForLines(lines)) << watch.Out();
+        readAgain = Lines(watch.Out()).back() == "2  ST9160821AS  38 C  O.K.";
+    }
+    EXPECT_TRUE(readAgain) << watch.Out();
+    watch.Signal(SIGTERM);
+    EXPECT_EQ(watch.Wait(std::chrono::seconds(5)), 0);
+}
+
+TEST_F(WatchCli, MetricsFileIsNeverSeenHalfWritten) {
+    drives_.AddRealDrive(0, Seagate);
+    drives_.AddRealDrive(1, WesternDigital);
+    const std::string metrics = folder_ + "/quorvane.prom";
+    test::WatchProcess watch(Args({"--interval", "1", "--count", "4", "--metrics", metrics}),
+                             folder_);
+    ASSERT_TRUE(watch.Started());
+    std::set<std::string> seen;
+    int reads = 0;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (watch.Wait(std::chrono::milliseconds(0)) == -1 &&
+           std::chrono::steady_clock::now() < end) {
+        const auto bytes = test::ReadBytes(metrics);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (bytes.empty())
+            continue;
+        ++reads;
+        const std::string text(bytes.begin(), bytes.end());
+        ASSERT_EQ(text.back(), '\n') << text;
+        ASSERT_NE(text.find("smartctl_device_temperature{device=\"sdb\""), std::string::npos)
+            << text;
+        ASSERT_NE(text.find("\nquorvane_last_tick_timestamp_seconds "), std::string::npos) << text;
+        seen.insert(text.substr(text.find("\nquorvane_last_tick_timestamp_seconds ")));
+    }
+    EXPECT_GT(reads, 0);
+    // Rewritten at every tick: more than one timestamp was read.
+    EXPECT_GE(seen.size(), 2u);
+}
+
+} // namespace
+} // namespace quorvane
