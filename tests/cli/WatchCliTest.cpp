@@ -121,7 +121,7 @@ TEST_F(WatchCli, SigtermAndSigintEndItAtOnceWithStatusZero) {
 
 TEST_F(WatchCli, DriveInStandbyIsLeftUnreadShowsZzKeepsItsMetricsAndIsReadWhenActive) {
     drives_.AddRealDrive(0, WesternDigital, "status = exceeded");
-    drives_.AddRealDrive(1, Seagate);
+    drives_.AddRealDrive(1, Seagate, "log = commands.log");
     Settings("Let Drives Sleep=1\n");
     const std::string metrics = folder_ + "/quorvane.prom";
     test::WatchProcess watch(Args({"--interval", "1", "--metrics", metrics}), folder_);
@@ -129,19 +129,32 @@ TEST_F(WatchCli, DriveInStandbyIsLeftUnreadShowsZzKeepsItsMetricsAndIsReadWhenAc
     ASSERT_TRUE(watch.WaitForLines(3)) << watch.Err();
     EXPECT_EQ(Lines(watch.Out())[2], "2  ST9160821AS  38 C  O.K.");
 
-    // Any read would spin the drive up, and the next tick would find it
-    // active: two ticks in a row of "zz" show it was only asked its power mode.
-    SetIni(drives_, 1, "power = standby");
+    SetIni(drives_, 1, "log = commands.log\npower = standby");
     const auto sleeping = [&] {
-        const auto lines = Lines(watch.Out());
         int zz = 0;
-        for (const auto& line : lines)
+        for (const auto& line : Lines(watch.Out()))
             zz += line == "2  ST9160821AS  zz  sleeping";
         return zz;
     };
-    for (size_t lines = 5; sleeping() < 2 && lines < 5 + 2 * 6; lines += 2)
-        ASSERT_TRUE(watch.WaitForLines(lines)) << watch.Out();
-    ASSERT_GE(sleeping(), 2) << watch.Out();
+    const auto waitForSleeping = [&](int ticks) {
+        for (size_t lines = Lines(watch.Out()).size() + 2; sleeping() < ticks && lines < 40;
+             lines += 2)
+            if (!watch.WaitForLines(lines))
+                return false;
+        return sleeping() >= ticks;
+    };
+    ASSERT_TRUE(waitForSleeping(1)) << watch.Out();
+    // From the first "zz" on, the drive hears nothing but CHECK POWER MODE
+    // (any read would also spin it up, and the next tick would find it active).
+    const size_t logBefore = test::ReadBytes(drives_.Folder(1) / "commands.log").size();
+    ASSERT_TRUE(waitForSleeping(3)) << watch.Out();
+    const auto log = test::ReadBytes(drives_.Folder(1) / "commands.log");
+    ASSERT_GT(log.size(), logBefore);
+    const std::string asleepLog(log.begin() + static_cast<std::ptrdiff_t>(logBefore), log.end());
+    const auto heard = Lines(asleepLog);
+    EXPECT_GE(heard.size(), 2u) << asleepLog;
+    for (const auto& command : heard)
+        EXPECT_EQ(command, "check-power-mode");
     EXPECT_NE(Lines(watch.Out()).back(), "2  ST9160821AS  38 C  O.K.");
     const auto bytes = test::ReadBytes(metrics);
     const std::string asleep(bytes.begin(), bytes.end());
@@ -152,7 +165,7 @@ TEST_F(WatchCli, DriveInStandbyIsLeftUnreadShowsZzKeepsItsMetricsAndIsReadWhenAc
         std::string::npos)
         << asleep;
 
-    SetIni(drives_, 1, "power = active");
+    SetIni(drives_, 1, "log = commands.log\npower = active");
     const size_t before = Lines(watch.Out()).size();
     bool readAgain = false;
     for (size_t lines = before + 2; !readAgain && lines <= before + 8; lines += 2) {
