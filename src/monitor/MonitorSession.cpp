@@ -44,7 +44,9 @@ TickResult MonitorSession::Tick(int selectedSlot) {
             }
             continue;
         }
-        AskPowerMode(data_, bus_, slot);
+        // Without the rule a tick sends what it always sent.
+        if (settings_.LetDrivesSleep)
+            AskPowerMode(data_, bus_, slot);
         if (LeaveUnread(data_, slot, settings_.LetDrivesSleep)) {
             result.SleepingSlots |= static_cast<uint8_t>(1u << (slot - 1));
             if (trayIcon)

@@ -88,9 +88,9 @@ public:
     // fail. While the tick runs the session counts as stopped; afterwards it
     // is running again exactly when it was before.
     //
-    // Every drive with S.M.A.R.T. is first asked its power mode (CHECK POWER
-    // MODE never spins it up); with "Let Drives Sleep" on, a drive in standby
-    // or asleep is not read: its icon shows SleepingTrayText and keeps its
+    // With "Let Drives Sleep" on, every drive with S.M.A.R.T. is first asked
+    // its power mode (CHECK POWER MODE never spins it up), and a drive in
+    // standby or asleep is not read: its icon shows SleepingTrayText and keeps its
     // frame, and its last pages stay as they were.
     TickResult Tick(int selectedSlot);
 
