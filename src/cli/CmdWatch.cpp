@@ -13,7 +13,6 @@
 #include "mail/ReportService.h"
 #include "monitor/Metrics.h"
 #include "monitor/MonitorSession.h"
-#include "monitor/WarningRepeat.h"
 #include "monitor/WatchText.h"
 #include "shell/LocalClock.h"
 #include "shell/SafeWrite.h"
@@ -151,7 +150,6 @@ int RunWatch(CliContext& ctx) {
     ReportService reports(window, std::make_unique<SerialHandOver>(),
                           [] { return std::make_unique<SmtpClient>(); });
     const SystemLocalClock clock;
-    WarningRepeat repeat;
     uint8_t failing = 0;
     bool signalled = false;
     int status = ExitOk;
@@ -176,9 +174,8 @@ int RunWatch(CliContext& ctx) {
                 status = ExitFailed;
             }
         }
-        const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
-            std::chrono::steady_clock::now().time_since_epoch());
-        if (mail.Pending && repeat.Due(failing, now, settings.SMTPWarningRepeat))
+        // The session asks for the mail only when the repeat rule says it is due.
+        if (mail.Pending)
             reports.SendReport(data, FormatDateTime(clock, clock.Now()));
         if (count > 0 && tick >= count)
             break;

@@ -22,6 +22,7 @@
 #include "gui/Controls.h"
 #include "gui/Fonts.h"
 #include "gui/MbrForm.h"
+#include "gui/QtUiHandOver.h"
 #include "gui/Siren.h"
 #include "gui/SmartForm.h"
 #include "monitor/TextIcon.h"
@@ -55,7 +56,7 @@ QIcon ProgramIcon() {
 } // namespace
 
 TMainForm::TMainForm(MainFormServices services, QWidget* parent)
-    : QWidget(parent), bus_(std::move(services.Bus)), mail_(std::move(services.Mail)),
+    : QWidget(parent), paths_(std::move(services.Paths)), bus_(std::move(services.Bus)),
       trayAvailable_(services.TrayAvailable) {
     setObjectName("MainForm");
     setWindowTitle(QString::fromStdString(MainWindowTitle(bus_ && bus_->IsSimulated())));
@@ -94,7 +95,12 @@ TMainForm::TMainForm(MainFormServices services, QWidget* parent)
 
     Tray =
         new TTrayBank(this, trayAvailable_, bus_ && bus_->IsSimulated(), std::move(services.Siren));
-    session_ = std::make_unique<MonitorSession>(data_, *bus_, settings_, *Tray, *mail_);
+    WarningMail& warnings = *this;
+    session_ = std::make_unique<MonitorSession>(data_, *bus_, settings_, *Tray, warnings);
+    ReportWindow& window = *this;
+    reports_ = std::make_unique<ReportService>(window, std::make_unique<QtUiHandOver>(this),
+                                               [] { return std::make_unique<SmtpClient>(); });
+    SMTPForm = new TSMTPForm(settings_, data_.ExitRequested, this);
     SMARTForm = new TSMARTForm(this);
     MBRForm = new TMBRForm(this);
     createConnections();
@@ -190,6 +196,13 @@ void TMainForm::createConnections() {
     connect(SMARTMonCB, &QCheckBox::clicked, this, &TMainForm::SMARTMonCBClick);
     connect(AlertCB, &QCheckBox::toggled, this, [this](bool on) { settings_.AlertSound = on; });
     connect(BallHCB, &QCheckBox::toggled, this, [this](bool on) { settings_.BalloonHints = on; });
+    connect(AutoRunCB, &QCheckBox::toggled, this, [this](bool on) { settings_.AutoRun = on; });
+    connect(SMTPSB, &QToolButton::clicked, this, &TMainForm::SMTPSBClick);
+    connect(SaveSettingsSB, &QToolButton::clicked, this, &TMainForm::SaveSettingsSBClick);
+    connect(&SMTPReportsTimer, &QTimer::timeout, this, &TMainForm::SMTPReportsTimerTimer);
+    connect(SMTPForm, &TSMTPForm::ReportsClicked, this, &TMainForm::SMTPReportsCBClick);
+    connect(SMTPForm, &TSMTPForm::DelayClicked, this, &TMainForm::SMTPDelayUDClick);
+    connect(SMTPForm, &TSMTPForm::SendTestReportClicked, this, &TMainForm::SendReport);
     for (int slot = 1; slot <= MaxDrives; ++slot) {
         const size_t i = static_cast<size_t>(slot - 1);
         connect(HDDnTempTrayFI[i], &TColorSwatch::Clicked, this,
@@ -214,15 +227,45 @@ bool TMainForm::StartupSequence() {
     AboutGB->ShowVersions(ProgramVersion(), RunningSystemText());
     RaiseProcessPriority();
 
-    ShowSettings();
+    LoadSettingsIntoWindows();
     ShowSmartScreen();
     if (!Scan()) {
         QMessageBox::warning(nullptr, NoDrivesCaption, NoDrivesText);
         return false;
     }
+    if (settings_.SMTPReports && !SMTPReportsTimer.isActive())
+        SMTPReportsTimer.start();
     if (!trayAvailable_)
         ShowMainWindow();
     return true;
+}
+
+void TMainForm::LoadSettingsIntoWindows() {
+    settings_ = LoadSettings(paths_.SettingsFile);
+    ShowSettings();
+    // The interval goes to the timer now; the scan starts it.
+    SMARTT.setInterval(session_->IntervalMs());
+    // Only the two boxes with click behaviour matter: SMARTMonCB's changes
+    // nothing while no drive is known, SMTPReportsCB's starts the reports.
+    if (!settings_.SMARTMonitoring)
+        SMARTMonCBClick();
+    SMTPReportsTimer.setInterval(ReportIntervalMs(settings_));
+    if (settings_.SMTPReports)
+        SMTPReportsCBClick(true);
+    settings_.AutoRun = ReadAutorun(paths_.AutostartEntry, paths_.Executable);
+    AutoRunCB->setChecked(settings_.AutoRun);
+}
+
+bool TMainForm::SaveSettingsFromWindows() {
+    const SaveOutcome outcome = SaveSettings(paths_, settings_, data_.DriveCount);
+    if (!outcome.Written) {
+        QMessageBox box(QMessageBox::Warning, ProgramTitle,
+                        QFile::decodeName(QByteArray::fromStdString(outcome.Message)),
+                        QMessageBox::Ok, this);
+        box.setObjectName("SaveSettingsMessage");
+        box.exec();
+    }
+    return outcome.Written;
 }
 
 void TMainForm::ShowSettings() {
@@ -230,6 +273,9 @@ void TMainForm::ShowSettings() {
     HDDRefreshIntUD->SetPosition(settings_.RefreshInterval);
     AlertCB->setChecked(settings_.AlertSound);
     BallHCB->setChecked(settings_.BalloonHints);
+    AutoRunCB->setChecked(settings_.AutoRun);
+    if (SMTPForm)
+        SMTPForm->ShowSettings();
     PaintSwatches();
     for (int slot = 1; slot <= MaxDrives; ++slot) {
         Tray->SetFontColor(slot, settings_.TraySlot(slot).TrayFontColor);
@@ -327,6 +373,46 @@ void TMainForm::SMARTMonCBClick() {
     ApplyTimer();
 }
 
+void TMainForm::SMTPSBClick() {
+    if (SMTPForm)
+        SMTPForm->exec();
+}
+
+void TMainForm::SaveSettingsSBClick() {
+    SaveSettingsFromWindows();
+}
+
+void TMainForm::SMTPReportsCBClick(bool checked) {
+    // A full interval from now; no report is sent at this moment.
+    if (checked)
+        SMTPReportsTimer.start();
+    else
+        SMTPReportsTimer.stop();
+}
+
+void TMainForm::SMTPDelayUDClick() {
+    // A running timer counts the new interval from now.
+    SMTPReportsTimer.setInterval(ReportIntervalMs(settings_));
+}
+
+void TMainForm::SMTPReportsTimerTimer() {
+    SendReport();
+}
+
+void TMainForm::SendReport() {
+    reports_->SendReport(data_, FormatDateTime(clock_, clock_.Now()));
+}
+
+SMTPSnapshot TMainForm::CopySMTPSettings() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    return SnapshotOf(settings_);
+}
+
+void TMainForm::ShowSendResult(const std::string& text) {
+    StatusSB->showMessage(QString::fromStdString(text));
+    QApplication::restoreOverrideCursor();
+}
+
 bool TMainForm::ChooseColor(uint32_t& color) {
     ColorDialog->setCurrentColor(ColorFromRef(color));
     if (ColorDialog->exec() != QDialog::Accepted)
@@ -416,20 +502,38 @@ void TMainForm::closeEvent(QCloseEvent* event) {
         // window is the way out and ends the program as Exit does.
         data_.ExitRequested = true;
     }
-    CloseHandler();
+    if (!CloseHandler()) {
+        event->ignore();
+        return;
+    }
     event->accept();
     emit ProgramEnded();
 }
 
-void TMainForm::CloseHandler() {
+bool TMainForm::CloseHandler() {
+    const bool reportsRunning = SMTPReportsTimer.isActive();
     SMTPReportsTimer.stop();
+    // A transfer in flight gets a bounded time to end; one that takes longer
+    // goes on by itself and touches nothing of the closing window.
+    reports_->WaitForSendLock(CloseSendLockWait);
+    if (!SaveSettingsFromWindows()) {
+        // The program keeps running as before: closing a window hides it
+        // again, and the reports go on.
+        data_.ExitRequested = false;
+        if (reportsRunning)
+            SMTPReportsTimer.start();
+        return false;
+    }
     SMARTForm->close();
     MBRForm->close();
+    if (SMTPForm)
+        SMTPForm->CloseWindow();
     if (data_.DriveCount > 0) {
         session_->Stop();
         SMARTT.stop();
     }
     Tray->HideAll();
+    return true;
 }
 
 void TMainForm::SaveSMARTSBClick() {

@@ -4,6 +4,7 @@
 // core and copies the core's screen state into them.
 #pragma once
 
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 #include <array>
@@ -12,8 +13,11 @@
 #include "drive/DriveTable.h"
 #include "drive/Scan.h"
 #include "gui/InformationGroup.h"
+#include "gui/SmtpForm.h"
 #include "gui/TrayBank.h"
+#include "mail/ReportService.h"
 #include "monitor/MonitorSession.h"
+#include "shell/LocalClock.h"
 #include "shell/Settings.h"
 
 class QCheckBox;
@@ -35,16 +39,17 @@ class TMBRForm;
 class TSMARTForm;
 class TUpDown;
 
-// What the program entry hands the window: the drives, the sound, the
-// warning mail, and whether the desktop has a tray at all.
+// What the program entry hands the window: the drives, the sound, where the
+// settings and the autostart entry live, and whether the desktop has a tray
+// at all.
 struct MainFormServices {
     std::unique_ptr<DriveBus> Bus;
     std::unique_ptr<SirenSound> Siren;
-    std::unique_ptr<WarningMail> Mail;
+    SettingsPaths Paths;
     bool TrayAvailable = true;
 };
 
-class TMainForm : public QWidget, private ScanView {
+class TMainForm : public QWidget, private ScanView, private ReportWindow, private WarningMail {
     Q_OBJECT
 
 public:
@@ -60,6 +65,9 @@ public:
     // The options the core reads; the controls write into it when they change.
     Settings& Options() { return settings_; }
     const MonitorSession& Session() const { return *session_; }
+    // The report mails and their SendLock.
+    ReportService& Reports() { return *reports_; }
+    const SettingsPaths& Paths() const { return paths_; }
     bool TrayAvailable() const { return trayAvailable_; }
     // Copies the settings into the controls, the swatches and the icons.
     void ShowSettings();
@@ -107,6 +115,8 @@ public:
     QColorDialog* ColorDialog;
     TSMARTForm* SMARTForm;
     TMBRForm* MBRForm;
+    // Released when the program ends.
+    QPointer<TSMTPForm> SMTPForm;
 
 signals:
     // Exit closed the window: the program ends.
@@ -137,6 +147,11 @@ private:
     void SaveSMARTSBClick();
     void RAWValuesRGClick(int index);
     void ReadSelectedDrive();
+    void SMTPSBClick();
+    void SaveSettingsSBClick();
+    void SMTPReportsCBClick(bool checked);
+    void SMTPDelayUDClick();
+    void SMTPReportsTimerTimer();
 
     void createDriveRow();
     void createSettingsGroup();
@@ -151,9 +166,17 @@ private:
     void ShowSmartScreen();
     // Asks for a colour of a slot's icon; true when one was chosen.
     bool ChooseColor(uint32_t& color);
+    // Reads the settings file and the autostart entry into the settings and
+    // the windows, with the click behaviour of the boxes whose loaded state
+    // differs from their design state.
+    void LoadSettingsIntoWindows();
+    // Writes the settings file and then the autostart entry; when the file
+    // cannot be written, says so in a message box and returns false.
+    bool SaveSettingsFromWindows();
     void ShowMainWindow();
     void MinimizeApplication();
-    void CloseHandler();
+    // False when the settings could not be saved: the program keeps running.
+    bool CloseHandler();
     void PaintSwatches();
 
     // ScanView
@@ -166,12 +189,19 @@ private:
     void ShowInfoBalloon(int slot, const std::string& title, const std::string& text,
                          int seconds) override;
     void InfoPanelChanged(const InfoPanel& panel) override;
+    // ReportWindow
+    SMTPSnapshot CopySMTPSettings() override;
+    void ShowSendResult(const std::string& text) override;
+    // WarningMail, and the report timer's and the test button's send.
+    void SendReport() override;
 
     ProgramData data_;
     Settings settings_;
+    SettingsPaths paths_;
+    SystemLocalClock clock_;
     std::unique_ptr<DriveBus> bus_;
-    std::unique_ptr<WarningMail> mail_;
     std::unique_ptr<MonitorSession> session_;
+    std::unique_ptr<ReportService> reports_;
     bool trayAvailable_;
     bool placed_ = false; // centred on the screen when first shown
     bool smartFormPlaced_ = false;

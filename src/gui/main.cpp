@@ -8,20 +8,10 @@
 #include "drive/BusSelect.h"
 #include "gui/MainForm.h"
 #include "gui/Siren.h"
-#include "monitor/MonitorSession.h"
 #include "monitor/TextIcon.h"
 #include "shell/Platform.h"
+#include "shell/Settings.h"
 #include "shell/SingleInstance.h"
-
-namespace {
-
-// The warning mail arrives with the mail reports; until then nothing is sent.
-class NoWarningMail final : public quorvane::WarningMail {
-public:
-    void SendReport() override {}
-};
-
-} // namespace
 
 int main(int argc, char* argv[]) {
     using namespace quorvane;
@@ -43,7 +33,7 @@ int main(int argc, char* argv[]) {
     MainFormServices services;
     services.Bus = MakeDriveBus("");
     services.Siren = std::make_unique<QtSirenSound>();
-    services.Mail = std::make_unique<NoWarningMail>();
+    services.Paths = FindSettingsPaths(RunningExecutable(), SettingsEnvironment::FromProcess());
     services.TrayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
     TMainForm form(std::move(services));
     QObject::connect(&form, &TMainForm::ProgramEnded, &app, &QCoreApplication::quit,

@@ -13,9 +13,14 @@ const char* ActivityCaption(uint8_t counter) {
     return captions[counter % 4];
 }
 
+std::chrono::milliseconds SteadyClockNow() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now().time_since_epoch());
+}
+
 MonitorSession::MonitorSession(ProgramData& data, DriveBus& bus, const Settings& settings,
-                               MonitorView& view, WarningMail& mail)
-    : data_(data), bus_(bus), settings_(settings), view_(view), mail_(mail) {}
+                               MonitorView& view, WarningMail& mail, SteadyNow now)
+    : data_(data), bus_(bus), settings_(settings), view_(view), mail_(mail), now_(std::move(now)) {}
 
 int MonitorSession::IntervalMs() const {
     return std::clamp(settings_.RefreshInterval, MinRefreshInterval, MaxRefreshInterval) * 1000;
@@ -75,8 +80,13 @@ TickResult MonitorSession::Tick(int selectedSlot) {
         if (settings_.BalloonHints && count >= 1)
             view_.ShowErrorBalloon(count, FailureBalloonTitle, FailureBalloonText,
                                    FailureBalloonSeconds);
-        if (settings_.SMTPWarnings)
-            mail_.SendReport();
+    }
+    // Asked in every tick with warnings on, so that the end of a failure is
+    // seen and its return counts as new.
+    if (settings_.SMTPWarnings &&
+        warnings_.Due(result.FailingSlots, now_(), settings_.SMTPWarningRepeat)) {
+        result.WarningSent = true;
+        mail_.SendReport();
     }
 
     running_ = wasRunning;

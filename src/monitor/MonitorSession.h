@@ -4,11 +4,14 @@
 // program forwards its timer to Tick; a headless monitor calls it from a loop.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "drive/DriveBus.h"
 #include "drive/DriveTable.h"
+#include "monitor/WarningRepeat.h"
 #include "shell/Settings.h"
 
 namespace quorvane {
@@ -61,7 +64,12 @@ struct TickResult {
     uint8_t FailingSlots = 0;
     // Bit slot - 1: the slot's drive was left unread in standby or asleep.
     uint8_t SleepingSlots = 0;
+    bool WarningSent = false; // the warning mail was started
 };
+
+// Any steady clock's reading, for the warning repeat time.
+using SteadyNow = std::function<std::chrono::milliseconds()>;
+std::chrono::milliseconds SteadyClockNow();
 
 // The state a tick keeps from one run to the next.
 struct MonitorState {
@@ -74,7 +82,7 @@ public:
     // warnings, refresh interval, monitoring, raw form, tray switches) from
     // settings at each call, so a change made between ticks counts at once.
     MonitorSession(ProgramData& data, DriveBus& bus, const Settings& settings, MonitorView& view,
-                   WarningMail& mail);
+                   WarningMail& mail, SteadyNow now = SteadyClockNow);
 
     // One monitoring tick. selectedSlot is the drive list's item index + 1
     // (0 when nothing is selected); only that drive's read is the one the
@@ -85,7 +93,9 @@ public:
     // drive has failed in the same tick: skipping the rest would leave their
     // icons with stale temperatures and a red frame for as long as the
     // failure lasts. The alerts are raised once per tick, however many drives
-    // fail. While the tick runs the session counts as stopped; afterwards it
+    // fail; the warning mail goes out (with warnings switched on) when a
+    // drive fails that did not fail in the tick before, and while failures
+    // last once per "SMTP Warning Repeat" minutes. While the tick runs the session counts as stopped; afterwards it
     // is running again exactly when it was before.
     //
     // With "Let Drives Sleep" on, every drive with S.M.A.R.T. is first asked
@@ -112,6 +122,8 @@ private:
     const Settings& settings_;
     MonitorView& view_;
     WarningMail& mail_;
+    SteadyNow now_;
+    WarningRepeat warnings_;
     MonitorState state_;
     bool running_ = false;
 };

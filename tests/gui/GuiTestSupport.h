@@ -1,14 +1,20 @@
-// Building the main window for a test: simulated drives, a siren and a
-// warning mail that count their calls.
+// Building the main window for a test: simulated drives, a siren that counts
+// its calls, and the settings file and autostart entry in a fresh folder.
 #pragma once
 
 #include <QApplication>
 #include <QColor>
+#include <QDir>
 #include <QImage>
 #include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "drive/SimulatedBus.h"
@@ -30,29 +36,42 @@ private:
     int& plays_;
 };
 
-class CountingMail final : public WarningMail {
-public:
-    explicit CountingMail(int& sent) : sent_(sent) {}
-    void SendReport() override { ++sent_; }
+// The program the autostart entry of a test starts.
+inline constexpr const char* TestExecutable = "/opt/Quorvane/bin/quorvane";
 
-private:
-    int& sent_;
-};
+// The settings file and the autostart entry as the program finds them under
+// a configuration folder.
+inline SettingsPaths PathsIn(const std::string& configFolder) {
+    return {configFolder + "/Quorvane/Quorvane.ini", configFolder + "/autostart/Quorvane.desktop",
+            TestExecutable};
+}
+
+inline void WriteTextFile(const std::string& path, const std::string& text) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+}
 
 struct FormUnderTest {
     int Sirens = 0;
-    int Mails = 0;
+    QTemporaryDir Config; // the settings of this test only
+    SettingsPaths Paths;
     std::unique_ptr<TMainForm> Form;
 
-    FormUnderTest(const std::string& drivesDir, bool trayAvailable = true) {
+    // Without paths the settings live in a folder of their own, empty at
+    // first: a first start.
+    explicit FormUnderTest(const std::string& drivesDir, bool trayAvailable = true,
+                           std::optional<SettingsPaths> paths = {})
+        : Paths(paths ? *paths : PathsIn(Config.path().toStdString())) {
         MainFormServices services;
         services.Bus = std::make_unique<SimulatedBus>(drivesDir);
         services.Siren = std::make_unique<CountingSiren>(Sirens);
-        services.Mail = std::make_unique<CountingMail>(Mails);
+        services.Paths = Paths;
         services.TrayAvailable = trayAvailable;
         Form = std::make_unique<TMainForm>(std::move(services));
     }
     TMainForm* operator->() const { return Form.get(); }
+    // The settings file as the next start finds it.
+    void WriteSettings(const std::string& text) const { WriteTextFile(Paths.SettingsFile, text); }
 };
 
 // Lets the monitoring timer fire now, as it would at the end of its interval.
@@ -60,6 +79,13 @@ inline bool FireTimer(QTimer& timer) {
     QSignalSpy fired(&timer, &QTimer::timeout);
     timer.start(0);
     return fired.wait(5000);
+}
+
+// Runs the event loop until every report worker started so far has ended:
+// the workers hand their first and last steps to it.
+inline bool ReportsDone(TMainForm& form, int ms = 20000) {
+    return QTest::qWaitFor(
+        [&form] { return form.Reports().WaitForWorkers(std::chrono::milliseconds(0)); }, ms);
 }
 
 // Runs action once the next modal dialog's event loop is running.

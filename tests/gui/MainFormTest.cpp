@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -18,6 +19,7 @@
 #include "gui/FeatureGroup.h"
 #include "gui/SmartForm.h"
 #include "gui/TextTrayIcon.h"
+#include "mail/MailTestSupport.h"
 #include "shell/Version.h"
 
 namespace quorvane {
@@ -177,15 +179,20 @@ TEST(MainForm, AFailingDriveRaisesSirenBalloonAndMail) {
     ASSERT_TRUE(f->StartupSequence());
     // The failing sample drive was there at start, but every alert was off.
     EXPECT_EQ(f.Sirens, 0);
-    EXPECT_EQ(f.Mails, 0);
+    EXPECT_EQ(f->Reports().LastReport().Subject, "");
 
     f->AlertCB->setChecked(true);
     f->BallHCB->setChecked(true);
     f->Options().SMTPWarnings = true;
+    test::RefusingPort nowhere; // the mail is composed and fails on loopback
+    f->Options().SMTPHost = "127.0.0.1";
+    f->Options().SMTPPort = std::to_string(nowhere.Port());
     QSignalSpy balloons(f->TrayIcon(5), &TCoolTrayIcon::BalloonHintShow);
     ASSERT_TRUE(test::FireTimer(f->SMARTT));
     EXPECT_EQ(f.Sirens, 1);
-    EXPECT_EQ(f.Mails, 1);
+    EXPECT_EQ(f->Reports().LastReport().Subject.rfind("Quorvane Report - ", 0), 0u);
+    ASSERT_TRUE(test::ReportsDone(*f.Form));
+    EXPECT_EQ(f->StatusSB->currentMessage(), "Report sending failed");
     ASSERT_EQ(balloons.count(), 1);
     EXPECT_EQ(balloons[0][0].toString(), "Error");
     EXPECT_EQ(balloons[0][1].toString(), "S.M.A.R.T. failure detected!");
@@ -198,14 +205,12 @@ TEST(MainForm, HealthyDrivesRaiseNoAlert) {
     test::DriveDir dir;
     dir.AddRealDrive(0, "ST9160821AS--3.CLH");
     FormUnderTest f(dir.Path());
-    f->AlertCB->setChecked(true);
-    f->BallHCB->setChecked(true);
-    f->Options().SMTPWarnings = true;
+    f.WriteSettings("[Settings]\nAlert Sound=1\nBalloon Hints=1\nSMTP Warnings=1\n");
     QSignalSpy balloons(f->TrayIcon(1), &TCoolTrayIcon::BalloonHintShow);
     ASSERT_TRUE(f->StartupSequence());
     ASSERT_TRUE(test::FireTimer(f->SMARTT));
     EXPECT_EQ(f.Sirens, 0);
-    EXPECT_EQ(f.Mails, 0);
+    EXPECT_EQ(f->Reports().LastReport().Subject, "");
     // Only the drive list balloon of the scan, with its line breaks.
     ASSERT_EQ(balloons.count(), 1);
     EXPECT_EQ(balloons[0][0].toString(), "HDDs");
@@ -219,8 +224,9 @@ TEST(MainForm, ADriveWithoutSmartShowsDashesInABlueFrame) {
     dir.AddRealDrive(0, "Hitachi_HDS721010CLA632");
     dir.WriteBytes(0, "identify.bin", identify);
     FormUnderTest f(dir.Path());
-    f->AlertCB->setChecked(true);
+    f.WriteSettings("[Settings]\nAlert Sound=1\n");
     ASSERT_TRUE(f->StartupSequence());
+    EXPECT_TRUE(f->AlertCB->isChecked());
     EXPECT_EQ(f->TrayIcon(1)->Text(), "---");
     EXPECT_EQ(f->TrayIcon(1)->Image().pixelColor(15, 15), Rgb(Blue));
     EXPECT_FALSE(f->InformationGB->HDDTempL->isEnabled());

@@ -389,6 +389,14 @@ SinkServer::~SinkServer() {
     }
 }
 
+int SinkServer::Count() const {
+    int count = 0;
+    while (std::filesystem::is_directory(std::filesystem::path(directory_) /
+                                         std::to_string(count + 1)))
+        ++count;
+    return count;
+}
+
 std::map<std::string, std::string> SinkServer::Message(int n,
                                                        std::chrono::milliseconds wait) const {
     return Files(std::to_string(n), wait);

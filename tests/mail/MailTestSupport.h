@@ -183,6 +183,8 @@ public:
     // The server names the TLS handshakes so far were sent, one a line,
     // "(none)" for a handshake without.
     std::string ServerNames() const;
+    // How many messages are stored at this moment (no waiting).
+    int Count() const;
 
 private:
     std::map<std::string, std::string> Files(const std::string& name,

@@ -72,7 +72,8 @@ protected:
     }
     MonitorSession& Session() {
         if (!session)
-            session = std::make_unique<MonitorSession>(data, *bus, settings, view, mail);
+            session = std::make_unique<MonitorSession>(data, *bus, settings, view, mail,
+                                                       [this] { return clockNow; });
         return *session;
     }
     TickResult Tick(int selected = 1) { return Session().Tick(selected); }
@@ -89,6 +90,7 @@ protected:
     RecordingView view;
     RecordingMail mail;
     std::unique_ptr<MonitorSession> session;
+    std::chrono::milliseconds clockNow{1000}; // what the session's steady clock reads
 };
 
 TEST_F(MonitorSessionTest, HealthyDrivesShowTheirTemperaturesInGreenFrames) {
@@ -139,11 +141,87 @@ TEST_F(MonitorSessionTest, EveryDriveIsReadAfterAFailingOneAndAlertsComeOncePerT
     EXPECT_EQ(view.Balloons[0].Seconds, 10);
     EXPECT_EQ(mail.Sent, 1);
 
-    // No memory of alerts given: the next tick raises them again.
+    // The siren and the balloon come again with every failing tick; the
+    // lasting failure's warning mail waits for its repeat time.
     Tick();
     EXPECT_EQ(view.Sirens, 2);
     EXPECT_EQ(view.Balloons.size(), 2u);
+    EXPECT_EQ(mail.Sent, 1);
+}
+
+// The drives of a directory read afresh after Reload(), so that a test can
+// change a drive's status between ticks.
+class ReloadingBus final : public DriveBus {
+public:
+    explicit ReloadingBus(std::string directory) : directory_(std::move(directory)) { Reload(); }
+    void Reload() { inner_ = std::make_unique<SimulatedBus>(directory_); }
+    std::unique_ptr<DriveHandle> OpenDrive(unsigned n) override { return inner_->OpenDrive(n); }
+    bool PermissionDenied() const override { return false; }
+    bool IsSimulated() const override { return true; }
+    std::string Describe() const override { return inner_->Describe(); }
+
+private:
+    std::string directory_;
+    std::unique_ptr<SimulatedBus> inner_;
+};
+
+// The mended fault: a lasting failure no longer mails once per cycle.
+TEST_F(MonitorSessionTest, AWarningGoesOutForANewFailureAndThenOncePerRepeatTime) {
+    using std::chrono::minutes;
+    dir.AddRealDrive(0, Seagate);
+    dir.AddRealDrive(1, WesternDigital, "status = exceeded");
+    dir.AddRealDrive(2, Hitachi);
+    Scan();
+    ReloadingBus drives(dir.Path());
+    MonitorSession watched(data, drives, settings, view, mail, [this] { return clockNow; });
+    const auto setStatus = [&](unsigned n, const char* status) {
+        dir.WriteFile(n, "drive.ini", std::string("[drive]\nstatus = ") + status + "\n");
+        drives.Reload();
+    };
+    settings.SMTPWarningRepeat = 60;
+
+    // The first tick's failure is new; the ticks of the next hour send nothing.
+    EXPECT_TRUE(watched.Tick(1).WarningSent);
+    for (int i = 0; i < 3; ++i) {
+        clockNow += minutes(19);
+        const TickResult result = watched.Tick(1);
+        EXPECT_EQ(result.FailingSlots, 0b010);
+        EXPECT_FALSE(result.WarningSent);
+        EXPECT_EQ(view.Sirens, 2 + i);
+    }
+    EXPECT_EQ(mail.Sent, 1);
+    clockNow += minutes(3); // 60 minutes after the first mail
+    EXPECT_TRUE(watched.Tick(1).WarningSent);
     EXPECT_EQ(mail.Sent, 2);
+
+    // Another drive starting to fail is new at once.
+    clockNow += minutes(1);
+    setStatus(2, "exceeded");
+    TickResult result = watched.Tick(1);
+    EXPECT_EQ(result.FailingSlots, 0b110);
+    EXPECT_TRUE(result.WarningSent);
+    EXPECT_EQ(mail.Sent, 3);
+
+    // A failure that ended and came back is new again.
+    setStatus(1, "ok");
+    setStatus(2, "ok");
+    clockNow += minutes(1);
+    result = watched.Tick(1);
+    EXPECT_TRUE(result.AllGood);
+    EXPECT_FALSE(result.WarningSent);
+    setStatus(2, "exceeded");
+    clockNow += minutes(1);
+    EXPECT_TRUE(watched.Tick(1).WarningSent);
+    EXPECT_EQ(mail.Sent, 4);
+
+    // Repeat 0: every failing tick mails, as long as warnings are on.
+    settings.SMTPWarningRepeat = 0;
+    EXPECT_TRUE(watched.Tick(1).WarningSent);
+    EXPECT_TRUE(watched.Tick(1).WarningSent);
+    EXPECT_EQ(mail.Sent, 6);
+    settings.SMTPWarnings = false;
+    EXPECT_FALSE(watched.Tick(1).WarningSent);
+    EXPECT_EQ(mail.Sent, 6);
 }
 
 TEST_F(MonitorSessionTest, EachAlertFollowsItsOwnSwitch) {

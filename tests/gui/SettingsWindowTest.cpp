@@ -1,0 +1,295 @@
+// The settings as the desktop program uses them: read at start-up into the
+// windows, the timers and the tray icons, written by the save button and by
+// Exit, and a save that cannot be written.
+#include <QApplication>
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolButton>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "GuiTestSupport.h"
+#include "gui/Controls.h"
+#include "gui/SmartForm.h"
+#include "gui/SmtpForm.h"
+#include "mail/MailTestSupport.h"
+#include "shell/ProfileFile.h"
+
+namespace quorvane {
+namespace {
+
+using test::FormUnderTest;
+
+constexpr uint32_t Yellow = 0x0000FFFF, Black = 0;
+
+std::string ReadText(const std::string& path) {
+    return test::ReadFileBytes(path);
+}
+
+// Every line "key=value" of the file, in order.
+std::vector<std::string> Lines(const std::string& path) {
+    std::vector<std::string> lines;
+    std::string text = ReadText(path), line;
+    for (const char c : text) {
+        if (c == '\n') {
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            lines.push_back(line);
+            line.clear();
+        } else {
+            line += c;
+        }
+    }
+    return lines;
+}
+
+bool HasLine(const std::string& path, const std::string& line) {
+    const auto lines = Lines(path);
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+// Answers the message box the next modal loop shows; its text, or "" when
+// the modal window was something else.
+void AnswerMessageBox(QString& text) {
+    test::WhenModal([&text] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            text = box->text();
+            box->accept();
+        }
+    });
+}
+
+const char* const StoredSettings = "; kept as it is\n"
+                                   "[Settings]\n"
+                                   "S.M.A.R.T. Monitoring=0\n"
+                                   "Refresh Interval=60\n"
+                                   "RAW Values=1\n"
+                                   "HDD1 Temperature Icon FColor=$0000FF\n"
+                                   "HDD1 Temperature Icon BColor=0x00FF0000\n"
+                                   "HDD2 Temperature Icon=0\n"
+                                   "HDD3 Temperature Icon BColor=16777215\n"
+                                   "SMTP Host=mail.example.org\n"
+                                   "SMTP Login=watcher\n"
+                                   "SMTP From=Disks <disks@example.org>\n"
+                                   "SMTP Mail=admin@example.org\n"
+                                   "SMTP Port=587\n"
+                                   "SMTP Password=pa55 word\n"
+                                   "SMTP Authentication=1\n"
+                                   "SMTP Security=2\n"
+                                   "SMTP Reports=1\n"
+                                   "SMTP Warnings=1\n"
+                                   "SMTP Warning Repeat=30\n"
+                                   "SMTP Delay=50\n"
+                                   "Alert Sound=1\n"
+                                   "Balloon Hints=1\n"
+                                   "[Other]\n"
+                                   "Refresh Interval=900\n";
+
+TEST(SettingsWindow, StoredValuesReachTheControlsTimersAndTrayIcons) {
+    FormUnderTest f(test::SampleDrives());
+    f.WriteSettings(StoredSettings);
+    test::WriteTextFile(f.Paths.AutostartEntry,
+                        "[Desktop Entry]\nType=Application\nName=Quorvane\nExec=\"" +
+                            std::string(test::TestExecutable) + "\"\n");
+    ASSERT_TRUE(f->StartupSequence());
+
+    EXPECT_FALSE(f->SMARTMonCB->isChecked());
+    EXPECT_EQ(f->HDDRefreshIntE->text(), "60");
+    EXPECT_EQ(f->HDDRefreshIntUD->Position(), 60);
+    EXPECT_EQ(f->SMARTT.interval(), 60000);
+    EXPECT_TRUE(f->AlertCB->isChecked());
+    EXPECT_TRUE(f->BallHCB->isChecked());
+    EXPECT_TRUE(f->AutoRunCB->isChecked());
+    // "RAW Values" is never read: the S.M.A.R.T. window starts with HEX.
+    EXPECT_TRUE(f->SMARTForm->HEXRB->isChecked());
+
+    // Slot 1: red on blue; slot 2 switched off; slot 3 yellow on white.
+    EXPECT_EQ(f->TrayIcon(1)->FontColor(), 0x000000FFu);
+    EXPECT_EQ(f->TrayIcon(1)->Color(), 0x00FF0000u);
+    EXPECT_EQ(f->HDDnTempTrayFI[0]->PaintedColor(), 0x000000FFu);
+    EXPECT_EQ(f->HDDnTempTrayBI[0]->PaintedColor(), 0x00FF0000u);
+    EXPECT_TRUE(f->TrayIcon(1)->IconVisible());
+    EXPECT_FALSE(f->TrayIcon(2)->IconVisible());
+    EXPECT_FALSE(f->HDDnTempTrayCB[1]->isChecked());
+    EXPECT_TRUE(f->HDDnTempTrayCB[1]->isEnabled());
+    EXPECT_EQ(f->TrayIcon(3)->FontColor(), Yellow);
+    EXPECT_EQ(f->TrayIcon(3)->Color(), 0x00FFFFFFu);
+    EXPECT_EQ(f->HDDnTempTrayBI[2]->PaintedColor(), 0x00FFFFFFu);
+    EXPECT_TRUE(f->TrayIcon(3)->IconVisible());
+    // The icon is drawn on the stored background.
+    EXPECT_EQ(f->TrayIcon(3)->Image().pixelColor(7, 1), QColor(Qt::white));
+
+    const TSMTPForm& smtp = *f->SMTPForm;
+    EXPECT_EQ(smtp.SMTPHostE->text(), "mail.example.org");
+    EXPECT_EQ(smtp.SMTPLoginE->text(), "watcher");
+    EXPECT_EQ(smtp.SMTPFromE->text(), "Disks <disks@example.org>");
+    EXPECT_EQ(smtp.SMTPMailE->text(), "admin@example.org");
+    EXPECT_EQ(smtp.SMTPPortE->text(), "587");
+    EXPECT_EQ(smtp.SMTPPswE->text(), "pa55 word");
+    EXPECT_TRUE(smtp.AuthenticationCB->isChecked());
+    EXPECT_EQ(smtp.SMTPSecurityCB->currentText(), "STARTTLS");
+    EXPECT_TRUE(smtp.SMTPReportsCB->isChecked());
+    EXPECT_TRUE(smtp.SMTPWarningsCB->isChecked());
+    EXPECT_EQ(smtp.SMTPDelayE->text(), "50");
+    EXPECT_EQ(smtp.SMTPWarningRepeatE->text(), "30");
+    // A stored "SMTP Reports" starts the reports with the stored interval.
+    EXPECT_TRUE(f->SMTPReportsTimer.isActive());
+    EXPECT_EQ(f->SMTPReportsTimer.interval(), 50 * 60000);
+}
+
+// A user changes the interval, a colour, an icon switch and the mail
+// settings, chooses Exit, starts again and finds everything as left.
+TEST(SettingsWindow, ExitThroughTheTrayMenuSavesForTheNextStart) {
+    QTemporaryDir config;
+    const SettingsPaths paths = test::PathsIn(config.path().toStdString());
+    {
+        FormUnderTest f(test::SampleDrives(), true, paths);
+        ASSERT_TRUE(f->StartupSequence());
+        f->HDDRefreshIntUD->Step(+1);
+        test::WhenModal([&] {
+            f->ColorDialog->setCurrentColor(QColor(0, 255, 0));
+            f->ColorDialog->accept();
+        });
+        QTest::mouseClick(f->HDDnTempTrayBI[3], Qt::LeftButton);
+        QTest::mouseClick(f->HDDnTempTrayCB[4], Qt::LeftButton);
+        QTest::mouseClick(f->AlertCB, Qt::LeftButton);
+        QTest::mouseClick(f->AutoRunCB, Qt::LeftButton);
+        TSMTPForm& smtp = *f->SMTPForm;
+        smtp.SMTPHostE->setText("relay.example.org");
+        QTest::mouseClick(smtp.SMTPReportsCB, Qt::LeftButton);
+        QTest::mouseClick(smtp.SMTPDelayUD->findChild<QToolButton*>("Up"), Qt::LeftButton);
+        EXPECT_FALSE(std::filesystem::exists(paths.SettingsFile)); // nothing before a save
+
+        QSignalSpy ended(f.Form.get(), &TMainForm::ProgramEnded);
+        f->Tray->Exit1->trigger();
+        EXPECT_EQ(ended.count(), 1);
+        EXPECT_FALSE(f->SMTPReportsTimer.isActive());
+    }
+    ASSERT_TRUE(std::filesystem::exists(paths.SettingsFile));
+    // A new file is private: it holds the password.
+    struct stat st {};
+    ASSERT_EQ(::stat(paths.SettingsFile.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_TRUE(HasLine(paths.SettingsFile, "HDD5 Temperature Icon=0"));
+    // Five drives: no keys for slot 6.
+    EXPECT_EQ(ReadText(paths.SettingsFile).find("HDD6"), std::string::npos);
+    EXPECT_NE(ReadText(paths.AutostartEntry).find(std::string("Exec=\"") + test::TestExecutable),
+              std::string::npos);
+
+    FormUnderTest again(test::SampleDrives(), true, paths);
+    ASSERT_TRUE(again->StartupSequence());
+    EXPECT_EQ(again->HDDRefreshIntE->text(), "30");
+    EXPECT_EQ(again->SMARTT.interval(), 30000);
+    EXPECT_EQ(again->TrayIcon(4)->Color(), 0x0000FF00u);
+    EXPECT_EQ(again->HDDnTempTrayBI[3]->PaintedColor(), 0x0000FF00u);
+    EXPECT_FALSE(again->TrayIcon(5)->IconVisible());
+    EXPECT_TRUE(again->AlertCB->isChecked());
+    EXPECT_TRUE(again->AutoRunCB->isChecked());
+    EXPECT_EQ(again->SMTPForm->SMTPHostE->text(), "relay.example.org");
+    EXPECT_TRUE(again->SMTPForm->SMTPReportsCB->isChecked());
+    EXPECT_EQ(again->SMTPForm->SMTPDelayE->text(), "35");
+    EXPECT_TRUE(again->SMTPReportsTimer.isActive());
+    EXPECT_EQ(again->SMTPReportsTimer.interval(), 35 * 60000);
+}
+
+TEST(SettingsWindow, TheSaveButtonWritesWhatTheWindowsShow) {
+    FormUnderTest f(test::SampleDrives());
+    // Keys of a slot the scan did not fill, and lines the program does not
+    // write, stay as they are.
+    f.WriteSettings("# mine\n[Settings]\nHDD6 Temperature Icon FColor=255\nUnknown = kept\n");
+    ASSERT_TRUE(f->StartupSequence());
+    EXPECT_TRUE(f->SaveSettingsSB->toolTip().isEmpty());
+    TSMTPForm& smtp = *f->SMTPForm;
+    QTest::keyClicks(smtp.SMTPPswE, "plain text");
+    smtp.SMTPSecurityCB->setCurrentIndex(3);
+    f->SMARTForm->DECRB->click();
+    QTest::mouseClick(f->AutoRunCB, Qt::LeftButton);
+
+    QTest::mouseClick(f->SaveSettingsSB, Qt::LeftButton);
+    const std::string& file = f.Paths.SettingsFile;
+    const auto lines = Lines(file);
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[0], "# mine");
+    EXPECT_EQ(lines[1], "[Settings]");
+    EXPECT_EQ(lines[2], "HDD6 Temperature Icon FColor=255");
+    EXPECT_EQ(lines[3], "Unknown = kept");
+    EXPECT_TRUE(HasLine(file, "SMTP Password=plain text")); // as typed, readable
+    EXPECT_TRUE(HasLine(file, "SMTP Security=3"));
+    EXPECT_TRUE(HasLine(file, "RAW Values=1"));
+    EXPECT_TRUE(HasLine(file, "HDD5 Temperature Icon FColor=65535"));
+    EXPECT_TRUE(HasLine(file, "SMTP Delay=20"));
+    EXPECT_TRUE(std::filesystem::exists(f.Paths.AutostartEntry));
+
+    // Unchecked and saved again: the autostart entry goes.
+    QTest::mouseClick(f->AutoRunCB, Qt::LeftButton);
+    QTest::mouseClick(f->SaveSettingsSB, Qt::LeftButton);
+    EXPECT_FALSE(std::filesystem::exists(f.Paths.AutostartEntry));
+    // The program runs on.
+    EXPECT_FALSE(f->Data().ExitRequested);
+    EXPECT_TRUE(f->SMARTT.isActive());
+}
+
+// A folder nobody may write into: a fresh one made read-only, or, for root,
+// who writes anywhere else, one under /proc.
+struct UnwritableFolder {
+    QTemporaryDir Temp;
+    std::string Path;
+    UnwritableFolder() {
+        if (::geteuid() == 0) {
+            Path = "/proc/self/quorvane-settings";
+        } else {
+            Path = Temp.path().toStdString() + "/locked";
+            std::filesystem::create_directories(Path);
+            ::chmod(Path.c_str(), 0555);
+        }
+    }
+    ~UnwritableFolder() {
+        if (::geteuid() != 0)
+            ::chmod(Path.c_str(), 0755);
+    }
+};
+
+TEST(SettingsWindow, ASaveThatCannotBeWrittenSaysSoAndExitKeepsTheProgramRunning) {
+    const UnwritableFolder folder;
+    SettingsPaths paths = test::PathsIn(folder.Path);
+    FormUnderTest f(test::SampleDrives(), true, paths);
+    ASSERT_TRUE(f->StartupSequence());
+    const QString expected = QString::fromStdString("Unable to write to " + paths.SettingsFile);
+
+    QString shown;
+    AnswerMessageBox(shown);
+    QTest::mouseClick(f->SaveSettingsSB, Qt::LeftButton);
+    EXPECT_EQ(shown, expected);
+
+    // Exit: the message, and the program keeps running as before.
+    QTest::mouseClick(f->SMTPForm->SMTPReportsCB, Qt::LeftButton);
+    ASSERT_TRUE(f->SMTPReportsTimer.isActive());
+    QSignalSpy ended(f.Form.get(), &TMainForm::ProgramEnded);
+    shown.clear();
+    AnswerMessageBox(shown);
+    f->Tray->Exit1->trigger();
+    EXPECT_EQ(shown, expected);
+    EXPECT_EQ(ended.count(), 0);
+    EXPECT_FALSE(f->Data().ExitRequested);
+    EXPECT_TRUE(f->SMARTT.isActive());
+    EXPECT_TRUE(f->SMTPReportsTimer.isActive());
+    EXPECT_TRUE(f->TrayIcon(1)->IconVisible());
+    ASSERT_TRUE(f->SMTPForm);
+    // Closing the window still only hides it.
+    emit f->TrayIcon(1)->Click();
+    f->close();
+    EXPECT_FALSE(f->isVisible());
+    EXPECT_EQ(ended.count(), 0);
+    EXPECT_FALSE(std::filesystem::exists(paths.AutostartEntry));
+}
+
+} // namespace
+} // namespace quorvane
