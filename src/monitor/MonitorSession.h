@@ -95,8 +95,8 @@ public:
     // failure lasts. The alerts are raised once per tick, however many drives
     // fail; the warning mail goes out (with warnings switched on) when a
     // drive fails that did not fail in the tick before, and while failures
-    // last once per "SMTP Warning Repeat" minutes. While the tick runs the session counts as stopped; afterwards it
-    // is running again exactly when it was before.
+    // last once per "SMTP Warning Repeat" minutes. While the tick runs the session counts as
+    // stopped; afterwards it is running again exactly when it was before.
     //
     // With "Let Drives Sleep" on, every drive with S.M.A.R.T. is first asked
     // its power mode (CHECK POWER MODE never spins it up), and a drive in
