@@ -14,6 +14,7 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVANE_W
   -DQUORVANE_SANITIZE=ON -DQUORVANE_GUI=OFF "${launcher[@]}" >/dev/null
 cmake --build build-asan -j"$(nproc)"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1
+export LSAN_OPTIONS=suppressions=$top/tests/lsan.supp
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 cd build-asan
 ctest --output-on-failure -j"$(nproc)" -LE vm -E "^pkg_"
