@@ -108,6 +108,20 @@ struct Fixture {
     ReportService service{window, std::make_unique<SerialHandOver>(), NewClient};
 };
 
+// A server that holds the transfer at MAIL FROM until the test releases it.
+struct HeldServer {
+    std::promise<void> Release;
+    std::shared_future<void> Released = Release.get_future().share();
+    std::promise<void> Holding; // set once the transfer is held
+    test::ScriptedServer Server{"220 slow.test ready\r\n", [this](const std::string& command) {
+                                    if (command.rfind("MAIL FROM", 0) == 0) {
+                                        Holding.set_value();
+                                        Released.wait_for(seconds(20));
+                                    }
+                                    return test::WillingReply(command);
+                                }};
+};
+
 TEST(ReportService, DeliversWithAuthLogin) {
     test::SinkServer sink(Credentials);
     ASSERT_TRUE(sink.Running()) << sink.StartError();
@@ -201,16 +215,8 @@ TEST(ReportService, RefusedConnectionAndBadPortFailWithTheLockFree) {
 
 TEST(ReportService, WaitingWorkerSendsTheMostRecentReport) {
     // The first transfer is held at MAIL FROM until the test lets it go.
-    std::promise<void> release;
-    std::shared_future<void> released = release.get_future().share();
-    std::promise<void> holding;
-    test::ScriptedServer slow("220 slow.test ready\r\n", [&](const std::string& command) {
-        if (command.rfind("MAIL FROM", 0) == 0) {
-            holding.set_value();
-            released.wait_for(seconds(20));
-        }
-        return test::WillingReply(command);
-    });
+    HeldServer held;
+    test::ScriptedServer& slow = held.Server;
     test::SinkServer sink;
     ASSERT_TRUE(sink.Running()) << sink.StartError();
 
@@ -218,13 +224,13 @@ TEST(ReportService, WaitingWorkerSendsTheMostRecentReport) {
     f.window.SetFirstValues(To(slow.Port()));
     f.window.SetValues(To(sink.Port()));
     f.service.SendReport(OneDrive(30), "first");
-    ASSERT_EQ(holding.get_future().wait_for(seconds(20)), std::future_status::ready);
+    ASSERT_EQ(held.Holding.get_future().wait_for(seconds(20)), std::future_status::ready);
     // The lock is held: a bounded wait gives up.
     EXPECT_FALSE(f.service.WaitForSendLock(milliseconds(100)));
 
     f.service.SendReport(OneDrive(40), "second");
     f.service.SendReport(OneDrive(50), "third");
-    release.set_value();
+    held.Release.set_value();
     ASSERT_TRUE(f.service.WaitForWorkers(seconds(40)));
 
     EXPECT_EQ(f.window.Results(),
@@ -245,25 +251,17 @@ TEST(ReportService, WaitingWorkerSendsTheMostRecentReport) {
 }
 
 TEST(ReportService, WorkerOutlivingTheServiceTouchesNoWindow) {
-    std::promise<void> release;
-    std::shared_future<void> released = release.get_future().share();
-    std::promise<void> holding;
-    test::ScriptedServer slow("220 slow.test ready\r\n", [&](const std::string& command) {
-        if (command.rfind("MAIL FROM", 0) == 0) {
-            holding.set_value();
-            released.wait_for(seconds(20));
-        }
-        return test::WillingReply(command);
-    });
+    HeldServer held;
+    test::ScriptedServer& slow = held.Server;
     auto window = std::make_unique<RecordingWindow>();
     window->SetValues(To(slow.Port()));
     auto service =
         std::make_unique<ReportService>(*window, std::make_unique<SerialHandOver>(), NewClient);
     service->SendReport(OneDrive(30), "x");
-    ASSERT_EQ(holding.get_future().wait_for(seconds(20)), std::future_status::ready);
+    ASSERT_EQ(held.Holding.get_future().wait_for(seconds(20)), std::future_status::ready);
     service.reset();
     window.reset(); // a result shown now would touch freed memory (ASan)
-    release.set_value();
+    held.Release.set_value();
     slow.WaitUntilDone();
     // Give the worker time to reach its last step.
     std::this_thread::sleep_for(milliseconds(300));
