@@ -2,6 +2,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QToolButton>
 #include <algorithm>
 
@@ -146,6 +147,17 @@ void SetTextColor(QWidget* widget, uint32_t color) {
     p.setColor(QPalette::Active, QPalette::WindowText, ColorFromRef(color));
     p.setColor(QPalette::Inactive, QPalette::WindowText, ColorFromRef(color));
     widget->setPalette(p);
+}
+
+void CentreOnScreen(QWidget* window) {
+    QScreen* screen = window->screen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    const QSize outer = window->frameGeometry().size();
+    const int x = area.left() + std::max(0, (area.width() - outer.width()) / 2);
+    const int y = area.top() + std::max(0, (area.height() - outer.height()) / 2);
+    window->move(x, y);
 }
 
 QString CoreText(const std::string& text) {

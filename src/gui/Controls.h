@@ -89,6 +89,10 @@ QCheckBox* MakeCheckBox(QWidget* parent, const char* name, const QString& text, 
 // tells a missing feature.
 void SetTextColor(QWidget* widget, uint32_t color);
 
+// Centres a window on its screen's available area; one larger than the area
+// keeps its top left corner inside it.
+void CentreOnScreen(QWidget* window);
+
 // A text of the core (a drive's strings, captions, grid cells: 8-bit
 // characters) as the widgets take it.
 QString CoreText(const std::string& text);

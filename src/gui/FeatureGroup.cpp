@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QStyle>
 #include <QToolButton>
@@ -27,8 +28,8 @@ TFeatureGroup::TFeatureGroup(const QString& prefix, const QString& caption, cons
     RecommendedLevelL = MakeLabel(this, "Recommended" + p + "LevelL", "...", 70, 18, 36);
     LevelTB = new QSlider(Qt::Horizontal, this);
     LevelTB->setObjectName(p + "LevelTB");
-    LevelTB->setRange(0, 254);
-    LevelTB->setTickInterval(16);
+    LevelTB->setRange(FeatureLevelMin, FeatureLevelMax);
+    LevelTB->setTickInterval(FeatureLevelTick);
     LevelTB->setTickPosition(QSlider::TicksBelow);
     LevelTB->setGeometry(4, 38, 107, 26);
     GetSB =
@@ -37,6 +38,23 @@ TFeatureGroup::TFeatureGroup(const QString& prefix, const QString& caption, cons
     SetSB = MakeSpeedButton(this, "", style()->standardIcon(QStyle::SP_DialogApplyButton), setHint,
                             60, 68);
     SetSB->setObjectName(p + "SetSB");
+    connect(LevelTB, &QSlider::valueChanged, this, &TFeatureGroup::LevelMoved);
+}
+
+void TFeatureGroup::Show(const FeatureGroupState& state) {
+    CB->setChecked(state.Checked);
+    CB->setEnabled(state.CheckBoxEnabled);
+    {
+        const QSignalBlocker quiet(LevelTB);
+        LevelTB->setValue(state.LevelPosition);
+    }
+    LevelTB->setEnabled(state.LevelEnabled);
+    CurrentLevelL->setText(CoreText(state.CurrentLevelCaption));
+    CurrentLevelL->setEnabled(state.CurrentLevelEnabled);
+    RecommendedLevelL->setText(CoreText(state.RecommendedLevelCaption));
+    RecommendedLevelL->setEnabled(state.RecommendedLevelEnabled);
+    GetSB->setEnabled(state.GetEnabled);
+    SetSB->setEnabled(state.SetEnabled);
 }
 
 } // namespace quorvane

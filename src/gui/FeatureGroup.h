@@ -4,6 +4,8 @@
 
 #include <QGroupBox>
 
+#include "drive/FeatureGroupState.h"
+
 class QCheckBox;
 class QLabel;
 class QSlider;
@@ -20,6 +22,10 @@ public:
     TFeatureGroup(const QString& prefix, const QString& caption, const QString& getHint,
                   const QString& setHint, QWidget* parent);
 
+    // Copies every control's state. Moving the bar here is not a move by
+    // the user: LevelMoved is not emitted.
+    void Show(const FeatureGroupState& state);
+
     // The check box sits on a disabled panel: it only shows what the last
     // read found.
     QWidget* Panel;
@@ -29,6 +35,10 @@ public:
     QLabel* RecommendedLevelL;
     QToolButton* GetSB;
     QToolButton* SetSB;
+
+signals:
+    // The user moved the bar (by mouse, wheel or keys) to position.
+    void LevelMoved(int position);
 };
 
 } // namespace quorvane

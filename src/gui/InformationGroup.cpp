@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QPainter>
 
+#include "drive/FeatureLevels.h"
 #include "gui/Controls.h"
 #include "gui/FeatureGroup.h"
 
@@ -60,9 +61,13 @@ TInformationGroup::TInformationGroup(QWidget* parent) : QGroupBox("Information",
     for (size_t i = 0; i < HDDLogoIL.size(); ++i)
         HDDLogoIL[i] = QPixmap(QString(":/logos/logo%1.png").arg(i));
 
-    AAMGB = new TFeatureGroup("AAM", "AAM", "Get AAM", "Set AAM", this);
+    AAMGB = new TFeatureGroup("AAM", FeatureName(Feature::AAM),
+                              QString::fromStdString(FeatureGetHint(Feature::AAM)),
+                              QString::fromStdString(FeatureSetHint(Feature::AAM)), this);
     AAMGB->setGeometry(240, 54, 115, 97);
-    APMGB = new TFeatureGroup("APM", "APM", QString(), QString(), this);
+    APMGB = new TFeatureGroup("APM", FeatureName(Feature::APM),
+                              QString::fromStdString(FeatureGetHint(Feature::APM)),
+                              QString::fromStdString(FeatureSetHint(Feature::APM)), this);
     APMGB->setGeometry(358, 54, 115, 97);
 }
 
@@ -88,6 +93,8 @@ void TInformationGroup::ShowPanel(const InfoPanel& panel) {
         painter.drawPixmap(0, 0, HDDLogoIL[static_cast<size_t>(*panel.LogoIndex)]);
     }
     HDDLogoI->setPixmap(logo);
+    AAMGB->Show(panel.AAMGB);
+    APMGB->Show(panel.APMGB);
 }
 
 void TInformationGroup::ShowTemperatures(const TemperatureCaptions& captions) {

@@ -4,30 +4,30 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QColorDialog>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMessageBox>
-#include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolButton>
 
+#include "drive/FeatureLevels.h"
 #include "drive/ReadSmart.h"
 #include "gui/AboutGroup.h"
-#include "gui/Colors.h"
 #include "gui/Controls.h"
+#include "gui/FeatureGroup.h"
 #include "gui/Fonts.h"
 #include "gui/MbrForm.h"
 #include "gui/QtUiHandOver.h"
 #include "gui/Siren.h"
+#include "gui/SettingsGroup.h"
 #include "gui/SmartForm.h"
 #include "monitor/TextIcon.h"
 #include "shell/LocalClock.h"
 #include "shell/Platform.h"
+#include "shell/SafeWrite.h"
 #include "shell/Version.h"
 #include "smart/SmartReport.h"
 
@@ -39,12 +39,40 @@ constexpr int ClientWidth = 491;
 constexpr int ClientHeight = 392;
 constexpr uint32_t Blue = 0x00FF0000;
 
-void CentreOnScreen(QWidget* window) {
-    if (QScreen* screen = window->screen()) {
-        const QRect area = screen->availableGeometry();
-        window->move(area.center() - QPoint(window->width() / 2, window->height() / 2));
+// One of the two periodic timers as the sleep and wake rules see it. The
+// monitoring timer also carries the session's running state, which its
+// timeout checks.
+class QtProgramTimer final : public ProgramTimer {
+public:
+    QtProgramTimer(QTimer& timer, std::function<void(bool)> running = {})
+        : timer_(timer), running_(std::move(running)) {}
+    void Start() override {
+        if (running_)
+            running_(true);
+        if (!timer_.isActive())
+            timer_.start();
     }
-}
+    void Stop() override {
+        if (running_)
+            running_(false);
+        timer_.stop();
+    }
+
+private:
+    QTimer& timer_;
+    std::function<void(bool)> running_;
+};
+
+class ReportSendLock final : public SendLockWaiter {
+public:
+    explicit ReportSendLock(ReportService& reports) : reports_(reports) {}
+    bool WaitForSendLock(std::chrono::milliseconds bound) override {
+        return reports_.WaitForSendLock(bound);
+    }
+
+private:
+    ReportService& reports_;
+};
 
 QIcon ProgramIcon() {
     QIcon icon;
@@ -69,7 +97,7 @@ TMainForm::TMainForm(MainFormServices services, QWidget* parent)
 
     createDriveRow();
     InformationGB = new TInformationGroup(this);
-    createSettingsGroup();
+    SettingsGB = new TSettingsGroup(settings_, this);
     AboutGB = new TAboutGroup(this);
     StatusSB = new QStatusBar(this);
     StatusSB->setObjectName("StatusSB");
@@ -81,18 +109,6 @@ TMainForm::TMainForm(MainFormServices services, QWidget* parent)
     SMTPReportsTimer.setObjectName("SMTPReportsTimer");
     SMTPReportsTimer.setInterval(1200000);
 
-    LogSD = new QFileDialog(this, "Save Log");
-    LogSD->setObjectName("LogSD");
-    LogSD->setAcceptMode(QFileDialog::AcceptSave);
-    LogSD->setDefaultSuffix("log");
-    LogSD->setNameFilters({"Log files (*.log)", "All files (*.*)"});
-    LogSD->setOption(QFileDialog::DontConfirmOverwrite);
-    LogSD->setOption(QFileDialog::DontUseNativeDialog);
-
-    ColorDialog = new QColorDialog(this);
-    ColorDialog->setObjectName("ColorDialog");
-    ColorDialog->setOption(QColorDialog::DontUseNativeDialog);
-
     Tray =
         new TTrayBank(this, trayAvailable_, bus_ && bus_->IsSimulated(), std::move(services.Siren));
     WarningMail& warnings = *this;
@@ -103,6 +119,11 @@ TMainForm::TMainForm(MainFormServices services, QWidget* parent)
     SMTPForm = new TSMTPForm(settings_, data_.ExitRequested, this);
     SMARTForm = new TSMARTForm(this);
     MBRForm = new TMBRForm(this);
+    // Each window blocks the main window only: the tray icons and their menu
+    // stay usable, and Exit closes an open window first.
+    for (QWidget* window : {static_cast<QWidget*>(SMARTForm), static_cast<QWidget*>(MBRForm),
+                            static_cast<QWidget*>(SMTPForm.data())})
+        window->setWindowModality(Qt::WindowModal);
     createConnections();
 }
 
@@ -131,87 +152,28 @@ void TMainForm::createDriveRow() {
                                   "Read S.M.A.R.T.", 452, 9);
 }
 
-void TMainForm::createSettingsGroup() {
-    SettingsGB = new QGroupBox("Settings", this);
-    SettingsGB->setObjectName("SettingsGB");
-    SettingsGB->setGeometry(8, 232, 257, 137);
-    QGroupBox* g = SettingsGB;
-
-    SMARTMonCB = MakeCheckBox(g, "SMARTMonCB", "S.M.A.R.T. Monitoring", 8, 16, true);
-    SMARTRunL = MakeLabel(g, "SMARTRunL", "-", 150, 19, 10);
-    HDDRefreshIntNL = MakeLabel(g, "HDDRefreshIntNL", "Refresh Interval, s", 8, 42);
-    HDDRefreshIntE = new QLineEdit(QString::number(MinRefreshInterval), g);
-    HDDRefreshIntE->setObjectName("HDDRefreshIntE");
-    HDDRefreshIntE->setReadOnly(true);
-    HDDRefreshIntE->setGeometry(116, 38, 30, 21);
-    HDDRefreshIntUD = new TUpDown(MinRefreshInterval, MaxRefreshInterval, RefreshIntervalStep,
-                                  MinRefreshInterval, g);
-    HDDRefreshIntUD->setObjectName("HDDRefreshIntUD");
-    HDDRefreshIntUD->move(146, 38);
-    AlertCB = MakeCheckBox(g, "AlertCB", "Alert Sound", 8, 62, false);
-    BallHCB = MakeCheckBox(g, "BallHCB", "Balloon Hints", 8, 82, false);
-    AutoRunCB = MakeCheckBox(g, "AutoRunCB", "AutoRun", 8, 102, false);
-    SMTPSB = MakeSpeedButton(g, "SMTPSB", style()->standardIcon(QStyle::SP_MessageBoxInformation),
-                             "SMTP Reports & Warnings", 108, 100);
-    SaveSettingsSB =
-        MakeSpeedButton(g, "SaveSettingsSB", style()->standardIcon(QStyle::SP_DialogSaveButton),
-                        QString(), 132, 100);
-    createIconsGroup();
-}
-
-void TMainForm::createIconsGroup() {
-    IconsGB = new QGroupBox("Icons", SettingsGB);
-    IconsGB->setObjectName("IconsGB");
-    IconsGB->setGeometry(166, 8, 87, 125);
-    for (int slot = 1; slot <= MaxDrives; ++slot) {
-        const size_t i = static_cast<size_t>(slot - 1);
-        const int y = 16 + 18 * static_cast<int>(i);
-        const QString n = QString::number(slot);
-        HDDnINL[i] = MakeLabel(IconsGB, "", "HDD" + n + ":", 8, y - 2);
-        HDDnINL[i]->setObjectName("HDD" + n + "INL");
-        HDDnTempTrayFI[i] = new TColorSwatch(IconsGB);
-        HDDnTempTrayFI[i]->setObjectName("HDD" + n + "TempTrayFI");
-        HDDnTempTrayFI[i]->move(48, y);
-        HDDnTempTrayBI[i] = new TColorSwatch(IconsGB);
-        HDDnTempTrayBI[i]->setObjectName("HDD" + n + "TempTrayBI");
-        HDDnTempTrayBI[i]->move(60, y);
-        HDDnTempTrayCB[i] = new QCheckBox(IconsGB);
-        HDDnTempTrayCB[i]->setObjectName("HDD" + n + "TempTrayCB");
-        HDDnTempTrayCB[i]->setGeometry(72, y - 3, 15, 16);
-        HDDnTempTrayCB[i]->setEnabled(false);
-    }
-}
-
 void TMainForm::createConnections() {
     connect(HDDRefreshSB, &QToolButton::clicked, this, &TMainForm::HDDRefreshSBClick);
     connect(HDDCB, &QComboBox::activated, this, &TMainForm::HDDCBChange);
     connect(SMARTReadSB, &QToolButton::clicked, this, &TMainForm::SMARTReadSBClick);
     connect(MBRReadSB, &QToolButton::clicked, this, &TMainForm::MBRReadSBClick);
     connect(&SMARTT, &QTimer::timeout, this, &TMainForm::SMARTTTimer);
-    connect(HDDRefreshIntUD, &TUpDown::PositionChanged, this, [this](int position) {
-        HDDRefreshIntE->setText(QString::number(position));
-        settings_.RefreshInterval = position;
+    TSettingsGroup* g = SettingsGB;
+    connect(g, &TSettingsGroup::RefreshIntervalClicked, this, &TMainForm::HDDRefreshIntUDClick);
+    connect(g, &TSettingsGroup::MonitoringClicked, this, &TMainForm::SMARTMonCBClick);
+    connect(g, &TSettingsGroup::SMTPClicked, this, &TMainForm::SMTPSBClick);
+    connect(g, &TSettingsGroup::SaveClicked, this, &TMainForm::SaveSettingsSBClick);
+    connect(g, &TSettingsGroup::TrayColorsChanged, this, [this](int slot) {
+        SetTrayColors(slot, settings_.TraySlot(slot).TrayFontColor,
+                      settings_.TraySlot(slot).TrayBackColor);
     });
-    connect(HDDRefreshIntUD, &TUpDown::Clicked, this, &TMainForm::HDDRefreshIntUDClick);
-    connect(SMARTMonCB, &QCheckBox::clicked, this, &TMainForm::SMARTMonCBClick);
-    connect(AlertCB, &QCheckBox::toggled, this, [this](bool on) { settings_.AlertSound = on; });
-    connect(BallHCB, &QCheckBox::toggled, this, [this](bool on) { settings_.BalloonHints = on; });
-    connect(AutoRunCB, &QCheckBox::toggled, this, [this](bool on) { settings_.AutoRun = on; });
-    connect(SMTPSB, &QToolButton::clicked, this, &TMainForm::SMTPSBClick);
-    connect(SaveSettingsSB, &QToolButton::clicked, this, &TMainForm::SaveSettingsSBClick);
+    connect(g, &TSettingsGroup::TrayIconSwitched, Tray, &TTrayBank::SetVisible);
+    connectFeatureGroup(InformationGB->AAMGB, Feature::AAM);
+    connectFeatureGroup(InformationGB->APMGB, Feature::APM);
     connect(&SMTPReportsTimer, &QTimer::timeout, this, &TMainForm::SMTPReportsTimerTimer);
     connect(SMTPForm, &TSMTPForm::ReportsClicked, this, &TMainForm::SMTPReportsCBClick);
     connect(SMTPForm, &TSMTPForm::DelayClicked, this, &TMainForm::SMTPDelayUDClick);
     connect(SMTPForm, &TSMTPForm::SendTestReportClicked, this, &TMainForm::SendReport);
-    for (int slot = 1; slot <= MaxDrives; ++slot) {
-        const size_t i = static_cast<size_t>(slot - 1);
-        connect(HDDnTempTrayFI[i], &TColorSwatch::Clicked, this,
-                [this, slot] { HDDnTempTrayFIClick(slot); });
-        connect(HDDnTempTrayBI[i], &TColorSwatch::Clicked, this,
-                [this, slot] { HDDnTempTrayBIClick(slot); });
-        connect(HDDnTempTrayCB[i], &QCheckBox::clicked, this,
-                [this, slot] { HDDnTempTrayCBClick(slot); });
-    }
     connect(Tray, &TTrayBank::IconClicked, this, &TMainForm::HDDnIClick);
     connect(Tray, &TTrayBank::MinimizeToTrayRequested, this, &TMainForm::HDDnIMinimizeToTray);
     connect(Tray->Restore1, &QAction::triggered, this, &TMainForm::Restore1Click);
@@ -221,6 +183,24 @@ void TMainForm::createConnections() {
     connect(SMARTForm, &TSMARTForm::ReadRequested, this, &TMainForm::ReadSelectedDrive);
     connect(SMARTForm, &TSMARTForm::RawValuesChosen, this, &TMainForm::RAWValuesRGClick);
     connect(SMARTForm, &TSMARTForm::SaveRequested, this, &TMainForm::SaveSMARTSBClick);
+}
+
+void TMainForm::connectFeatureGroup(TFeatureGroup* group, Feature feature) {
+    const auto state = [this, feature]() -> FeatureGroupState& {
+        return feature == Feature::AAM ? data_.Screen.Info.AAMGB : data_.Screen.Info.APMGB;
+    };
+    connect(group, &TFeatureGroup::LevelMoved, this, [group, state](int position) {
+        MoveFeatureLevel(state(), position);
+        group->Show(state());
+    });
+    connect(group->GetSB, &QToolButton::clicked, this, [this, group, state, feature] {
+        FeatureGetExecute(feature, state(), *bus_, data_, SelectedSlot());
+        group->Show(state());
+    });
+    connect(group->SetSB, &QToolButton::clicked, this, [this, group, state, feature] {
+        FeatureSetExecute(feature, state(), *bus_, data_, SelectedSlot());
+        group->Show(state());
+    });
 }
 
 bool TMainForm::StartupSequence() {
@@ -253,7 +233,7 @@ void TMainForm::LoadSettingsIntoWindows() {
     if (settings_.SMTPReports)
         SMTPReportsCBClick(true);
     settings_.AutoRun = ReadAutorun(paths_.AutostartEntry, paths_.Executable);
-    AutoRunCB->setChecked(settings_.AutoRun);
+    SettingsGB->AutoRunCB->setChecked(settings_.AutoRun);
 }
 
 bool TMainForm::SaveSettingsFromWindows() {
@@ -263,20 +243,16 @@ bool TMainForm::SaveSettingsFromWindows() {
                         QFile::decodeName(QByteArray::fromStdString(outcome.Message)),
                         QMessageBox::Ok, this);
         box.setObjectName("SaveSettingsMessage");
+        box.setWindowModality(Qt::WindowModal);
         box.exec();
     }
     return outcome.Written;
 }
 
 void TMainForm::ShowSettings() {
-    SMARTMonCB->setChecked(settings_.SMARTMonitoring);
-    HDDRefreshIntUD->SetPosition(settings_.RefreshInterval);
-    AlertCB->setChecked(settings_.AlertSound);
-    BallHCB->setChecked(settings_.BalloonHints);
-    AutoRunCB->setChecked(settings_.AutoRun);
+    SettingsGB->ShowSettings();
     if (SMTPForm)
         SMTPForm->ShowSettings();
-    PaintSwatches();
     for (int slot = 1; slot <= MaxDrives; ++slot) {
         Tray->SetFontColor(slot, settings_.TraySlot(slot).TrayFontColor);
         Tray->SetBackColor(slot, settings_.TraySlot(slot).TrayBackColor);
@@ -293,15 +269,6 @@ bool TMainForm::Scan() {
 
 int TMainForm::SelectedSlot() const {
     return HDDCB->currentIndex() + 1;
-}
-
-void TMainForm::PaintSwatches() {
-    for (int slot = 1; slot <= MaxDrives; ++slot)
-        HDDnTempTrayFI[static_cast<size_t>(slot - 1)]->Paint(
-            settings_.TraySlot(slot).TrayFontColor);
-    for (int slot = 1; slot <= MaxDrives; ++slot)
-        HDDnTempTrayBI[static_cast<size_t>(slot - 1)]->Paint(
-            settings_.TraySlot(slot).TrayBackColor);
 }
 
 void TMainForm::ShowSmartScreen() {
@@ -335,10 +302,9 @@ void TMainForm::RAWValuesRGClick(int index) {
 
 void TMainForm::SMARTReadSBClick() {
     ReadSelectedDrive();
-    if (!smartFormPlaced_) {
-        CentreOnScreen(SMARTForm);
-        smartFormPlaced_ = true;
-    }
+    // Its height follows the rows of the drive shown, so it is placed anew
+    // each time.
+    CentreOnScreen(SMARTForm);
     SMARTForm->exec();
 }
 
@@ -349,7 +315,7 @@ void TMainForm::MBRReadSBClick() {
 void TMainForm::SMARTTTimer() {
     SMARTT.stop();
     session_->Tick(SelectedSlot());
-    SMARTRunL->setText(CoreText(data_.Screen.SMARTRunL));
+    SettingsGB->SMARTRunL->setText(CoreText(data_.Screen.SMARTRunL));
     ShowSmartScreen();
     ApplyTimer();
 }
@@ -368,7 +334,7 @@ void TMainForm::HDDRefreshIntUDClick() {
 }
 
 void TMainForm::SMARTMonCBClick() {
-    settings_.SMARTMonitoring = SMARTMonCB->isChecked();
+    settings_.SMARTMonitoring = SettingsGB->SMARTMonCB->isChecked();
     session_->ApplyMonitoringSwitch();
     ApplyTimer();
 }
@@ -413,44 +379,6 @@ void TMainForm::ShowSendResult(const std::string& text) {
     QApplication::restoreOverrideCursor();
 }
 
-bool TMainForm::ChooseColor(uint32_t& color) {
-    ColorDialog->setCurrentColor(ColorFromRef(color));
-    if (ColorDialog->exec() != QDialog::Accepted)
-        return false;
-    color = ColorToRef(ColorDialog->selectedColor());
-    return true;
-}
-
-void TMainForm::HDDnTempTrayFIClick(int slot) {
-    if (!DriveTable::IsSlot(slot))
-        return;
-    uint32_t& color = settings_.TraySlot(slot).TrayFontColor;
-    ChooseColor(color);
-    HDDnTempTrayFI[static_cast<size_t>(slot - 1)]->Paint(color);
-    Tray->SetFontColor(slot, color);
-}
-
-void TMainForm::HDDnTempTrayBIClick(int slot) {
-    if (!DriveTable::IsSlot(slot))
-        return;
-    uint32_t& color = settings_.TraySlot(slot).TrayBackColor;
-    ChooseColor(color);
-    HDDnTempTrayBI[static_cast<size_t>(slot - 1)]->Paint(color);
-    Tray->SetBackColor(slot, color);
-}
-
-void TMainForm::HDDnTempTrayCBClick(int slot) {
-    if (!DriveTable::IsSlot(slot))
-        return;
-    std::array<bool, MaxDrives> checked{};
-    for (size_t i = 0; i < checked.size(); ++i)
-        checked[i] = HDDnTempTrayCB[i]->isChecked();
-    const bool show = TrayCheckBoxState(checked, slot);
-    HDDnTempTrayCB[static_cast<size_t>(slot - 1)]->setChecked(show);
-    settings_.TraySlot(slot).TrayIcon = show;
-    Tray->SetVisible(slot, show);
-}
-
 void TMainForm::ShowMainWindow() {
     if (!placed_) {
         CentreOnScreen(this);
@@ -491,7 +419,49 @@ void TMainForm::Exit1Click() {
     close();
 }
 
+void TMainForm::SleepStarting() {
+    QtProgramTimer monitoring(SMARTT, [this](bool on) { on ? session_->Start() : session_->Stop(); });
+    QtProgramTimer reports(SMTPReportsTimer);
+    ReportSendLock lock(*reports_);
+    SuspendActions({monitoring, reports}, lock);
+}
+
+void TMainForm::Woken() {
+    QtProgramTimer monitoring(SMARTT, [this](bool on) { on ? session_->Start() : session_->Stop(); });
+    QtProgramTimer reports(SMTPReportsTimer);
+    ResumeActions({monitoring, reports}, settings_.SMTPReports);
+}
+
+bool TMainForm::SessionEnding(SessionEvent event) {
+    data_.ExitRequested = ExitRequestedAfter(event, data_.ExitRequested);
+    sessionEnding_ = event != SessionEvent::ShutdownCancelled;
+    if (event != SessionEvent::TerminateSignal)
+        return false;
+    EndWithoutSaving();
+    return true;
+}
+
+void TMainForm::EndWithoutSaving() {
+    SMTPReportsTimer.stop();
+    session_->Stop();
+    SMARTT.stop();
+    SMARTForm->close();
+    MBRForm->close();
+    if (SMTPForm)
+        SMTPForm->CloseWindow();
+    hide();
+    Tray->HideAll();
+    emit ProgramEnded();
+}
+
 void TMainForm::closeEvent(QCloseEvent* event) {
+    if (sessionEnding_) {
+        // The session goes: settings changed since the last save are not
+        // written, and no message may hold the end up.
+        event->accept();
+        EndWithoutSaving();
+        return;
+    }
     if (!data_.ExitRequested) {
         if (trayAvailable_) {
             event->ignore();
@@ -536,14 +506,41 @@ bool TMainForm::CloseHandler() {
     return true;
 }
 
+QFileDialog* TMainForm::SaveLogDialog() {
+    // Made when first needed: a file dialog costs start-up time, a thread and
+    // a watcher on its folder.
+    if (!logSD_) {
+        logSD_ = new QFileDialog(this, "Save Log");
+        logSD_->setObjectName("LogSD");
+        logSD_->setAcceptMode(QFileDialog::AcceptSave);
+        logSD_->setDefaultSuffix("log");
+        logSD_->setNameFilters({"Log files (*.log)", "All files (*.*)"});
+        logSD_->setOption(QFileDialog::DontConfirmOverwrite);
+        logSD_->setOption(QFileDialog::DontUseNativeDialog);
+        logSD_->setWindowModality(Qt::WindowModal);
+    }
+    return logSD_;
+}
+
 void TMainForm::SaveSMARTSBClick() {
-    if (LogSD->exec() != QDialog::Accepted || LogSD->selectedFiles().isEmpty())
+    QFileDialog* dialog = SaveLogDialog();
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return;
+    const QString chosen = dialog->selectedFiles().first();
     const InfoPanel& panel = data_.Screen.Info;
-    const std::string path = QFile::encodeName(LogSD->selectedFiles().first()).toStdString();
-    // Nothing is reported either way.
-    WriteSmartReport(path, SystemLocalClock(), {panel.HDDModelL, panel.HDDFirmwareL, panel.HDDSNL},
-                     data_.Screen.Smart.SMARTSG);
+    const std::string path = QFile::encodeName(chosen).toStdString();
+    if (WriteSmartReport(path, clock_, {panel.HDDModelL, panel.HDDFirmwareL, panel.HDDSNL},
+                         data_.Screen.Smart.SMARTSG))
+        return;
+    // The choice stays in the dialog for another try.
+    dialog->selectFile(chosen);
+    QMessageBox box(QMessageBox::Warning, ProgramTitle,
+                    QFile::decodeName(QByteArray::fromStdString(UnableToWriteText(path))),
+                    QMessageBox::Ok,
+                    SMARTForm->isVisible() ? static_cast<QWidget*>(SMARTForm) : this);
+    box.setObjectName("SaveLogMessage");
+    box.setWindowModality(Qt::WindowModal);
+    box.exec();
 }
 
 // ScanView
@@ -566,12 +563,7 @@ void TMainForm::SetTrayColors(int slot, uint32_t fontColor, uint32_t backColor) 
 }
 
 void TMainForm::EnableTrayCheckBox(int slot, bool check) {
-    if (!DriveTable::IsSlot(slot))
-        return;
-    QCheckBox* box = HDDnTempTrayCB[static_cast<size_t>(slot - 1)];
-    box->setEnabled(true);
-    if (check)
-        box->setChecked(true);
+    SettingsGB->EnableTrayCheckBox(slot, check);
 }
 
 void TMainForm::SetTrayIcon(int slot, const std::string& hint, bool visible) {

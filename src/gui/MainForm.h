@@ -18,26 +18,25 @@
 #include "mail/ReportService.h"
 #include "monitor/MonitorSession.h"
 #include "shell/LocalClock.h"
+#include "shell/PowerEvents.h"
 #include "shell/Settings.h"
 
-class QCheckBox;
-class QColorDialog;
 class QComboBox;
 class QFileDialog;
 class QGroupBox;
 class QLabel;
-class QLineEdit;
 class QStatusBar;
 class QToolButton;
 
 namespace quorvane {
 
+enum class Feature;
 class SirenSound;
 class TAboutGroup;
-class TColorSwatch;
+class TFeatureGroup;
 class TMBRForm;
 class TSMARTForm;
-class TUpDown;
+class TSettingsGroup;
 
 // What the program entry hands the window: the drives, the sound, where the
 // settings and the autostart entry live, and whether the desktop has a tray
@@ -77,6 +76,20 @@ public:
     // The tray icon of slot 1..6.
     TTextTrayIcon* TrayIcon(int slot) const { return Tray->Icon(slot); }
 
+    // The computer is about to sleep: the report timer stops, a mail in
+    // flight gets a bounded time to finish, monitoring stops.
+    void SleepStarting();
+    // It woke: reports (when switched on) and monitoring run again, each a
+    // full interval from now.
+    void Woken();
+    // The session ends, or a shutdown was cancelled. True when the program
+    // is to end at once (a terminate signal): it then ends without saving
+    // and without showing a window.
+    bool SessionEnding(SessionEvent event);
+
+    // The "Save Log" dialog, made on first use.
+    QFileDialog* SaveLogDialog();
+
     // Controls, by their names.
     QLabel* HDDNL;
     QComboBox* HDDCB;
@@ -88,22 +101,7 @@ public:
     QToolButton* SMARTReadSB;
     TInformationGroup* InformationGB;
 
-    QGroupBox* SettingsGB;
-    QCheckBox* SMARTMonCB;
-    QLabel* SMARTRunL;
-    QLabel* HDDRefreshIntNL;
-    QLineEdit* HDDRefreshIntE;
-    TUpDown* HDDRefreshIntUD;
-    QCheckBox* AlertCB;
-    QCheckBox* BallHCB;
-    QToolButton* SMTPSB;
-    QToolButton* SaveSettingsSB;
-    QCheckBox* AutoRunCB;
-    QGroupBox* IconsGB;
-    std::array<QLabel*, MaxDrives> HDDnINL{};
-    std::array<TColorSwatch*, MaxDrives> HDDnTempTrayFI{};
-    std::array<TColorSwatch*, MaxDrives> HDDnTempTrayBI{};
-    std::array<QCheckBox*, MaxDrives> HDDnTempTrayCB{};
+    TSettingsGroup* SettingsGB;
 
     TAboutGroup* AboutGB;
     QStatusBar* StatusSB;
@@ -111,8 +109,6 @@ public:
     TTrayBank* Tray;
     QTimer SMARTT;
     QTimer SMTPReportsTimer;
-    QFileDialog* LogSD;
-    QColorDialog* ColorDialog;
     TSMARTForm* SMARTForm;
     TMBRForm* MBRForm;
     // Released when the program ends.
@@ -136,9 +132,6 @@ private:
     void SMARTTTimer();
     void HDDRefreshIntUDClick();
     void SMARTMonCBClick();
-    void HDDnTempTrayFIClick(int slot);
-    void HDDnTempTrayBIClick(int slot);
-    void HDDnTempTrayCBClick(int slot);
     void HDDnIClick();
     void HDDnIMinimizeToTray();
     void Restore1Click();
@@ -154,9 +147,11 @@ private:
     void SMTPReportsTimerTimer();
 
     void createDriveRow();
-    void createSettingsGroup();
-    void createIconsGroup();
     void createConnections();
+    // The get and set buttons and the level bar of one feature group.
+    void connectFeatureGroup(TFeatureGroup* group, Feature feature);
+    // Ends the program now, without saving: the session is ending.
+    void EndWithoutSaving();
 
     // Scans, and starts monitoring with a first tick when drives were found.
     bool Scan();
@@ -164,8 +159,6 @@ private:
     void ApplyTimer();
     // Copies the S.M.A.R.T. part of the screen state into both windows.
     void ShowSmartScreen();
-    // Asks for a colour of a slot's icon; true when one was chosen.
-    bool ChooseColor(uint32_t& color);
     // Reads the settings file and the autostart entry into the settings and
     // the windows, with the click behaviour of the boxes whose loaded state
     // differs from their design state.
@@ -177,7 +170,6 @@ private:
     void MinimizeApplication();
     // False when the settings could not be saved: the program keeps running.
     bool CloseHandler();
-    void PaintSwatches();
 
     // ScanView
     void ClearDriveList() override;
@@ -204,7 +196,9 @@ private:
     std::unique_ptr<ReportService> reports_;
     bool trayAvailable_;
     bool placed_ = false; // centred on the screen when first shown
-    bool smartFormPlaced_ = false;
+    // The session is ending: whatever closes the window, nothing is saved.
+    bool sessionEnding_ = false;
+    QFileDialog* logSD_ = nullptr;
 };
 
 } // namespace quorvane

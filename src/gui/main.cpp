@@ -7,6 +7,7 @@
 
 #include "drive/BusSelect.h"
 #include "gui/MainForm.h"
+#include "gui/SessionEvents.h"
 #include "gui/Siren.h"
 #include "monitor/TextIcon.h"
 #include "shell/Platform.h"
@@ -40,7 +41,21 @@ int main(int argc, char* argv[]) {
                      Qt::QueuedConnection);
     QObject::connect(&form, &TMainForm::OpenLinkRequested, &form,
                      [](const QString& target) { QDesktopServices::openUrl(QUrl(target)); });
+    // Sleep, wake and the end of the session. The pipe for the terminate
+    // signals is set up before anything else can take long.
+    SessionEvents events;
+    events.WatchTerminateSignals();
+    events.WatchSessionManager(app);
+    // Directly: the sleep waits for the suspend actions before the lock goes.
+    QObject::connect(&events, &SessionEvents::SleepStarting, &form, &TMainForm::SleepStarting,
+                     Qt::DirectConnection);
+    QObject::connect(&events, &SessionEvents::Woken, &form, &TMainForm::Woken,
+                     Qt::DirectConnection);
+    QObject::connect(&events, &SessionEvents::SessionEnding, &form,
+                     [&form](SessionEvent event) { form.SessionEnding(event); });
     if (!form.StartupSequence())
         return 0;
+    // The delay lock is taken once there is something to finish before sleep.
+    events.ConnectToLogind();
     return app.exec();
 }

@@ -213,4 +213,8 @@ bool SafeWriteFile(const std::string& path, std::string_view text, unsigned newF
     return true;
 }
 
+std::string UnableToWriteText(const std::string& path) {
+    return "Unable to write to " + path;
+}
+
 } // namespace quorvane

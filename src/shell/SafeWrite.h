@@ -25,4 +25,8 @@ inline constexpr unsigned NewFileModePrivate = 0600;
 bool SafeWriteFile(const std::string& path, std::string_view text,
                    unsigned newFileMode = NewFileModeDefault, std::string* error = nullptr);
 
+// What the windows say when a file could not be written: "Unable to write to "
+// and the full path.
+std::string UnableToWriteText(const std::string& path);
+
 } // namespace quorvane

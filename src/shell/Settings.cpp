@@ -254,7 +254,7 @@ Settings LoadSettings(const std::string& settingsFile) {
 SaveOutcome SaveSettings(const SettingsPaths& paths, const Settings& settings, int driveCount) {
     const std::string& path = paths.SettingsFile;
     SaveOutcome outcome;
-    outcome.Message = "Unable to write to " + path;
+    outcome.Message = UnableToWriteText(path);
     std::string old;
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0) {

@@ -19,6 +19,7 @@
 
 #include "drive/SimulatedBus.h"
 #include "gui/MainForm.h"
+#include "gui/SettingsGroup.h"
 #include "gui/Siren.h"
 
 namespace quorvane::test {

@@ -55,16 +55,16 @@ TEST(MainForm, StartsHiddenWithOneFramedIconPerSampleDrive) {
         EXPECT_EQ(icon->FontColor(), Yellow);
         EXPECT_EQ(icon->Color(), Black);
         EXPECT_EQ(icon->BorderColor(), slot == 2 ? Red : Green);
-        EXPECT_TRUE(f->HDDnTempTrayCB[static_cast<size_t>(slot - 1)]->isEnabled());
-        EXPECT_TRUE(f->HDDnTempTrayCB[static_cast<size_t>(slot - 1)]->isChecked());
+        EXPECT_TRUE(f->SettingsGB->HDDnTempTrayCB[static_cast<size_t>(slot - 1)]->isEnabled());
+        EXPECT_TRUE(f->SettingsGB->HDDnTempTrayCB[static_cast<size_t>(slot - 1)]->isChecked());
     }
     // No drive in slot 6: its icon never shows and its box stays disabled.
     EXPECT_FALSE(f->TrayIcon(6)->IconVisible());
-    EXPECT_FALSE(f->HDDnTempTrayCB[5]->isEnabled());
+    EXPECT_FALSE(f->SettingsGB->HDDnTempTrayCB[5]->isEnabled());
     // The scan started the timer and ran the first tick.
     EXPECT_TRUE(f->SMARTT.isActive());
     EXPECT_EQ(f->SMARTT.interval(), 15000);
-    EXPECT_EQ(f->SMARTRunL->text(), "|");
+    EXPECT_EQ(f->SettingsGB->SMARTRunL->text(), "|");
 }
 
 // Mended fault: without a tray a hidden window could never be reached, and
@@ -166,9 +166,9 @@ TEST(MainForm, MonitoringTickRedrawsIconsAndTurnsTheActivityIndicator) {
         const QImage image = f->TrayIcon(slot)->Image();
         EXPECT_EQ(image.pixelColor(0, 0), Rgb(slot == 2 ? Red : Green)) << slot;
     }
-    EXPECT_EQ(f->SMARTRunL->text(), "/");
+    EXPECT_EQ(f->SettingsGB->SMARTRunL->text(), "/");
     ASSERT_TRUE(test::FireTimer(f->SMARTT));
-    EXPECT_EQ(f->SMARTRunL->text(), "-");
+    EXPECT_EQ(f->SettingsGB->SMARTRunL->text(), "-");
     // After the tick the timer runs on with the full interval.
     EXPECT_TRUE(f->SMARTT.isActive());
     EXPECT_EQ(f->SMARTT.interval(), 15000);
@@ -181,8 +181,8 @@ TEST(MainForm, AFailingDriveRaisesSirenBalloonAndMail) {
     EXPECT_EQ(f.Sirens, 0);
     EXPECT_EQ(f->Reports().LastReport().Subject, "");
 
-    f->AlertCB->setChecked(true);
-    f->BallHCB->setChecked(true);
+    f->SettingsGB->AlertCB->setChecked(true);
+    f->SettingsGB->BallHCB->setChecked(true);
     f->Options().SMTPWarnings = true;
     test::RefusingPort nowhere; // the mail is composed and fails on loopback
     f->Options().SMTPHost = "127.0.0.1";
@@ -226,7 +226,7 @@ TEST(MainForm, ADriveWithoutSmartShowsDashesInABlueFrame) {
     FormUnderTest f(dir.Path());
     f.WriteSettings("[Settings]\nAlert Sound=1\n");
     ASSERT_TRUE(f->StartupSequence());
-    EXPECT_TRUE(f->AlertCB->isChecked());
+    EXPECT_TRUE(f->SettingsGB->AlertCB->isChecked());
     EXPECT_EQ(f->TrayIcon(1)->Text(), "---");
     EXPECT_EQ(f->TrayIcon(1)->Image().pixelColor(15, 15), Rgb(Blue));
     EXPECT_FALSE(f->InformationGB->HDDTempL->isEnabled());
@@ -236,14 +236,14 @@ TEST(MainForm, ADriveWithoutSmartShowsDashesInABlueFrame) {
 TEST(MainForm, ColourSwatchesOpenTheDialogAndRepaintIconAndSwatch) {
     FormUnderTest f(test::SampleDrives());
     ASSERT_TRUE(f->StartupSequence());
-    TColorSwatch* swatch = f->HDDnTempTrayFI[2];
+    TColorSwatch* swatch = f->SettingsGB->HDDnTempTrayFI[2];
     EXPECT_EQ(swatch->objectName(), "HDD3TempTrayFI");
     EXPECT_EQ(swatch->cursor().shape(), Qt::PointingHandCursor);
 
     test::WhenModal([&] {
-        EXPECT_EQ(f->ColorDialog->currentColor(), Rgb(Yellow));
-        f->ColorDialog->setCurrentColor(QColor(255, 255, 255));
-        f->ColorDialog->accept();
+        EXPECT_EQ(f->SettingsGB->ColorDialog->currentColor(), Rgb(Yellow));
+        f->SettingsGB->ColorDialog->setCurrentColor(QColor(255, 255, 255));
+        f->SettingsGB->ColorDialog->accept();
     });
     QTest::mouseClick(swatch, Qt::LeftButton);
     EXPECT_EQ(f->Options().TraySlot(3).TrayFontColor, 0x00FFFFFFu);
@@ -255,20 +255,20 @@ TEST(MainForm, ColourSwatchesOpenTheDialogAndRepaintIconAndSwatch) {
 
     // Cancelled: the background keeps its colour.
     test::WhenModal([&] {
-        f->ColorDialog->setCurrentColor(QColor(255, 0, 0));
-        f->ColorDialog->reject();
+        f->SettingsGB->ColorDialog->setCurrentColor(QColor(255, 0, 0));
+        f->SettingsGB->ColorDialog->reject();
     });
-    QTest::mouseClick(f->HDDnTempTrayBI[2], Qt::LeftButton);
+    QTest::mouseClick(f->SettingsGB->HDDnTempTrayBI[2], Qt::LeftButton);
     EXPECT_EQ(f->Options().TraySlot(3).TrayBackColor, Black);
     EXPECT_EQ(f->TrayIcon(3)->Color(), Black);
-    EXPECT_EQ(f->HDDnTempTrayBI[2]->pixmap().toImage().pixelColor(4, 4), QColor(Qt::black));
+    EXPECT_EQ(f->SettingsGB->HDDnTempTrayBI[2]->pixmap().toImage().pixelColor(4, 4), QColor(Qt::black));
 
     // Background set to the font colour: the icon inverts it.
     test::WhenModal([&] {
-        f->ColorDialog->setCurrentColor(QColor(255, 255, 255));
-        f->ColorDialog->accept();
+        f->SettingsGB->ColorDialog->setCurrentColor(QColor(255, 255, 255));
+        f->SettingsGB->ColorDialog->accept();
     });
-    QTest::mouseClick(f->HDDnTempTrayBI[2], Qt::LeftButton);
+    QTest::mouseClick(f->SettingsGB->HDDnTempTrayBI[2], Qt::LeftButton);
     EXPECT_EQ(f->TrayIcon(3)->Image().pixelColor(7, 1), QColor(Qt::black));
 }
 
@@ -276,17 +276,17 @@ TEST(MainForm, AtLeastOneIconStaysInTheTray) {
     FormUnderTest f(test::SampleDrives());
     ASSERT_TRUE(f->StartupSequence());
     for (size_t i = 0; i < 4; ++i)
-        QTest::mouseClick(f->HDDnTempTrayCB[i], Qt::LeftButton);
+        QTest::mouseClick(f->SettingsGB->HDDnTempTrayCB[i], Qt::LeftButton);
     for (int slot = 1; slot <= 4; ++slot) {
         EXPECT_FALSE(f->TrayIcon(slot)->IconVisible()) << slot;
         EXPECT_FALSE(f->Options().TraySlot(slot).TrayIcon) << slot;
     }
     // The last checked box cannot be unchecked.
-    QTest::mouseClick(f->HDDnTempTrayCB[4], Qt::LeftButton);
-    EXPECT_TRUE(f->HDDnTempTrayCB[4]->isChecked());
+    QTest::mouseClick(f->SettingsGB->HDDnTempTrayCB[4], Qt::LeftButton);
+    EXPECT_TRUE(f->SettingsGB->HDDnTempTrayCB[4]->isChecked());
     EXPECT_TRUE(f->TrayIcon(5)->IconVisible());
     // Checking another brings its icon back.
-    QTest::mouseClick(f->HDDnTempTrayCB[0], Qt::LeftButton);
+    QTest::mouseClick(f->SettingsGB->HDDnTempTrayCB[0], Qt::LeftButton);
     EXPECT_TRUE(f->TrayIcon(1)->IconVisible());
     EXPECT_TRUE(f->Options().TraySlot(1).TrayIcon);
 }
@@ -294,23 +294,23 @@ TEST(MainForm, AtLeastOneIconStaysInTheTray) {
 TEST(MainForm, RefreshIntervalAndMonitoringSwitchDriveTheTimer) {
     FormUnderTest f(test::SampleDrives());
     ASSERT_TRUE(f->StartupSequence());
-    EXPECT_EQ(f->HDDRefreshIntE->text(), "15");
-    EXPECT_TRUE(f->HDDRefreshIntE->isReadOnly());
-    f->HDDRefreshIntUD->Step(-1);
-    EXPECT_EQ(f->HDDRefreshIntUD->Position(), 15);
-    f->HDDRefreshIntUD->Step(+1);
-    EXPECT_EQ(f->HDDRefreshIntE->text(), "30");
+    EXPECT_EQ(f->SettingsGB->HDDRefreshIntE->text(), "15");
+    EXPECT_TRUE(f->SettingsGB->HDDRefreshIntE->isReadOnly());
+    f->SettingsGB->HDDRefreshIntUD->Step(-1);
+    EXPECT_EQ(f->SettingsGB->HDDRefreshIntUD->Position(), 15);
+    f->SettingsGB->HDDRefreshIntUD->Step(+1);
+    EXPECT_EQ(f->SettingsGB->HDDRefreshIntE->text(), "30");
     EXPECT_EQ(f->SMARTT.interval(), 30000);
-    f->HDDRefreshIntUD->SetPosition(10000);
-    f->HDDRefreshIntUD->Step(+1);
-    EXPECT_EQ(f->HDDRefreshIntE->text(), "900");
+    f->SettingsGB->HDDRefreshIntUD->SetPosition(10000);
+    f->SettingsGB->HDDRefreshIntUD->Step(+1);
+    EXPECT_EQ(f->SettingsGB->HDDRefreshIntE->text(), "900");
     EXPECT_EQ(f->SMARTT.interval(), 900000);
     EXPECT_TRUE(f->SMARTT.isActive());
 
-    QTest::mouseClick(f->SMARTMonCB, Qt::LeftButton);
-    EXPECT_FALSE(f->SMARTMonCB->isChecked());
+    QTest::mouseClick(f->SettingsGB->SMARTMonCB, Qt::LeftButton);
+    EXPECT_FALSE(f->SettingsGB->SMARTMonCB->isChecked());
     EXPECT_FALSE(f->SMARTT.isActive());
-    QTest::mouseClick(f->SMARTMonCB, Qt::LeftButton);
+    QTest::mouseClick(f->SettingsGB->SMARTMonCB, Qt::LeftButton);
     EXPECT_TRUE(f->SMARTT.isActive());
 }
 
@@ -435,6 +435,7 @@ TEST(MainForm, EveryDesignedControlCarriesItsName) {
                              "SMTPSB",
                              "SaveSettingsSB",
                              "AutoRunCB",
+                             "LetDrivesSleepCB",
                              "IconsGB",
                              "HDD1INL",
                              "HDD6INL",
@@ -452,19 +453,18 @@ TEST(MainForm, EveryDesignedControlCarriesItsName) {
                              "MailNL",
                              "MailL",
                              "StatusSB",
-                             "LogSD",
                              "ColorDialog",
                              "PopupMenu"})
         EXPECT_NE(f->findChild<QObject*>(name), nullptr) << name;
     EXPECT_EQ(f->size(), QSize(491, 392));
     EXPECT_EQ(f->HDDRefreshSB->toolTip(), "Refresh HDDs List");
     EXPECT_EQ(f->SMARTReadSB->toolTip(), "Read S.M.A.R.T.");
-    EXPECT_EQ(f->SMTPSB->toolTip(), "SMTP Reports & Warnings");
+    EXPECT_EQ(f->SettingsGB->SMTPSB->toolTip(), "SMTP Reports & Warnings");
     EXPECT_EQ(f->InformationGB->HDDTempHiL->toolTip(), "High Airflow Temperature");
-    EXPECT_EQ(f->HDDnINL[5]->text(), "HDD6:");
-    EXPECT_TRUE(f->SMARTMonCB->isChecked());
-    EXPECT_FALSE(f->AlertCB->isChecked());
-    EXPECT_FALSE(f->BallHCB->isChecked());
+    EXPECT_EQ(f->SettingsGB->HDDnINL[5]->text(), "HDD6:");
+    EXPECT_TRUE(f->SettingsGB->SMARTMonCB->isChecked());
+    EXPECT_FALSE(f->SettingsGB->AlertCB->isChecked());
+    EXPECT_FALSE(f->SettingsGB->BallHCB->isChecked());
     QStringList menu;
     for (QAction* a : f->Tray->PopupMenu->actions())
         menu << (a->isSeparator() ? "-" : a->text());

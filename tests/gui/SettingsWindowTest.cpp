@@ -90,6 +90,7 @@ const char* const StoredSettings = "; kept as it is\n"
                                    "SMTP Delay=50\n"
                                    "Alert Sound=1\n"
                                    "Balloon Hints=1\n"
+                                   "Let Drives Sleep=1\n"
                                    "[Other]\n"
                                    "Refresh Interval=900\n";
 
@@ -101,28 +102,30 @@ TEST(SettingsWindow, StoredValuesReachTheControlsTimersAndTrayIcons) {
                             std::string(test::TestExecutable) + "\"\n");
     ASSERT_TRUE(f->StartupSequence());
 
-    EXPECT_FALSE(f->SMARTMonCB->isChecked());
-    EXPECT_EQ(f->HDDRefreshIntE->text(), "60");
-    EXPECT_EQ(f->HDDRefreshIntUD->Position(), 60);
+    EXPECT_FALSE(f->SettingsGB->SMARTMonCB->isChecked());
+    EXPECT_EQ(f->SettingsGB->HDDRefreshIntE->text(), "60");
+    EXPECT_EQ(f->SettingsGB->HDDRefreshIntUD->Position(), 60);
     EXPECT_EQ(f->SMARTT.interval(), 60000);
-    EXPECT_TRUE(f->AlertCB->isChecked());
-    EXPECT_TRUE(f->BallHCB->isChecked());
-    EXPECT_TRUE(f->AutoRunCB->isChecked());
+    EXPECT_TRUE(f->SettingsGB->AlertCB->isChecked());
+    EXPECT_TRUE(f->SettingsGB->BallHCB->isChecked());
+    EXPECT_TRUE(f->SettingsGB->AutoRunCB->isChecked());
+    EXPECT_TRUE(f->SettingsGB->LetDrivesSleepCB->isChecked());
+    EXPECT_TRUE(f->Options().LetDrivesSleep);
     // "RAW Values" is never read: the S.M.A.R.T. window starts with HEX.
     EXPECT_TRUE(f->SMARTForm->HEXRB->isChecked());
 
     // Slot 1: red on blue; slot 2 switched off; slot 3 yellow on white.
     EXPECT_EQ(f->TrayIcon(1)->FontColor(), 0x000000FFu);
     EXPECT_EQ(f->TrayIcon(1)->Color(), 0x00FF0000u);
-    EXPECT_EQ(f->HDDnTempTrayFI[0]->PaintedColor(), 0x000000FFu);
-    EXPECT_EQ(f->HDDnTempTrayBI[0]->PaintedColor(), 0x00FF0000u);
+    EXPECT_EQ(f->SettingsGB->HDDnTempTrayFI[0]->PaintedColor(), 0x000000FFu);
+    EXPECT_EQ(f->SettingsGB->HDDnTempTrayBI[0]->PaintedColor(), 0x00FF0000u);
     EXPECT_TRUE(f->TrayIcon(1)->IconVisible());
     EXPECT_FALSE(f->TrayIcon(2)->IconVisible());
-    EXPECT_FALSE(f->HDDnTempTrayCB[1]->isChecked());
-    EXPECT_TRUE(f->HDDnTempTrayCB[1]->isEnabled());
+    EXPECT_FALSE(f->SettingsGB->HDDnTempTrayCB[1]->isChecked());
+    EXPECT_TRUE(f->SettingsGB->HDDnTempTrayCB[1]->isEnabled());
     EXPECT_EQ(f->TrayIcon(3)->FontColor(), Yellow);
     EXPECT_EQ(f->TrayIcon(3)->Color(), 0x00FFFFFFu);
-    EXPECT_EQ(f->HDDnTempTrayBI[2]->PaintedColor(), 0x00FFFFFFu);
+    EXPECT_EQ(f->SettingsGB->HDDnTempTrayBI[2]->PaintedColor(), 0x00FFFFFFu);
     EXPECT_TRUE(f->TrayIcon(3)->IconVisible());
     // The icon is drawn on the stored background.
     EXPECT_EQ(f->TrayIcon(3)->Image().pixelColor(7, 1), QColor(Qt::white));
@@ -153,15 +156,16 @@ TEST(SettingsWindow, ExitThroughTheTrayMenuSavesForTheNextStart) {
     {
         FormUnderTest f(test::SampleDrives(), true, paths);
         ASSERT_TRUE(f->StartupSequence());
-        f->HDDRefreshIntUD->Step(+1);
+        f->SettingsGB->HDDRefreshIntUD->Step(+1);
         test::WhenModal([&] {
-            f->ColorDialog->setCurrentColor(QColor(0, 255, 0));
-            f->ColorDialog->accept();
+            f->SettingsGB->ColorDialog->setCurrentColor(QColor(0, 255, 0));
+            f->SettingsGB->ColorDialog->accept();
         });
-        QTest::mouseClick(f->HDDnTempTrayBI[3], Qt::LeftButton);
-        QTest::mouseClick(f->HDDnTempTrayCB[4], Qt::LeftButton);
-        QTest::mouseClick(f->AlertCB, Qt::LeftButton);
-        QTest::mouseClick(f->AutoRunCB, Qt::LeftButton);
+        QTest::mouseClick(f->SettingsGB->HDDnTempTrayBI[3], Qt::LeftButton);
+        QTest::mouseClick(f->SettingsGB->HDDnTempTrayCB[4], Qt::LeftButton);
+        QTest::mouseClick(f->SettingsGB->AlertCB, Qt::LeftButton);
+        QTest::mouseClick(f->SettingsGB->AutoRunCB, Qt::LeftButton);
+        QTest::mouseClick(f->SettingsGB->LetDrivesSleepCB, Qt::LeftButton);
         TSMTPForm& smtp = *f->SMTPForm;
         smtp.SMTPHostE->setText("relay.example.org");
         QTest::mouseClick(smtp.SMTPReportsCB, Qt::LeftButton);
@@ -186,13 +190,14 @@ TEST(SettingsWindow, ExitThroughTheTrayMenuSavesForTheNextStart) {
 
     FormUnderTest again(test::SampleDrives(), true, paths);
     ASSERT_TRUE(again->StartupSequence());
-    EXPECT_EQ(again->HDDRefreshIntE->text(), "30");
+    EXPECT_EQ(again->SettingsGB->HDDRefreshIntE->text(), "30");
     EXPECT_EQ(again->SMARTT.interval(), 30000);
     EXPECT_EQ(again->TrayIcon(4)->Color(), 0x0000FF00u);
-    EXPECT_EQ(again->HDDnTempTrayBI[3]->PaintedColor(), 0x0000FF00u);
+    EXPECT_EQ(again->SettingsGB->HDDnTempTrayBI[3]->PaintedColor(), 0x0000FF00u);
     EXPECT_FALSE(again->TrayIcon(5)->IconVisible());
-    EXPECT_TRUE(again->AlertCB->isChecked());
-    EXPECT_TRUE(again->AutoRunCB->isChecked());
+    EXPECT_TRUE(again->SettingsGB->AlertCB->isChecked());
+    EXPECT_TRUE(again->SettingsGB->AutoRunCB->isChecked());
+    EXPECT_TRUE(again->SettingsGB->LetDrivesSleepCB->isChecked());
     EXPECT_EQ(again->SMTPForm->SMTPHostE->text(), "relay.example.org");
     EXPECT_TRUE(again->SMTPForm->SMTPReportsCB->isChecked());
     EXPECT_EQ(again->SMTPForm->SMTPDelayE->text(), "35");
@@ -206,14 +211,14 @@ TEST(SettingsWindow, TheSaveButtonWritesWhatTheWindowsShow) {
     // write, stay as they are.
     f.WriteSettings("# mine\n[Settings]\nHDD6 Temperature Icon FColor=255\nUnknown = kept\n");
     ASSERT_TRUE(f->StartupSequence());
-    EXPECT_TRUE(f->SaveSettingsSB->toolTip().isEmpty());
+    EXPECT_TRUE(f->SettingsGB->SaveSettingsSB->toolTip().isEmpty());
     TSMTPForm& smtp = *f->SMTPForm;
     QTest::keyClicks(smtp.SMTPPswE, "plain text");
     smtp.SMTPSecurityCB->setCurrentIndex(3);
     f->SMARTForm->DECRB->click();
-    QTest::mouseClick(f->AutoRunCB, Qt::LeftButton);
+    QTest::mouseClick(f->SettingsGB->AutoRunCB, Qt::LeftButton);
 
-    QTest::mouseClick(f->SaveSettingsSB, Qt::LeftButton);
+    QTest::mouseClick(f->SettingsGB->SaveSettingsSB, Qt::LeftButton);
     const std::string& file = f.Paths.SettingsFile;
     const auto lines = Lines(file);
     ASSERT_GE(lines.size(), 4u);
@@ -229,8 +234,8 @@ TEST(SettingsWindow, TheSaveButtonWritesWhatTheWindowsShow) {
     EXPECT_TRUE(std::filesystem::exists(f.Paths.AutostartEntry));
 
     // Unchecked and saved again: the autostart entry goes.
-    QTest::mouseClick(f->AutoRunCB, Qt::LeftButton);
-    QTest::mouseClick(f->SaveSettingsSB, Qt::LeftButton);
+    QTest::mouseClick(f->SettingsGB->AutoRunCB, Qt::LeftButton);
+    QTest::mouseClick(f->SettingsGB->SaveSettingsSB, Qt::LeftButton);
     EXPECT_FALSE(std::filesystem::exists(f.Paths.AutostartEntry));
     // The program runs on.
     EXPECT_FALSE(f->Data().ExitRequested);
@@ -266,7 +271,7 @@ TEST(SettingsWindow, ASaveThatCannotBeWrittenSaysSoAndExitKeepsTheProgramRunning
 
     QString shown;
     AnswerMessageBox(shown);
-    QTest::mouseClick(f->SaveSettingsSB, Qt::LeftButton);
+    QTest::mouseClick(f->SettingsGB->SaveSettingsSB, Qt::LeftButton);
     EXPECT_EQ(shown, expected);
 
     // Exit: the message, and the program keeps running as before.

@@ -166,11 +166,11 @@ TEST_F(SmartFormTest, ReportGetsTheDefaultExtensionAndTheIdentityShown) {
     const std::string base = dir.Path() + "/report";
     // An existing file is replaced without a question.
     std::ofstream(base + ".log") << "old contents\n";
-    EXPECT_EQ(Form().LogSD->windowTitle(), "Save Log");
-    EXPECT_EQ(Form().LogSD->nameFilters(), (QStringList{"Log files (*.log)", "All files (*.*)"}));
+    EXPECT_EQ(Form().SaveLogDialog()->windowTitle(), "Save Log");
+    EXPECT_EQ(Form().SaveLogDialog()->nameFilters(), (QStringList{"Log files (*.log)", "All files (*.*)"}));
     test::WhenModal([&] {
-        Form().LogSD->selectFile(QString::fromStdString(base));
-        static_cast<QDialog*>(Form().LogSD)->accept();
+        Form().SaveLogDialog()->selectFile(QString::fromStdString(base));
+        static_cast<QDialog*>(Form().SaveLogDialog())->accept();
     });
     QTest::mouseClick(Smart().SaveSMARTSB, Qt::LeftButton);
     std::ifstream in(base + ".log", std::ios::binary);
@@ -186,7 +186,7 @@ TEST_F(SmartFormTest, ReportGetsTheDefaultExtensionAndTheIdentityShown) {
     EXPECT_EQ(report.find("old contents"), std::string::npos);
 
     // Cancelled: nothing is written.
-    test::WhenModal([&] { Form().LogSD->reject(); });
+    test::WhenModal([&] { Form().SaveLogDialog()->reject(); });
     std::filesystem::remove(base + ".log");
     QTest::mouseClick(Smart().SaveSMARTSB, Qt::LeftButton);
     EXPECT_FALSE(std::filesystem::exists(base + ".log"));
