@@ -57,6 +57,7 @@ struct FormUnderTest {
     QTemporaryDir Config; // the settings of this test only
     SettingsPaths Paths;
     std::unique_ptr<TMainForm> Form;
+    SimulatedBus* Bus = nullptr; // the form's bus, for the commands it sent
 
     // Without paths the settings live in a folder of their own, empty at
     // first: a first start.
@@ -64,7 +65,9 @@ struct FormUnderTest {
                            std::optional<SettingsPaths> paths = {})
         : Paths(paths ? *paths : PathsIn(Config.path().toStdString())) {
         MainFormServices services;
-        services.Bus = std::make_unique<SimulatedBus>(drivesDir);
+        auto bus = std::make_unique<SimulatedBus>(drivesDir);
+        Bus = bus.get();
+        services.Bus = std::move(bus);
         services.Siren = std::make_unique<CountingSiren>(Sirens);
         services.Paths = Paths;
         services.TrayAvailable = trayAvailable;

@@ -9,9 +9,16 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QElapsedTimer>
 #include <csignal>
+#include <fstream>
+#include <iostream>
+#include <sstream>
 #include <gtest/gtest.h>
 
+#include "FakeLogind.h"
+#include "GuiTestSupport.h"
+#include "common/TestDrives.h"
 #include "gui/SessionEvents.h"
 
 Q_DECLARE_METATYPE(quorvane::SessionEvent)
@@ -19,96 +26,9 @@ Q_DECLARE_METATYPE(quorvane::SessionEvent)
 namespace quorvane {
 namespace {
 
-const QString Login1 = "org.freedesktop.login1";
-const QString Login1Path = "/org/freedesktop/login1";
-
-class FakeLogind {
-public:
-    FakeLogind() {
-        const QString socket = dir_.path() + "/system_bus_socket";
-        QFile config(dir_.path() + "/bus.conf");
-        config.open(QIODevice::WriteOnly);
-        config.write(QString("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus "
-                             "Configuration 1.0//EN\" "
-                             "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">"
-                             "<busconfig><type>system</type><listen>unix:path=%1</listen>"
-                             "<auth>EXTERNAL</auth><policy context=\"default\">"
-                             "<allow send_destination=\"*\"/><allow own=\"*\"/>"
-                             "<allow receive_sender=\"*\"/></policy></busconfig>")
-                         .arg(socket)
-                         .toUtf8());
-        config.close();
-        daemon_.start("dbus-daemon", {"--nofork", "--config-file=" + config.fileName()});
-        address_ = "unix:path=" + socket;
-        for (int i = 0; i < 100 && !QFile::exists(socket); ++i)
-            QTest::qWait(50);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("DBUS_SYSTEM_BUS_ADDRESS", address_);
-        mock_.setProcessEnvironment(env);
-        mock_.start("/usr/bin/python3", {"-m", "dbusmock", "--template", "logind"});
-    }
-    ~FakeLogind() {
-        mock_.kill();
-        mock_.waitForFinished();
-        daemon_.kill();
-        daemon_.waitForFinished();
-    }
-    QString Address() const { return address_; }
-    void Emit(const QString& name, bool value) {
-        QDBusMessage call = QDBusMessage::createMethodCall(
-            Login1, Login1Path, "org.freedesktop.DBus.Mock", "EmitSignal");
-        call << QString("org.freedesktop.login1.Manager") << name << QString("b")
-             << QVariantList{value};
-        QDBusConnection::systemBus().call(call);
-    }
-    // The inhibitors logind holds, as "what/who/why/mode".
-    QStringList Inhibitors() {
-        QDBusMessage call = QDBusMessage::createMethodCall(
-            Login1, Login1Path, "org.freedesktop.login1.Manager", "ListInhibitors");
-        QDBusMessage reply = QDBusConnection::systemBus().call(call);
-        QStringList out;
-        if (reply.type() != QDBusMessage::ReplyMessage)
-            return {"no answer: " + reply.errorMessage()};
-        const QDBusArgument arg = reply.arguments().value(0).value<QDBusArgument>();
-        arg.beginArray();
-        while (!arg.atEnd()) {
-            QString what, who, why, mode;
-            uint uid = 0, pid = 0;
-            arg.beginStructure();
-            arg >> what >> who >> why >> mode >> uid >> pid;
-            arg.endStructure();
-            out << what + "/" + who + "/" + why + "/" + mode;
-        }
-        arg.endArray();
-        return out;
-    }
-    bool WaitForLogind() {
-        for (int i = 0; i < 200; ++i) {
-            if (QDBusConnection::systemBus().interface()->isServiceRegistered(Login1))
-                return true;
-            QTest::qWait(50);
-        }
-        return false;
-    }
-
-private:
-    QTemporaryDir dir_;
-    QString address_;
-    QProcess daemon_, mock_;
-};
-
-const QString OurLock = "sleep/Quorvane/Finishing a report mail before sleep/delay";
-
-// Waits for logind's list to become want (the mock sees a lock go only when
-// its descriptor's last copy is closed).
-bool InhibitorsBecome(FakeLogind& logind, const QStringList& want) {
-    for (int i = 0; i < 100; ++i) {
-        if (logind.Inhibitors() == want)
-            return true;
-        QTest::qWait(50);
-    }
-    return false;
-}
+using test::FakeLogind;
+using test::InhibitorsBecome;
+using test::OurLock;
 
 TEST(SessionEvents, HoldsADelayLockWhileAwakeAndHearsSleepShutdownAndSignals) {
     qRegisterMetaType<quorvane::SessionEvent>();
@@ -157,6 +77,77 @@ TEST(SessionEvents, HoldsADelayLockWhileAwakeAndHearsSleepShutdownAndSignals) {
     EXPECT_EQ(ending.at(1).at(0).value<SessionEvent>(), SessionEvent::ShutdownCancelled);
     EXPECT_EQ(ending.at(2).at(0).value<SessionEvent>(), SessionEvent::TerminateSignal);
     EXPECT_EQ(ending.at(3).at(0).value<SessionEvent>(), SessionEvent::TerminateSignal);
+}
+
+} // namespace
+} // namespace quorvane
+
+namespace quorvane {
+namespace {
+
+std::string FileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The desktop program itself, against the fake logind: it holds its delay
+// lock once started, reads no drive while asleep, takes a new lock after
+// waking, and a SIGTERM ends it at once without touching the settings.
+TEST(SessionEvents, TheProgramPausesMonitoringInSleepAndEndsOnSigtermWithoutSaving) {
+    FakeLogind logind;
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", logind.Address().toUtf8());
+    ASSERT_TRUE(logind.WaitForLogind());
+
+    QTemporaryDir work;
+    ASSERT_TRUE(work.isValid());
+    const std::string log = work.path().toStdString() + "/commands.log";
+    test::DriveDir drives;
+    drives.AddRealDrive(0, "ST9160821AS--3.CLH", "log = " + log);
+    const std::string settings = work.path().toStdString() + "/Quorvane.ini";
+    const std::string stored = "[Settings]\nRefresh Interval=15\nAlert Sound=1\n";
+    test::WriteTextFile(settings, stored);
+
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("XDG_RUNTIME_DIR", work.path());
+    env.insert("QUORVANE_DRIVES", QString::fromStdString(drives.Path()));
+    env.insert("QUORVANE_SETTINGS", QString::fromStdString(settings));
+    env.insert("DBUS_SYSTEM_BUS_ADDRESS", logind.Address());
+    program.setProcessEnvironment(env);
+    program.start(QUORVANE_GUI_PROGRAM, {});
+    ASSERT_TRUE(program.waitForStarted());
+    // The lock is taken once the scan and the first tick are done.
+    EXPECT_TRUE(InhibitorsBecome(logind, {OurLock}))
+        << logind.Inhibitors().join(", ").toStdString();
+    ASSERT_FALSE(FileText(log).empty());
+
+    logind.Emit("PrepareForSleep", true);
+    EXPECT_TRUE(InhibitorsBecome(logind, {})) << logind.Inhibitors().join(", ").toStdString();
+    // Asleep for longer than one refresh interval: no command reaches the drive.
+    const std::string beforeSleep = FileText(log);
+    QTest::qWait(16500);
+    EXPECT_EQ(FileText(log), beforeSleep);
+
+    logind.Emit("PrepareForSleep", false);
+    EXPECT_TRUE(InhibitorsBecome(logind, {OurLock}))
+        << logind.Inhibitors().join(", ").toStdString();
+    EXPECT_EQ(program.state(), QProcess::Running);
+
+    QElapsedTimer ending;
+    ending.start();
+    program.terminate();
+    const bool ended = program.waitForFinished(10000);
+    if (!ended)
+        program.kill();
+    ASSERT_TRUE(ended);
+    std::cout << "SIGTERM to exit: " << ending.elapsed() << " ms\n";
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_EQ(FileText(settings), stored);
+    EXPECT_TRUE(InhibitorsBecome(logind, {}));
 }
 
 } // namespace
