@@ -1,10 +1,19 @@
 // The window's life in and out of the tray, and the single running copy.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QToolButton>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 #include "GuiTestSupport.h"
+#include "common/TestDrives.h"
 #include "gui/SmartForm.h"
 #include "shell/SingleInstance.h"
 
@@ -81,6 +90,173 @@ TEST(LifeCycle, ASecondStartEndsAtOnceSilentlyWithStatusZero) {
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second.exitCode(), 0);
     EXPECT_TRUE(second.readAllStandardOutput().isEmpty());
+}
+
+TEST(LifeCycle, SleepPausesBothTimersAndWakingStartsMonitoringWhateverItsSwitchSays) {
+    test::FormUnderTest f(test::SampleDrives());
+    ASSERT_TRUE(f->StartupSequence());
+    QTest::mouseClick(f->SettingsGB->SMARTMonCB, Qt::LeftButton);
+    ASSERT_FALSE(f->SMARTT.isActive());
+    QTest::mouseClick(f->SMTPForm->SMTPReportsCB, Qt::LeftButton);
+    ASSERT_TRUE(f->SMTPReportsTimer.isActive());
+
+    f->SleepStarting();
+    EXPECT_FALSE(f->SMARTT.isActive());
+    EXPECT_FALSE(f->SMTPReportsTimer.isActive());
+    f->Woken();
+    EXPECT_TRUE(f->SMARTT.isActive());
+    EXPECT_TRUE(f->Session().IsRunning());
+    EXPECT_TRUE(f->SMTPReportsTimer.isActive());
+    // Each with a full interval from the wake.
+    EXPECT_GT(f->SMTPReportsTimer.remainingTime(), f->SMTPReportsTimer.interval() - 5000);
+    // The first tick after waking reads the drives although the switch is off.
+    const uint64_t sent = f.Bus->SentTotal();
+    ASSERT_TRUE(test::FireTimer(f->SMARTT));
+    EXPECT_GT(f.Bus->SentTotal(), sent);
+    EXPECT_TRUE(f->SMARTT.isActive());
+
+    // Reports switched off stay off after waking.
+    QTest::mouseClick(f->SMTPForm->SMTPReportsCB, Qt::LeftButton);
+    f->SleepStarting();
+    f->Woken();
+    EXPECT_FALSE(f->SMTPReportsTimer.isActive());
+    EXPECT_TRUE(f->SMARTT.isActive());
+}
+
+TEST(LifeCycle, TheEndOfTheSessionSavesNothingAndACancelledShutdownKeepsTheProgram) {
+    {
+        // A shutdown that goes on: closing ends the program, without a save.
+        test::FormUnderTest f(test::SampleDrives());
+        ASSERT_TRUE(f->StartupSequence());
+        QSignalSpy ended(f.Form.get(), &TMainForm::ProgramEnded);
+        QTest::mouseClick(f->SettingsGB->AlertCB, Qt::LeftButton);
+        EXPECT_FALSE(f->SessionEnding(SessionEvent::ShutdownStarted));
+        EXPECT_TRUE(f->Data().ExitRequested);
+        EXPECT_EQ(ended.count(), 0);
+        f->close();
+        EXPECT_EQ(ended.count(), 1);
+        EXPECT_FALSE(std::filesystem::exists(f.Paths.SettingsFile));
+    }
+    {
+        // A cancelled one: the close button hides the window again.
+        test::FormUnderTest f(test::SampleDrives());
+        ASSERT_TRUE(f->StartupSequence());
+        QSignalSpy ended(f.Form.get(), &TMainForm::ProgramEnded);
+        f->SessionEnding(SessionEvent::EndQuery);
+        f->SessionEnding(SessionEvent::ShutdownCancelled);
+        EXPECT_FALSE(f->Data().ExitRequested);
+        f->Tray->Restore1->trigger();
+        f->close();
+        EXPECT_FALSE(f->isVisible());
+        EXPECT_EQ(ended.count(), 0);
+        EXPECT_TRUE(f->SMARTT.isActive());
+    }
+    {
+        // A terminate signal ends it at once: nothing saved, no window shown,
+        // timers stopped, icons gone.
+        test::FormUnderTest f(test::SampleDrives());
+        ASSERT_TRUE(f->StartupSequence());
+        QSignalSpy ended(f.Form.get(), &TMainForm::ProgramEnded);
+        QTest::mouseClick(f->SettingsGB->AlertCB, Qt::LeftButton);
+        EXPECT_TRUE(f->SessionEnding(SessionEvent::TerminateSignal));
+        EXPECT_EQ(ended.count(), 1);
+        EXPECT_FALSE(f->isVisible());
+        EXPECT_FALSE(f->SMARTT.isActive());
+        EXPECT_FALSE(f->SMTPReportsTimer.isActive());
+        EXPECT_FALSE(f->TrayIcon(1)->IconVisible());
+        EXPECT_FALSE(std::filesystem::exists(f.Paths.SettingsFile));
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    }
+}
+
+// While the S.M.A.R.T. window is open, other top-level windows (as a tray
+// icon's is) still take clicks, and Exit from the tray closes the window first.
+TEST(LifeCycle, TheTrayStaysUsableWhileAWindowIsOpenAndExitClosesIt) {
+    test::FormUnderTest f(test::SampleDrives());
+    ASSERT_TRUE(f->StartupSequence());
+    QSignalSpy ended(f.Form.get(), &TMainForm::ProgramEnded);
+    f->Tray->Restore1->trigger();
+    QPushButton elsewhere("tray");
+    elsewhere.show();
+    QSignalSpy clicked(&elsewhere, &QPushButton::clicked);
+    bool modalOpen = false;
+    test::WhenModal([&] {
+        modalOpen = f->SMARTForm->isVisible();
+        // Through the window system, where a modal window blocks others.
+        QTest::mouseClick(elsewhere.windowHandle(), Qt::LeftButton, {},
+                          elsewhere.rect().center());
+        f->Tray->Exit1->trigger();
+    });
+    QTest::mouseClick(f->SMARTReadSB, Qt::LeftButton);
+    EXPECT_TRUE(modalOpen);
+    EXPECT_EQ(clicked.count(), 1);
+    EXPECT_FALSE(f->SMARTForm->isVisible());
+    EXPECT_EQ(ended.count(), 1);
+}
+
+// The S.M.A.R.T. window's height follows the drive shown: it is centred on
+// the screen's free area at every showing.
+TEST(LifeCycle, TheSmartWindowIsCentredEachTimeItIsShown) {
+    test::DriveDir dir;
+    dir.AddRealDrive(0, "Biwintech_SSD_SX500");    // 5 attributes
+    dir.AddRealDrive(1, "ST9160821AS--3.CLH");     // 20 attributes
+    test::FormUnderTest f(dir.Path());
+    ASSERT_TRUE(f->StartupSequence());
+    const QRect area = f->SMARTForm->screen()->availableGeometry();
+    std::vector<QRect> shown;
+    for (int slot : {1, 2}) {
+        f->HDDCB->setCurrentIndex(slot - 1);
+        test::WhenModal([&] {
+            shown.push_back(f->SMARTForm->frameGeometry());
+            f->SMARTForm->close();
+        });
+        QTest::mouseClick(f->SMARTReadSB, Qt::LeftButton);
+    }
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_LT(shown[0].height(), shown[1].height());
+    for (const QRect& r : shown) {
+        EXPECT_TRUE(area.contains(r)) << r.y() << "+" << r.height();
+        EXPECT_LE(std::abs(r.center().y() - area.center().y()), 3);
+        EXPECT_LE(std::abs(r.center().x() - area.center().x()), 3);
+    }
+}
+
+// "Save Log": the dialog is made when first used; a file that cannot be
+// written is said, and the dialog keeps the choice for another try.
+TEST(LifeCycle, SaveLogIsMadeOnFirstUseAndAFailedWriteIsSaid) {
+    test::FormUnderTest f(test::SampleDrives());
+    ASSERT_TRUE(f->StartupSequence());
+    EXPECT_EQ(f->findChild<QFileDialog*>(), nullptr);
+
+    // A folder that is gone by the time the dialog is accepted (root may
+    // write anywhere else).
+    QTemporaryDir work;
+    ASSERT_TRUE(work.isValid());
+    const QString gone = work.path() + "/gone";
+    ASSERT_TRUE(QDir().mkdir(gone));
+    const QString target = gone + "/rep";
+    QString message;
+    QStringList kept;
+    test::WhenModal([&] {
+        f->SaveLogDialog()->selectFile(target);
+        QDir(gone).removeRecursively();
+        static_cast<QDialog*>(f->SaveLogDialog())->accept();
+    });
+    // The message comes once the dialog's own loop has ended.
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            message = box->text();
+            kept = f->SaveLogDialog()->selectedFiles();
+            box->accept();
+            answer.stop();
+        }
+    });
+    answer.start(10);
+    QTest::mouseClick(f->SMARTForm->SaveSMARTSB, Qt::LeftButton);
+    EXPECT_EQ(message, "Unable to write to " + target + ".log");
+    EXPECT_EQ(kept, QStringList{target + ".log"});
+    EXPECT_EQ(f->findChildren<QFileDialog*>().size(), 1);
 }
 
 } // namespace
