@@ -7,6 +7,7 @@
 
 #include "gui/Controls.h"
 #include "gui/Siren.h"
+#include "monitor/WatchText.h"
 
 namespace quorvane {
 
@@ -59,8 +60,23 @@ void TTrayBank::SetBackColor(int slot, uint32_t color) {
 }
 
 void TTrayBank::SetHint(int slot, const std::string& hint) {
+    if (!DriveTable::IsSlot(slot))
+        return;
+    hints_[static_cast<size_t>(slot - 1)] = hint;
+    ApplyHint(slot);
+}
+
+void TTrayBank::SetTrayIconSleeping(int slot, bool sleeping) {
+    if (!DriveTable::IsSlot(slot) || sleeping_[static_cast<size_t>(slot - 1)] == sleeping)
+        return;
+    sleeping_[static_cast<size_t>(slot - 1)] = sleeping;
+    ApplyHint(slot);
+}
+
+void TTrayBank::ApplyHint(int slot) {
+    const size_t i = static_cast<size_t>(slot - 1);
     if (TTextTrayIcon* icon = Icon(slot))
-        icon->SetHint(CoreText(hint));
+        icon->SetHint(CoreText(sleeping_[i] ? SleepingHint(hints_[i]) : hints_[i]));
 }
 
 void TTrayBank::SetVisible(int slot, bool visible) {

@@ -45,6 +45,7 @@ public:
     // MonitorView
     void SetTrayIconText(int slot, const std::string& text) override;
     void SetTrayIconBorderColor(int slot, uint32_t color) override;
+    void SetTrayIconSleeping(int slot, bool sleeping) override;
     void PlaySiren() override;
     void ShowErrorBalloon(int slot, const std::string& title, const std::string& text,
                           int seconds) override;
@@ -62,7 +63,12 @@ signals:
     void MinimizeToTrayRequested();
 
 private:
+    // The slot's tooltip: its drive's model, and "sleeping" while left unread.
+    void ApplyHint(int slot);
+
     std::unique_ptr<SirenSound> siren_;
+    std::array<std::string, MaxDrives> hints_{};
+    std::array<bool, MaxDrives> sleeping_{};
 };
 
 } // namespace quorvane

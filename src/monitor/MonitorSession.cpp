@@ -52,7 +52,9 @@ TickResult MonitorSession::Tick(int selectedSlot) {
         // Without the rule a tick sends what it always sent.
         if (settings_.LetDrivesSleep)
             AskPowerMode(data_, bus_, slot);
-        if (LeaveUnread(data_, slot, settings_.LetDrivesSleep)) {
+        const bool sleeping = LeaveUnread(data_, slot, settings_.LetDrivesSleep);
+        view_.SetTrayIconSleeping(slot, sleeping);
+        if (sleeping) {
             result.SleepingSlots |= static_cast<uint8_t>(1u << (slot - 1));
             if (trayIcon)
                 view_.SetTrayIconText(slot, SleepingTrayText);

@@ -39,6 +39,9 @@ public:
     virtual ~MonitorView() = default;
     virtual void SetTrayIconText(int slot, const std::string& text) = 0;
     virtual void SetTrayIconBorderColor(int slot, uint32_t color) = 0;
+    // Whether the slot's drive was left unread asleep in this tick (its
+    // tooltip says so); told for every drive with S.M.A.R.T. in every tick.
+    virtual void SetTrayIconSleeping(int /*slot*/, bool /*sleeping*/) {}
     // Starts the siren and returns at once.
     virtual void PlaySiren() = 0;
     virtual void ShowErrorBalloon(int slot, const std::string& title, const std::string& text,

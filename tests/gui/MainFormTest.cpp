@@ -471,5 +471,39 @@ TEST(MainForm, EveryDesignedControlCarriesItsName) {
     EXPECT_EQ(menu, (QStringList{"Restore", "-", "Minimize", "-", "Exit"}));
 }
 
+// "Let Drives Sleep": a drive in standby is asked its power mode and left
+// unread; its icon shows "zz" and its tooltip says so, until it is awake.
+TEST(MainForm, LetDrivesSleepLeavesAStandbyDriveUnreadAndSaysSoOnItsIcon) {
+    test::DriveDir dir;
+    dir.AddRealDrive(0, "ST9160821AS--3.CLH");
+    dir.AddRealDrive(1, "ST9160821AS--3.CLH");
+    test::FormUnderTest f(dir.Path());
+    ASSERT_TRUE(f->StartupSequence());
+    // Gone to standby after the scan (whose reads spin a drive up).
+    dir.WriteFile(1, "drive.ini", "[drive]\npower = standby\n");
+    const QString model = f->TrayIcon(2)->Hint();
+    QTest::mouseClick(f->SettingsGB->LetDrivesSleepCB, Qt::LeftButton);
+    ASSERT_TRUE(f->Options().LetDrivesSleep);
+
+    const size_t before = f.Bus->SentCommands().size();
+    ASSERT_TRUE(test::FireTimer(f->SMARTT));
+    const auto& sent = f.Bus->SentCommands();
+    std::vector<uint8_t> toSlot2;
+    for (size_t i = before; i < sent.size(); ++i)
+        if (sent[i].DriveNumber == 1)
+            toSlot2.push_back(sent[i].TaskFile.Command);
+    EXPECT_EQ(toSlot2, std::vector<uint8_t>{AtaCmdCheckPowerMode});
+    EXPECT_EQ(f->TrayIcon(2)->Text(), "zz");
+    EXPECT_EQ(f->TrayIcon(2)->Hint(), model + " (sleeping)");
+    EXPECT_EQ(f->TrayIcon(1)->Hint().contains("sleeping"), false);
+    EXPECT_NE(f->TrayIcon(1)->Text(), "zz");
+
+    // Awake again: read and shown as before.
+    dir.WriteFile(1, "drive.ini", "[drive]\npower = active\n");
+    ASSERT_TRUE(test::FireTimer(f->SMARTT));
+    EXPECT_EQ(f->TrayIcon(2)->Hint(), model);
+    EXPECT_NE(f->TrayIcon(2)->Text(), "zz");
+}
+
 } // namespace
 } // namespace quorvane
