@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QGroupBox>
@@ -38,41 +37,6 @@ namespace {
 constexpr int ClientWidth = 491;
 constexpr int ClientHeight = 392;
 constexpr uint32_t Blue = 0x00FF0000;
-
-// One of the two periodic timers as the sleep and wake rules see it. The
-// monitoring timer also carries the session's running state, which its
-// timeout checks.
-class QtProgramTimer final : public ProgramTimer {
-public:
-    QtProgramTimer(QTimer& timer, std::function<void(bool)> running = {})
-        : timer_(timer), running_(std::move(running)) {}
-    void Start() override {
-        if (running_)
-            running_(true);
-        if (!timer_.isActive())
-            timer_.start();
-    }
-    void Stop() override {
-        if (running_)
-            running_(false);
-        timer_.stop();
-    }
-
-private:
-    QTimer& timer_;
-    std::function<void(bool)> running_;
-};
-
-class ReportSendLock final : public SendLockWaiter {
-public:
-    explicit ReportSendLock(ReportService& reports) : reports_(reports) {}
-    bool WaitForSendLock(std::chrono::milliseconds bound) override {
-        return reports_.WaitForSendLock(bound);
-    }
-
-private:
-    ReportService& reports_;
-};
 
 QIcon ProgramIcon() {
     QIcon icon;
@@ -377,133 +341,6 @@ SMTPSnapshot TMainForm::CopySMTPSettings() {
 void TMainForm::ShowSendResult(const std::string& text) {
     StatusSB->showMessage(QString::fromStdString(text));
     QApplication::restoreOverrideCursor();
-}
-
-void TMainForm::ShowMainWindow() {
-    if (!placed_) {
-        CentreOnScreen(this);
-        placed_ = true;
-    }
-    show();
-    setWindowState(windowState() & ~Qt::WindowMinimized);
-    raise();
-    activateWindow();
-}
-
-void TMainForm::MinimizeApplication() {
-    if (trayAvailable_)
-        hide();
-    else
-        showMinimized();
-}
-
-void TMainForm::HDDnIClick() {
-    ShowMainWindow();
-}
-
-void TMainForm::HDDnIMinimizeToTray() {
-    hide();
-    QCoreApplication::processEvents();
-}
-
-void TMainForm::Restore1Click() {
-    ShowMainWindow();
-}
-
-void TMainForm::Minimize1Click() {
-    MinimizeApplication();
-}
-
-void TMainForm::Exit1Click() {
-    data_.ExitRequested = true;
-    close();
-}
-
-void TMainForm::SleepStarting() {
-    QtProgramTimer monitoring(SMARTT, [this](bool on) { on ? session_->Start() : session_->Stop(); });
-    QtProgramTimer reports(SMTPReportsTimer);
-    ReportSendLock lock(*reports_);
-    SuspendActions({monitoring, reports}, lock);
-}
-
-void TMainForm::Woken() {
-    QtProgramTimer monitoring(SMARTT, [this](bool on) { on ? session_->Start() : session_->Stop(); });
-    QtProgramTimer reports(SMTPReportsTimer);
-    ResumeActions({monitoring, reports}, settings_.SMTPReports);
-}
-
-bool TMainForm::SessionEnding(SessionEvent event) {
-    data_.ExitRequested = ExitRequestedAfter(event, data_.ExitRequested);
-    sessionEnding_ = event != SessionEvent::ShutdownCancelled;
-    if (event != SessionEvent::TerminateSignal)
-        return false;
-    EndWithoutSaving();
-    return true;
-}
-
-void TMainForm::EndWithoutSaving() {
-    SMTPReportsTimer.stop();
-    session_->Stop();
-    SMARTT.stop();
-    SMARTForm->close();
-    MBRForm->close();
-    if (SMTPForm)
-        SMTPForm->CloseWindow();
-    hide();
-    Tray->HideAll();
-    emit ProgramEnded();
-}
-
-void TMainForm::closeEvent(QCloseEvent* event) {
-    if (sessionEnding_) {
-        // The session goes: settings changed since the last save are not
-        // written, and no message may hold the end up.
-        event->accept();
-        EndWithoutSaving();
-        return;
-    }
-    if (!data_.ExitRequested) {
-        if (trayAvailable_) {
-            event->ignore();
-            MinimizeApplication();
-            return;
-        }
-        // Without a tray its menu's Exit cannot be reached: closing the
-        // window is the way out and ends the program as Exit does.
-        data_.ExitRequested = true;
-    }
-    if (!CloseHandler()) {
-        event->ignore();
-        return;
-    }
-    event->accept();
-    emit ProgramEnded();
-}
-
-bool TMainForm::CloseHandler() {
-    const bool reportsRunning = SMTPReportsTimer.isActive();
-    SMTPReportsTimer.stop();
-    // A transfer in flight gets a bounded time to end; one that takes longer
-    // goes on by itself and touches nothing of the closing window.
-    reports_->WaitForSendLock(CloseSendLockWait);
-    if (!SaveSettingsFromWindows()) {
-        // The program keeps running as before: closing a window hides it
-        // again, and the reports go on.
-        data_.ExitRequested = false;
-        if (reportsRunning)
-            SMTPReportsTimer.start();
-        return false;
-    }
-    SMARTForm->close();
-    MBRForm->close();
-    if (SMTPForm)
-        SMTPForm->CloseWindow();
-    if (data_.DriveCount > 0) {
-        session_->Stop();
-        SMARTT.stop();
-    }
-    Tray->HideAll();
-    return true;
 }
 
 QFileDialog* TMainForm::SaveLogDialog() {
