@@ -2,6 +2,7 @@
 
 #include "drive/FeatureLevels.h"
 #include "drive/Identify.h"
+#include "drive/PowerMode.h"
 
 namespace quorvane {
 namespace {
@@ -79,11 +80,18 @@ bool ScanDrives(ProgramData& data, DriveBus& bus, ScanView& view, const Settings
     view.ClearDriveList();
 
     for (unsigned n = 0; n <= MaxDriveNumber && data.DriveCount < MaxDrives; ++n) {
+        // With "Let Drives Sleep" a drive in standby is not spun up by the
+        // scan either: it gets only what its electronics answer (its power
+        // mode and IDENTIFY DEVICE), and its S.M.A.R.T. switches wait for a
+        // later scan that finds it awake.
+        const PowerMode power =
+            settings.LetDrivesSleep ? CheckPowerMode(bus, n) : PowerMode::Unknown;
+        const bool spunDown = IsSpunDown(power);
         auto handle = bus.OpenDrive(n);
         if (!handle)
             continue;
         AtaCommand enable = AtaCommand::SmartEnableOperations(n);
-        if (!AtaSucceeded(handle->SendAtaCommand(enable), enable))
+        if (!spunDown && !AtaSucceeded(handle->SendAtaCommand(enable), enable))
             continue;
         AtaCommand identify = AtaCommand::IdentifyDevice(n);
         if (!AtaSucceeded(handle->SendAtaCommand(identify), identify))
@@ -93,6 +101,7 @@ bool ScanDrives(ProgramData& data, DriveBus& bus, ScanView& view, const Settings
         HDD& drive = data.Drives[slot];
         const IdentifyInfo id = DecodeIdentify(identify.Data);
         FillSlot(drive, n, id);
+        drive.Reading.Power = power;
         const TraySettings& tray = settings.TraySlot(slot);
         view.SetTrayColors(slot, tray.TrayFontColor, tray.TrayBackColor);
         view.EnableTrayCheckBox(slot, tray.TrayIcon);
@@ -106,6 +115,8 @@ bool ScanDrives(ProgramData& data, DriveBus& bus, ScanView& view, const Settings
         panel.HDDHPAUL = NotMeasuredText;
         panel.HDDSizeL = std::to_string(drive.SizeGB);
 
+        if (spunDown)
+            continue;
         MeasureHpa(*handle, drive, n);
         if (drive.HPASizeMB != -1)
             panel.HDDHPAUL = std::to_string(drive.HPASizeMB);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/TestDrives.h"
+#include "drive/PowerMode.h"
 #include "drive/Scan.h"
 #include "drive/SimulatedBus.h"
 #include "monitor/MonitorSession.h"
@@ -460,6 +461,40 @@ TEST_F(SleepingDriveTest, DriveInStandbyIsOnlyAskedItsPowerModeAndIsReadAgainWhe
     EXPECT_EQ(view.Texts[2], "44");
     EXPECT_EQ(view.Borders[2], BorderColorFailing);
     EXPECT_EQ(mail.Sent, 1);
+}
+
+TEST_F(SleepingDriveTest, WithTheRuleTheScanLeavesADriveInStandbyAsleepToo) {
+    dir.AddRealDrive(0, Seagate, "power = standby");
+    dir.AddRealDrive(1, Seagate, "power = sleep");
+    settings.LetDrivesSleep = true;
+    Scan();
+    ASSERT_EQ(data.DriveCount, 2);
+    TickResult result = Tick();
+    // Only what a drive answers without spinning up: its power mode and its
+    // identity (also the AAM/APM reads of the drive shown).
+    for (unsigned n : {0u, 1u})
+        for (uint8_t command : CommandsSince(*bus, 0, n))
+            EXPECT_TRUE(command == 0xE5 || command == 0xEC) << n << ": " << int(command);
+    EXPECT_EQ(result.SleepingSlots, 0b11);
+    EXPECT_EQ(view.Texts[1], "zz");
+    EXPECT_EQ(data.Drives[1].ModelNumber, "ST9160821AS");
+
+    // Awake: the next tick reads it.
+    SetPower(dir, 0, "power = active");
+    const size_t from = bus->SentCommands().size();
+    result = Tick();
+    EXPECT_EQ(result.SleepingSlots, 0b10);
+    EXPECT_GT(CommandsSince(*bus, from, 0).size(), 1u);
+    EXPECT_EQ(view.Texts[1], "38");
+
+    // Without the rule the scan spins a drive in standby up.
+    test::DriveDir other;
+    other.AddRealDrive(0, Seagate, "power = standby");
+    SimulatedBus plain(other.Path());
+    ProgramData fresh;
+    HeadlessScanView noView;
+    ASSERT_TRUE(ScanDrives(fresh, plain, noView, Settings{}));
+    EXPECT_EQ(CheckPowerMode(plain, 0), PowerMode::Active);
 }
 
 TEST_F(SleepingDriveTest, WithoutTheRuleADriveInStandbyIsRead) {
