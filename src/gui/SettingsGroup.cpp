@@ -135,20 +135,20 @@ bool TSettingsGroup::ChooseColor(uint32_t& color) {
 }
 
 void TSettingsGroup::HDDnTempTrayFIClick(int slot) {
-    if (!DriveTable::IsSlot(slot))
-        return;
-    uint32_t& color = options_.TraySlot(slot).TrayFontColor;
-    ChooseColor(color);
-    HDDnTempTrayFI[static_cast<size_t>(slot - 1)]->Paint(color);
-    emit TrayColorsChanged(slot);
+    ChooseTrayColor(slot, &TraySettings::TrayFontColor, HDDnTempTrayFI);
 }
 
 void TSettingsGroup::HDDnTempTrayBIClick(int slot) {
+    ChooseTrayColor(slot, &TraySettings::TrayBackColor, HDDnTempTrayBI);
+}
+
+void TSettingsGroup::ChooseTrayColor(int slot, uint32_t TraySettings::*color,
+                                     const std::array<TColorSwatch*, MaxDrives>& swatches) {
     if (!DriveTable::IsSlot(slot))
         return;
-    uint32_t& color = options_.TraySlot(slot).TrayBackColor;
-    ChooseColor(color);
-    HDDnTempTrayBI[static_cast<size_t>(slot - 1)]->Paint(color);
+    uint32_t& chosen = options_.TraySlot(slot).*color;
+    ChooseColor(chosen);
+    swatches[static_cast<size_t>(slot - 1)]->Paint(chosen);
     emit TrayColorsChanged(slot);
 }
 

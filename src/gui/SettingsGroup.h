@@ -72,6 +72,9 @@ private:
     void HDDnTempTrayFIClick(int slot);
     void HDDnTempTrayBIClick(int slot);
     void HDDnTempTrayCBClick(int slot);
+    // Asks for one of a slot's two icon colours and paints its swatch.
+    void ChooseTrayColor(int slot, uint32_t TraySettings::*color,
+                         const std::array<TColorSwatch*, MaxDrives>& swatches);
     void PaintSwatches();
 
     Settings& options_;

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "GuiTestSupport.h"
+#include "common/FeatureDumps.h"
 #include "common/TestDrives.h"
 #include "drive/AtaCommand.h"
 #include "gui/FeatureGroup.h"
@@ -16,14 +17,7 @@
 namespace quorvane {
 namespace {
 
-//   SAMSUNG HS122JC   AAM on at 128 (vendor's recommendation 254), APM on at 128
-//   SAMSUNG HD501LJ   AAM supported, off (recommendation 254); no APM
-//   Maxtor 96147H8    AAM on at 192, APM supported, off
-//   Hitachi HDS721010 neither
-constexpr const char* Samsung = "SAMSUNG_HS122JC";
-constexpr const char* SamsungAamOff = "SAMSUNG_HD501LJ--CR100-12";
-constexpr const char* MaxtorApmOff = "Maxtor_96147H8--BAC51KJ0--2";
-constexpr const char* HitachiNeither = "Hitachi_HDS721010CLA632";
+using namespace test; // the feature dumps
 
 struct Shown {
     bool Checked, CheckBoxEnabled;
