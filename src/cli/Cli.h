@@ -47,4 +47,18 @@ bool ParseSlot(const std::string& text, int& slot);
 // Tells whether args holds the flag (and removes it).
 bool TakeFlag(std::vector<std::string>& args, const std::string& flag);
 
+// Argument mistakes explain themselves: "quorvane-cli COMMAND: PROBLEM" on
+// one line, then the command's usage, both on standard error; ExitUsage.
+int UsageError(const std::string& command, const std::string& problem, const std::string& usage);
+// What is wrong with a slot argument; empty for a slot 1..6.
+std::string SlotProblem(const std::string& text);
+// What is wrong with an argument a command does not take: an option that
+// belongs before the command, an unknown option or a word too many.
+std::string UnexpectedArgument(const std::string& command, const std::string& arg);
+// What is wrong with the arguments a command has left once it took its
+// options, when it wants exactly the operands names (e.g. {"SLOT", "FILE"});
+// empty when they fit.
+std::string OperandProblem(const std::string& command, const std::vector<std::string>& args,
+                           const std::vector<std::string>& names);
+
 } // namespace quorvane::cli

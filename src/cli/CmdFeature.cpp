@@ -9,9 +9,12 @@
 namespace quorvane::cli {
 namespace {
 
+const char* CommandName(Feature feature) {
+    return feature == Feature::AAM ? "aam" : "apm";
+}
+
 std::string Usage(Feature feature) {
-    const std::string name = feature == Feature::AAM ? "aam" : "apm";
-    return "usage: quorvane-cli [--drives DIR] " + name +
+    return std::string("usage: quorvane-cli [--drives DIR] ") + CommandName(feature) +
            " SLOT [--set LEVEL | --off] [--json]\n"
            "  SLOT is a drive slot, 1..6; LEVEL is 0..254";
 }
@@ -31,23 +34,25 @@ std::optional<uint8_t> ParseLevel(const std::string& text) {
     return static_cast<uint8_t>(value);
 }
 
-// Takes "--set LEVEL" out of args. False when --set has no valid level or
-// comes twice.
-bool TakeSetLevel(std::vector<std::string>& args, std::optional<uint8_t>& level) {
+// Takes "--set LEVEL" out of args. What is wrong when --set has no valid
+// level or comes twice, else empty.
+std::string TakeSetLevel(std::vector<std::string>& args, std::optional<uint8_t>& level) {
     for (size_t i = 0; i < args.size();) {
         if (args[i] != "--set") {
             ++i;
             continue;
         }
-        if (level || i + 1 == args.size())
-            return false;
+        if (level)
+            return "--set is given twice";
+        if (i + 1 == args.size())
+            return "--set needs a LEVEL, 0..254";
         level = ParseLevel(args[i + 1]);
         if (!level)
-            return false;
+            return "'" + args[i + 1] + "' is no LEVEL; --set takes 0..254";
         args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
                    args.begin() + static_cast<std::ptrdiff_t>(i + 2));
     }
-    return true;
+    return {};
 }
 
 const char* Bool(bool value) {
@@ -77,12 +82,18 @@ int RunFeature(CliContext& ctx, Feature feature) {
     const bool json = TakeFlag(ctx.Args, "--json");
     const bool off = TakeFlag(ctx.Args, "--off");
     std::optional<uint8_t> level;
+    const char* command = CommandName(feature);
+    std::string problem = TakeSetLevel(ctx.Args, level);
+    if (problem.empty() && off && level)
+        problem = "--set and --off exclude each other";
+    if (problem.empty())
+        problem = OperandProblem(command, ctx.Args, {"SLOT"});
+    if (problem.empty())
+        problem = SlotProblem(ctx.Args[0]);
+    if (!problem.empty())
+        return UsageError(command, problem, Usage(feature));
     int slot = 0;
-    if (!TakeSetLevel(ctx.Args, level) || (off && level) || ctx.Args.size() != 1 ||
-        !ParseSlot(ctx.Args[0], slot)) {
-        std::cerr << Usage(feature) << "\n";
-        return ExitUsage;
-    }
+    ParseSlot(ctx.Args[0], slot);
     ProgramData data;
     ScanForCommand(ctx, data, !json);
     if (!data.IsDriveSlot(slot)) {

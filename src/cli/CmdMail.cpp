@@ -106,7 +106,7 @@ int RunMail(CliContext& ctx) {
                                             "--from",      "--to",       "--subject",
                                             "--body-file", "--security", "--ca-file"};
         if (std::find(std::begin(known), std::end(known), name) == std::end(known))
-            return Usage("unknown argument '" + name + "'");
+            return Usage(UnexpectedArgument("mail", name));
         // "--host --from a@x" lost the host's value: say so instead of sending
         // to a server called "--from".
         if (i + 1 >= args.size() ||

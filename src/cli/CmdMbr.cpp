@@ -109,11 +109,13 @@ void PrintText(const HDD& drive, const MbrWindowState& state) {
 
 int RunMbr(CliContext& ctx) {
     const bool json = TakeFlag(ctx.Args, "--json");
+    std::string problem = OperandProblem("mbr", ctx.Args, {"SLOT"});
+    if (problem.empty())
+        problem = SlotProblem(ctx.Args[0]);
+    if (!problem.empty())
+        return UsageError("mbr", problem, "usage: quorvane-cli [--drives DIR] mbr SLOT [--json]");
     int slot = 0;
-    if (ctx.Args.size() != 1 || !ParseSlot(ctx.Args[0], slot)) {
-        std::cerr << "usage: quorvane-cli [--drives DIR] mbr SLOT [--json]\n";
-        return ExitUsage;
-    }
+    ParseSlot(ctx.Args[0], slot);
     ProgramData data;
     if (!ScanForCommand(ctx, data, false))
         return ExitFailed;

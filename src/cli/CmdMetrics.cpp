@@ -11,10 +11,9 @@
 namespace quorvane::cli {
 
 int RunMetrics(CliContext& ctx) {
-    if (!ctx.Args.empty()) {
-        std::cerr << "usage: quorvane-cli [--drives DIR] [--settings FILE] metrics\n";
-        return ExitUsage;
-    }
+    if (const std::string problem = OperandProblem("metrics", ctx.Args, {}); !problem.empty())
+        return UsageError("metrics", problem,
+                          "usage: quorvane-cli [--drives DIR] [--settings FILE] metrics");
     SettingsEnvironment env = SettingsEnvironment::FromProcess();
     if (!ctx.SettingsFile.empty())
         env.QuorvaneSettings = ctx.SettingsFile;

@@ -9,12 +9,16 @@ namespace quorvane::cli {
 
 int RunReport(CliContext& ctx) {
     const bool dec = TakeFlag(ctx.Args, "--dec");
+    std::string problem = OperandProblem("report", ctx.Args, {"SLOT", "FILE"});
+    if (problem.empty())
+        problem = SlotProblem(ctx.Args[0]);
+    if (problem.empty() && ctx.Args[1].empty())
+        problem = "FILE is empty";
+    if (!problem.empty())
+        return UsageError("report", problem,
+                          "usage: quorvane-cli [--drives DIR] report SLOT FILE [--dec]");
     int slot = 0;
-    if (ctx.Args.size() != 2 || !ParseSlot(ctx.Args[0], slot) || ctx.Args[1].empty()) {
-        std::cerr << "usage: quorvane-cli [--drives DIR] report SLOT FILE [--dec]\n"
-                     "  SLOT is a drive slot, 1..6\n";
-        return ExitUsage;
-    }
+    ParseSlot(ctx.Args[0], slot);
     const std::string path = ctx.Args[1];
     ProgramData data;
     ScanForCommand(ctx, data, true);

@@ -16,6 +16,8 @@ bool ScanForCommand(CliContext& ctx, ProgramData& data, bool printHeader) {
         std::cout << SimulatedHeader(bus) << "\n";
     HeadlessScanView noView;
     const bool found = ScanDrives(data, bus, noView, Settings{});
+    for (const std::string& problem : bus.Problems())
+        std::cerr << "quorvane-cli: " << problem << "\n";
     if (bus.PermissionDenied())
         std::cerr
             << "quorvane-cli: some drives could not be opened for lack of permission; "
@@ -71,10 +73,8 @@ void PrintTable(const ProgramData& data) {
 
 int RunScan(CliContext& ctx) {
     const bool json = TakeFlag(ctx.Args, "--json");
-    if (!ctx.Args.empty()) {
-        std::cerr << "usage: quorvane-cli [--drives DIR] scan [--json]\n";
-        return ExitUsage;
-    }
+    if (const std::string problem = OperandProblem("scan", ctx.Args, {}); !problem.empty())
+        return UsageError("scan", problem, "usage: quorvane-cli [--drives DIR] scan [--json]");
     // Where the drives came from, when not straight from the devices.
     if (const std::string route = ctx.Bus().Route(); !route.empty())
         std::cerr << "quorvane-cli: using " << route << "\n";

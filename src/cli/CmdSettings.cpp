@@ -49,10 +49,9 @@ std::string Printable(const std::string& text, bool keepControls) {
 
 int RunSettings(CliContext& ctx) {
     const bool json = TakeFlag(ctx.Args, "--json");
-    if (!ctx.Args.empty()) {
-        std::cerr << "usage: quorvane-cli [--settings FILE] settings [--json]\n";
-        return ExitUsage;
-    }
+    if (const std::string problem = OperandProblem("settings", ctx.Args, {}); !problem.empty())
+        return UsageError("settings", problem,
+                          "usage: quorvane-cli [--settings FILE] settings [--json]");
     SettingsEnvironment env = SettingsEnvironment::FromProcess();
     if (!ctx.SettingsFile.empty())
         env.QuorvaneSettings = ctx.SettingsFile;

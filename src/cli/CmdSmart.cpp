@@ -62,11 +62,13 @@ void PrintText(const HDD& drive, int slot, const SmartScreen& screen) {
 int RunSmart(CliContext& ctx) {
     const bool json = TakeFlag(ctx.Args, "--json");
     const bool dec = TakeFlag(ctx.Args, "--dec");
+    std::string problem = OperandProblem("smart", ctx.Args, {"SLOT"});
+    if (problem.empty())
+        problem = SlotProblem(ctx.Args[0]);
+    if (!problem.empty())
+        return UsageError("smart", problem, SmartUsage);
     int slot = 0;
-    if (ctx.Args.size() != 1 || !ParseSlot(ctx.Args[0], slot)) {
-        std::cerr << SmartUsage << "\n  SLOT is a drive slot, 1..6\n";
-        return ExitUsage;
-    }
+    ParseSlot(ctx.Args[0], slot);
     ProgramData data;
     ScanForCommand(ctx, data, !json);
     if (!data.IsDriveSlot(slot)) {
@@ -77,9 +79,19 @@ int RunSmart(CliContext& ctx) {
     const bool result =
         ReadSMART(data, ctx.Bus(), slot, true, dec ? RawValueFormat::Dec : RawValueFormat::Hex);
     const SmartScreen& screen = data.Screen.Smart;
-    const std::string& lost = data.Drives[slot].Reading.LastFailure;
-    if (!lost.empty())
+    // Without both pages there is no grid and no temperature to show, and the
+    // status caption alone would read like a healthy drive: the read is an
+    // error then, named on standard error (and as the JSON answer).
+    std::string lost = data.Drives[slot].Reading.LastFailure;
+    if (lost.empty() && !data.Drives[slot].SMARTEnabled)
+        lost = "S.M.A.R.T. is not enabled on the drive";
+    if (!lost.empty()) {
+        if (json)
+            std::cout << "{\"simulated\": " << (ctx.Bus().IsSimulated() ? "true" : "false")
+                      << ", \"slot\": " << slot << ", \"error\": " << JsonString(lost) << "}\n";
         std::cerr << "quorvane-cli: slot " << slot << ": " << lost << "\n";
+        return ExitFailed;
+    }
     if (json)
         PrintJson(ctx.Bus().IsSimulated(), slot, result, screen);
     else

@@ -24,7 +24,7 @@ namespace {
 
 constexpr const char* WatchUsage =
     "usage: quorvane-cli [--drives DIR] [--settings FILE] watch [--interval S] [--count N]\n"
-    "       [--metrics FILE] [--no-mail]\n";
+    "       [--metrics FILE] [--no-mail]";
 
 // Nothing to show: the lines printed after each tick say it all.
 class QuietView final : public MonitorView {
@@ -103,21 +103,22 @@ int RunWatch(CliContext& ctx) {
         const bool hasValue = i + 1 < args.size();
         if (arg == "--interval" && hasValue) {
             if (!ParseCount(args[++i], MaxRefreshInterval, intervalSeconds)) {
-                std::cerr << "quorvane-cli: --interval must be 1.." << MaxRefreshInterval
-                          << " seconds\n"
-                          << WatchUsage;
-                return ExitUsage;
+                return UsageError("watch",
+                                  "--interval must be 1.." + std::to_string(MaxRefreshInterval) +
+                                      " seconds, not '" + args[i] + "'",
+                                  WatchUsage);
             }
         } else if (arg == "--count" && hasValue) {
             if (!ParseCount(args[++i], 999999999, count)) {
-                std::cerr << "quorvane-cli: --count must be a number from 1\n" << WatchUsage;
-                return ExitUsage;
+                return UsageError("watch", "--count must be a number from 1, not '" + args[i] + "'",
+                                  WatchUsage);
             }
         } else if (arg == "--metrics" && hasValue && !args[i + 1].empty()) {
             metricsFile = args[++i];
+        } else if (arg == "--interval" || arg == "--count" || arg == "--metrics") {
+            return UsageError("watch", arg + " needs a value", WatchUsage);
         } else {
-            std::cerr << WatchUsage;
-            return ExitUsage;
+            return UsageError("watch", UnexpectedArgument("watch", arg), WatchUsage);
         }
     }
 

@@ -65,6 +65,67 @@ bool TakeFlag(std::vector<std::string>& args, const std::string& flag) {
     return false;
 }
 
+int UsageError(const std::string& command, const std::string& problem, const std::string& usage) {
+    std::cerr << "quorvane-cli " << command << ": " << problem << "\n" << usage << "\n";
+    return ExitUsage;
+}
+
+std::string SlotProblem(const std::string& text) {
+    int slot = 0;
+    if (ParseSlot(text, slot))
+        return {};
+    return "'" + text + "' is no slot; SLOT is a drive slot, 1..6";
+}
+
+namespace {
+
+// The options of quorvane-cli itself, which come before the command.
+bool IsProgramOption(const std::string& arg) {
+    return arg == "--drives" || arg == "--settings" || arg == "--version" || arg == "--help" ||
+           arg == "-h";
+}
+
+// The options some command takes, which come after it.
+bool IsCommandOption(const std::string& arg) {
+    static const char* const options[] = {
+        "--json",     "--dec",     "--set",      "--off",   "--host",    "--port",
+        "--login",    "--auth",    "--from",     "--to",    "--subject", "--body-file",
+        "--security", "--ca-file", "--interval", "--count", "--metrics", "--no-mail",
+    };
+    for (const char* option : options)
+        if (arg == option)
+            return true;
+    return false;
+}
+
+constexpr const char* ProgramOptions = "--drives DIR, --settings FILE, --version and --help";
+
+} // namespace
+
+std::string UnexpectedArgument(const std::string& command, const std::string& arg) {
+    if (arg == "--drives" || arg == "--settings")
+        return arg + (arg == "--drives" ? " DIR" : " FILE") +
+               " goes before the command: quorvane-cli " + arg +
+               (arg == "--drives" ? " DIR " : " FILE ") + command + " ...";
+    if (IsProgramOption(arg))
+        return arg + " goes before the command: quorvane-cli " + arg;
+    if (arg.size() > 1 && arg[0] == '-')
+        return "unknown option '" + arg + "'";
+    return "unexpected argument '" + arg + "'";
+}
+
+std::string OperandProblem(const std::string& command, const std::vector<std::string>& args,
+                           const std::vector<std::string>& names) {
+    for (const std::string& arg : args)
+        if (arg.size() > 1 && arg[0] == '-')
+            return UnexpectedArgument(command, arg);
+    if (args.size() < names.size())
+        return names[args.size()] + " is missing";
+    if (args.size() > names.size())
+        return UnexpectedArgument(command, args[names.size()]);
+    return {};
+}
+
 namespace {
 
 void PrintUsage(std::ostream& out) {
@@ -100,6 +161,11 @@ void PrintUsage(std::ostream& out) {
 
 int main(int argc, char** argv) {
     using namespace quorvane::cli;
+    static const std::map<std::string, int (*)(CliContext&)> commands = {
+        {"scan", RunScan},       {"smart", RunSmart},       {"report", RunReport}, {"mbr", RunMbr},
+        {"mail", RunMail},       {"settings", RunSettings}, {"aam", RunAam},       {"apm", RunApm},
+        {"metrics", RunMetrics}, {"watch", RunWatch},
+    };
     CliContext ctx;
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string command;
@@ -123,6 +189,21 @@ int main(int argc, char** argv) {
         } else if (command.empty() && (arg == "--help" || arg == "-h")) {
             PrintUsage(std::cout);
             return ExitOk;
+        } else if (command.empty() && arg.size() > 1 && arg[0] == '-') {
+            // An option of a command put before it, or no option at all.
+            std::string later = "COMMAND";
+            for (size_t j = i + 1; j < args.size(); ++j)
+                if (commands.count(args[j]) != 0) {
+                    later = args[j];
+                    break;
+                }
+            std::cerr << "quorvane-cli: "
+                      << (IsCommandOption(arg)
+                              ? arg + " goes after the command: quorvane-cli " + later + " ... " +
+                                    arg + "; before it come only "
+                              : "unknown option '" + arg + "'; before the command come only ")
+                      << ProgramOptions << "\n";
+            return ExitUsage;
         } else if (command.empty()) {
             command = arg;
         } else {
@@ -143,15 +224,11 @@ int main(int argc, char** argv) {
             return ExitUsage;
         }
     }
-    static const std::map<std::string, int (*)(CliContext&)> commands = {
-        {"scan", RunScan},       {"smart", RunSmart},       {"report", RunReport}, {"mbr", RunMbr},
-        {"mail", RunMail},       {"settings", RunSettings}, {"aam", RunAam},       {"apm", RunApm},
-        {"metrics", RunMetrics}, {"watch", RunWatch},
-    };
     const auto it = commands.find(command);
     if (it == commands.end()) {
-        if (!command.empty())
-            std::cerr << "quorvane-cli: unknown command '" << command << "'\n";
+        std::cerr << "quorvane-cli: "
+                  << (command.empty() ? "no command given" : "unknown command '" + command + "'")
+                  << "\n";
         PrintUsage(std::cerr);
         return ExitUsage;
     }

@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "drive/AtaCommand.h"
 
@@ -38,6 +39,10 @@ public:
     // How commands reach the drives when they do not go straight to the
     // devices; empty for the direct path.
     virtual std::string Route() const { return IsSimulated() ? Describe() : std::string(); }
+    // What the bus found wrong with the drives it was given (a simulated
+    // drive's page file of the wrong size), one sentence each, in the order
+    // found, for the user to read.
+    virtual std::vector<std::string> Problems() const { return {}; }
 };
 
 // Opens drive N, sends one command and closes the drive again; false when the

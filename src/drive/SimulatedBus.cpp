@@ -54,17 +54,6 @@ private:
 
 namespace {
 
-std::optional<SmartPage> ReadPageFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return std::nullopt;
-    SmartPage page{};
-    file.read(reinterpret_cast<char*>(page.data()), page.size());
-    if (file.gcount() != static_cast<std::streamsize>(page.size()))
-        return std::nullopt; // a short page is no page
-    return page;
-}
-
 // A decimal number, or a hexadecimal one after "0x". A leading zero does not
 // make it octal and a sign is no number: "0100" is 100, "-1" is rejected.
 std::optional<uint64_t> ParseNumber(const std::string& text) {
@@ -186,6 +175,35 @@ std::string SimulatedBus::Describe() const {
     return "simulated drives in " + directory_;
 }
 
+// A page file holds one page, exactly: a shorter or longer file is no page
+// (a drive folder put together by hand, a dump cut off or with a header),
+// and is named rather than read in part.
+std::optional<SmartPage> SimulatedBus::LoadPage(const fs::path& path, const std::string& effect) {
+    std::error_code ec;
+    const auto status = fs::status(path, ec);
+    if (!fs::exists(status))
+        return std::nullopt; // no page: the drive aborts the command, as drive.ini can ask
+    SmartPage page{};
+    const uintmax_t size = fs::is_regular_file(status) ? fs::file_size(path, ec) : 0;
+    std::ifstream file(path, std::ios::binary);
+    if (ec || !file || size != page.size()) {
+        std::string problem = path.string() + ": ";
+        if (!fs::is_regular_file(status))
+            problem += "not a file";
+        else if (ec || !file)
+            problem += "cannot be read";
+        else
+            problem +=
+                std::to_string(size) + " bytes, a page file holds " + std::to_string(page.size());
+        problems_.push_back(problem + "; " + effect);
+        return std::nullopt;
+    }
+    file.read(reinterpret_cast<char*>(page.data()), static_cast<std::streamsize>(page.size()));
+    if (file.gcount() != static_cast<std::streamsize>(page.size()))
+        return std::nullopt; // cut short while being read
+    return page;
+}
+
 SimulatedBus::Drive* SimulatedBus::Load(unsigned driveNumber) {
     if (auto it = drives_.find(driveNumber); it != drives_.end())
         return &it->second;
@@ -195,9 +213,12 @@ SimulatedBus::Drive* SimulatedBus::Load(unsigned driveNumber) {
         return nullptr;
     Drive drive;
     drive.Folder = folder.string();
-    drive.Identify = ReadPageFile(folder / "identify.bin");
-    drive.SmartData = ReadPageFile(folder / "smart-data.bin");
-    drive.SmartThresholds = ReadPageFile(folder / "smart-thresholds.bin");
+    const std::string name = "drive " + std::to_string(driveNumber);
+    drive.Identify =
+        LoadPage(folder / "identify.bin", name + " aborts IDENTIFY DEVICE, so no scan finds it");
+    drive.SmartData = LoadPage(folder / "smart-data.bin", name + " aborts SMART READ DATA");
+    drive.SmartThresholds =
+        LoadPage(folder / "smart-thresholds.bin", name + " aborts SMART READ THRESHOLDS");
     drive.IniTime = fs::last_write_time(folder / "drive.ini", ec);
     if (auto ini = IniFile::Load((folder / "drive.ini").string())) {
         drive.StatusExceeded = Lower(ini->Get("drive", "status").value_or("ok")) == "exceeded";

@@ -1,6 +1,8 @@
 // Simulated drives read from a drive directory: folder driveN is drive number
 // N and holds the pages the drive returns (identify.bin, smart-data.bin,
-// smart-thresholds.bin), optionally disk.img (sectors) and drive.ini:
+// smart-thresholds.bin, 512 bytes each; a file of another size counts as
+// missing and is named in Problems()), optionally disk.img (sectors) and
+// drive.ini:
 //
 //   [drive]
 //   status = ok | exceeded       what SMART RETURN STATUS answers
@@ -60,6 +62,7 @@ public:
     // A simulated drive is there or not; nothing is refused.
     bool PermissionDenied() const override { return false; }
     std::string Describe() const override;
+    std::vector<std::string> Problems() const override { return problems_; }
 
     // One command as the drive received it.
     struct SentCommand {
@@ -93,10 +96,13 @@ private:
     };
     void ReloadPower(Drive& drive);
     Drive* Load(unsigned driveNumber);
+    // effect: what the drive does without the page, for the problem text.
+    std::optional<SmartPage> LoadPage(const std::filesystem::path& path, const std::string& effect);
     bool Execute(Drive& drive, AtaCommand& cmd);
 
     std::string directory_;
     std::map<unsigned, Drive> drives_; // loaded on first open; SET FEATURES state lives here
+    std::vector<std::string> problems_;
     std::deque<SentCommand> sent_;
     uint64_t sentTotal_ = 0;
     int opens_ = 0;

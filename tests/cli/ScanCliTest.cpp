@@ -84,9 +84,14 @@ TEST(SmartCliErrors, AFailedPageReadSaysWhichPage) {
     CliRun run = RunCli(dir.Path(), "smart 1");
     EXPECT_EQ(run.Status, 1);
     EXPECT_EQ(run.Err, "quorvane-cli: slot 1: the S.M.A.R.T. data could not be read\n");
+    // No status caption over an empty grid: the drive's status command went
+    // through, but nothing of the read is shown as if it were the drive's health.
+    EXPECT_EQ(run.Out, "Running on simulated drives in " + dir.Path() + " (not real hardware)\n");
     run = RunCli(dir.Path(), "smart 2 --json");
     EXPECT_EQ(run.Status, 1);
     EXPECT_EQ(run.Err, "quorvane-cli: slot 2: the S.M.A.R.T. thresholds could not be read\n");
+    EXPECT_EQ(run.Out, "{\"simulated\": true, \"slot\": 2, "
+                       "\"error\": \"the S.M.A.R.T. thresholds could not be read\"}\n");
     run = RunCli(dir.Path(), "report 2 '" + dir.Path() + "/r.txt'");
     EXPECT_EQ(run.Err, "quorvane-cli: slot 2: the S.M.A.R.T. thresholds could not be read\n");
 }

@@ -140,7 +140,7 @@ TEST(MailCli, UsageErrorsExitWithTwoSayWhyAndSendNothing) {
         {{"--host", "127.0.0.1", "--port", "25x", "--from", "a@x", "--to", "b@x"},
          "the port must be a number from 1 to 65535"},
         {{"--host", "127.0.0.1", "--password", "pw", "--from", "a@x", "--to", "b@x"},
-         "unknown argument '--password'"},
+         "unknown option '--password'"},
         {{"--host", "127.0.0.1", "--from", "a@x", "--to"}, "--to needs a value"},
         // A value forgotten before the next option.
         {{"--host", "--port", port, "--from", "a@x", "--to", "b@x"}, "--host needs a value"},
