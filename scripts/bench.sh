@@ -9,3 +9,9 @@ fi
 cmake --build "$build" --target bench
 echo "== INI files: reading time by number of sections"
 "$build/bench/bench_ini"
+echo "== Tray icons: CPU time, renders and hand-overs per monitoring tick"
+if [ -n "${DISPLAY:-}" ]; then
+    "$build/bench/bench_tray"
+else
+    QT_QPA_PLATFORM=offscreen "$build/bench/bench_tray"
+fi

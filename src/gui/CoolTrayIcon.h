@@ -24,7 +24,7 @@ public:
     // owner is the window hidden into the tray when it is minimised.
     TCoolTrayIcon(QWidget* owner, QObject* parent);
 
-    QIcon Icon() const { return icon_; }
+    virtual QIcon Icon() const { return icon_; }
     void SetIcon(const QIcon& icon);
 
     // The icon is in the tray while this is on. The value is kept even when

@@ -55,47 +55,84 @@ QIcon TextIconToIcon(const QImage& image) {
 
 TTextTrayIcon::TTextTrayIcon(QWidget* owner, QObject* parent) : TCoolTrayIcon(owner, parent) {
     look_.Font = TrayIconFont();
-    Render();
+    Apply();
+}
+
+template <typename T> void TTextTrayIcon::Change(T& field, const T& value) {
+    if (field == value)
+        return;
+    field = value;
+    imageStale_ = true;
+    iconStale_ = true;
+    // One queued apply for any number of changes in a row.
+    if (!applyQueued_) {
+        applyQueued_ = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                applyQueued_ = false;
+                Apply();
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 void TTextTrayIcon::SetText(const QString& text) {
-    look_.Text = text;
-    Render();
+    Change(look_.Text, text);
 }
 
 void TTextTrayIcon::SetFont(const QFont& font) {
-    look_.Font = font;
-    Render();
+    Change(look_.Font, font);
 }
 
 void TTextTrayIcon::SetFontColor(uint32_t color) {
-    look_.FontColor = color;
-    Render();
+    Change(look_.FontColor, color);
 }
 
 void TTextTrayIcon::SetColor(uint32_t color) {
-    look_.Color = color;
-    Render();
+    Change(look_.Color, color);
 }
 
 void TTextTrayIcon::SetBorder(bool border) {
-    look_.Border = border;
-    Render();
+    Change(look_.Border, border);
 }
 
 void TTextTrayIcon::SetBorderColor(uint32_t color) {
-    look_.BorderColor = color;
-    Render();
+    Change(look_.BorderColor, color);
 }
 
 void TTextTrayIcon::SetOptions(const TextIconOffsets& options) {
-    look_.Options = options;
-    Render();
+    Change(look_.Options, options);
 }
 
-void TTextTrayIcon::Render() {
+void TTextTrayIcon::RenderIfStale() const {
+    if (!imageStale_)
+        return;
     image_ = RenderTextIcon(look_);
+    imageStale_ = false;
+    ++renders_;
+}
+
+const QImage& TTextTrayIcon::Image() const {
+    RenderIfStale();
+    return image_;
+}
+
+QIcon TTextTrayIcon::Icon() const {
+    // The tray's icon lags a change until the queued apply; a reader sees
+    // the icon of the look as it is now.
+    if (iconStale_)
+        const_cast<TTextTrayIcon*>(this)->Apply();
+    return TCoolTrayIcon::Icon();
+}
+
+void TTextTrayIcon::Apply() {
+    if (!iconStale_)
+        return;
+    RenderIfStale();
     SetIcon(TextIconToIcon(image_));
+    iconStale_ = false;
+    ++handOvers_;
 }
 
 } // namespace quorvane

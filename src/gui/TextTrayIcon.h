@@ -36,7 +36,12 @@ class TTextTrayIcon : public TCoolTrayIcon {
 public:
     TTextTrayIcon(QWidget* owner, QObject* parent);
 
-    // Every change renders the icon again at once.
+    // A setter changes the look only when the value is new, and then marks
+    // the icon for one render and one hand-over to the tray, done by Apply:
+    // at the latest from the event loop right after the change, or earlier
+    // when the caller applies (the tray bank at the end of a monitoring tick).
+    // However many setters a tick calls, the tray gets one new icon, and
+    // none when nothing changed.
     QString Text() const { return look_.Text; }
     void SetText(const QString& text);
     QFont Font() const { return look_.Font; }
@@ -51,14 +56,31 @@ public:
     void SetBorderColor(uint32_t color);
     void SetOptions(const TextIconOffsets& options);
 
-    // The image last rendered.
-    const QImage& Image() const { return image_; }
+    // Renders a changed look and hands the icon to the tray; nothing when
+    // nothing changed since the last hand-over.
+    void Apply();
+
+    // The image of the current look (a change not yet applied is rendered now).
+    const QImage& Image() const;
+    // The icon of the current look, as the tray gets it.
+    QIcon Icon() const override;
+
+    // How often the image was rendered and the icon handed to the tray.
+    int RenderCount() const { return renders_; }
+    int HandOverCount() const { return handOvers_; }
 
 private:
-    void Render();
+    // Takes value into field; a new value marks the look changed.
+    template <typename T> void Change(T& field, const T& value);
+    void RenderIfStale() const;
 
     TextIconLook look_;
-    QImage image_;
+    mutable QImage image_;
+    mutable bool imageStale_ = true;
+    bool iconStale_ = true;
+    bool applyQueued_ = false;
+    mutable int renders_ = 0;
+    int handOvers_ = 0;
 };
 
 } // namespace quorvane

@@ -80,8 +80,10 @@ void TTrayBank::ApplyHint(int slot) {
 }
 
 void TTrayBank::SetVisible(int slot, bool visible) {
-    if (TTextTrayIcon* icon = Icon(slot))
+    if (TTextTrayIcon* icon = Icon(slot)) {
+        icon->Apply(); // the tray shows the look as it is, not the one before
         icon->SetIconVisible(visible);
+    }
 }
 
 void TTrayBank::ShowInfoBalloon(int slot, const std::string& title, const std::string& text,
@@ -104,6 +106,11 @@ void TTrayBank::SetTrayIconText(int slot, const std::string& text) {
 void TTrayBank::SetTrayIconBorderColor(int slot, uint32_t color) {
     if (TTextTrayIcon* icon = Icon(slot))
         icon->SetBorderColor(color);
+}
+
+void TTrayBank::TickShown() {
+    for (TTextTrayIcon* icon : TrayIcons)
+        icon->Apply();
 }
 
 void TTrayBank::PlaySiren() {

@@ -49,6 +49,8 @@ public:
     void PlaySiren() override;
     void ShowErrorBalloon(int slot, const std::string& title, const std::string& text,
                           int seconds) override;
+    // Hands every changed icon to the tray, once per tick.
+    void TickShown() override;
 
     std::array<TTextTrayIcon*, MaxDrives> TrayIcons{};
     QMenu* PopupMenu;

@@ -73,6 +73,7 @@ TickResult MonitorSession::Tick(int selectedSlot) {
         }
     }
 
+    view_.TickShown();
     data_.Screen.SMARTRunL = ActivityCaption(state_.ActivityCounter);
     state_.ActivityCounter = static_cast<uint8_t>((state_.ActivityCounter + 1) % 8);
 

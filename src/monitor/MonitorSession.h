@@ -46,6 +46,8 @@ public:
     virtual void PlaySiren() = 0;
     virtual void ShowErrorBalloon(int slot, const std::string& title, const std::string& text,
                                   int seconds) = 0;
+    // Every icon of the tick has its text and frame: a display shows them now.
+    virtual void TickShown() {}
 };
 
 // The warning mail: composes the report and sends it in the background.

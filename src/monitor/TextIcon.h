@@ -37,6 +37,7 @@ struct TextIconOffsets {
     int OffsetX = 0;
     int OffsetY = 0;
     int LineDistance = 0;
+    bool operator==(const TextIconOffsets&) const = default;
 };
 
 // Width and height of a text in the icon's font.

@@ -3,9 +3,14 @@
 #include <QSystemTrayIcon>
 #include <gtest/gtest.h>
 
+#include <QWidget>
+
 #include "GuiTestSupport.h"
+#include "common/TestDrives.h"
+#include "drive/Scan.h"
 #include "gui/Fonts.h"
 #include "gui/TextTrayIcon.h"
+#include "gui/TrayBank.h"
 
 namespace quorvane {
 namespace {
@@ -102,6 +107,125 @@ TEST(TextTrayIcon, EveryChangeRendersAgainAndReachesTheTray) {
     const QImage before = icon.Image();
     icon.SetText("47");
     EXPECT_NE(icon.Image(), before);
+}
+
+TEST(TextTrayIcon, SettersOnlyMarkAChangeAndOneApplyHandsItOver) {
+    TTextTrayIcon icon(nullptr, nullptr);
+    const int renders = icon.RenderCount();
+    const int handOvers = icon.HandOverCount();
+    // The same values again change nothing.
+    icon.SetText("0");
+    icon.SetBorderColor(TextIconDefaultBorderColor);
+    icon.Apply();
+    EXPECT_EQ(icon.RenderCount(), renders);
+    EXPECT_EQ(icon.HandOverCount(), handOvers);
+    // Text and frame together are one render and one icon for the tray,
+    // whether applied by the caller or by the event loop.
+    icon.SetText("41");
+    icon.SetBorderColor(0x000000FF);
+    icon.Apply();
+    EXPECT_EQ(icon.RenderCount(), renders + 1);
+    EXPECT_EQ(icon.HandOverCount(), handOvers + 1);
+    icon.SetText("42");
+    icon.SetFontColor(0x0000FFFF);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(icon.RenderCount(), renders + 2);
+    EXPECT_EQ(icon.HandOverCount(), handOvers + 2);
+    EXPECT_EQ(icon.Icon().pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32),
+              icon.Image());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(icon.HandOverCount(), handOvers + 2);
+}
+
+// The bank as the monitoring session's view, six simulated drives ticking.
+class TrayBankTick : public ::testing::Test {
+protected:
+    static constexpr const char* Model = "ST9160821AS--3.CLH"; // 38 C
+
+    class NoMail final : public WarningMail {
+    public:
+        void SendReport() override {}
+    };
+
+    // Forwards to the drives of one folder or another, so that a tick can
+    // find other pages than the tick before.
+    class SwitchBus final : public DriveBus {
+    public:
+        DriveBus* Current = nullptr;
+        std::unique_ptr<DriveHandle> OpenDrive(unsigned n) override {
+            return Current->OpenDrive(n);
+        }
+        bool PermissionDenied() const override { return false; }
+        bool IsSimulated() const override { return true; }
+        std::string Describe() const override { return Current->Describe(); }
+    };
+
+    void SetUp() override {
+        auto warm = test::PageOf(Model, "smart-data");
+        // Attribute 194's first raw byte is the temperature.
+        for (size_t at = 2; at + 12 <= 362; at += 12)
+            if (warm[at] == 194)
+                warm[at + 5] = 45;
+        for (unsigned n = 0; n < 6; ++n) {
+            same_.AddRealDrive(n, Model);
+            warmer_.AddRealDrive(n, Model);
+        }
+        warmer_.WriteBytes(2, "smart-data.bin", warm);
+        sameBus_ = std::make_unique<SimulatedBus>(same_.Path());
+        warmerBus_ = std::make_unique<SimulatedBus>(warmer_.Path());
+        bus_.Current = sameBus_.get();
+        HeadlessScanView none;
+        ASSERT_TRUE(ScanDrives(data_, bus_, none, settings_));
+        ASSERT_EQ(data_.DriveCount, 6);
+    }
+
+    // Renders and hand-overs of each icon in one tick.
+    std::array<std::pair<int, int>, MaxDrives> Tick() {
+        std::array<std::pair<int, int>, MaxDrives> before{}, counted{};
+        for (int slot = 1; slot <= MaxDrives; ++slot)
+            before[slot - 1] = {bank_.Icon(slot)->RenderCount(), bank_.Icon(slot)->HandOverCount()};
+        session_.Tick(1);
+        for (int slot = 1; slot <= MaxDrives; ++slot)
+            counted[slot - 1] = {bank_.Icon(slot)->RenderCount() - before[slot - 1].first,
+                                 bank_.Icon(slot)->HandOverCount() - before[slot - 1].second};
+        // The tick's end handed the icons over; the event loop has nothing left.
+        QCoreApplication::processEvents();
+        for (int slot = 1; slot <= MaxDrives; ++slot)
+            EXPECT_EQ(bank_.Icon(slot)->HandOverCount(),
+                      before[slot - 1].second + counted[slot - 1].second)
+                << slot;
+        return counted;
+    }
+
+    test::DriveDir same_, warmer_;
+    std::unique_ptr<SimulatedBus> sameBus_, warmerBus_;
+    SwitchBus bus_;
+    ProgramData data_;
+    Settings settings_;
+    QWidget owner_;
+    TTrayBank bank_{&owner_, false, true, nullptr};
+    NoMail mail_;
+    MonitorSession session_{data_, bus_, settings_, bank_, mail_};
+};
+
+TEST_F(TrayBankTick, OnlyAChangedIconIsRenderedAndHandedOver) {
+    using Counts = std::pair<int, int>;
+    // The first tick gives every icon its temperature (the frame stays
+    // green): one render and one icon each.
+    for (const Counts& counts : Tick())
+        EXPECT_EQ(counts, Counts(1, 1));
+    EXPECT_EQ(bank_.Icon(3)->Text(), "38");
+    // Nothing changed: nothing is drawn.
+    for (const Counts& counts : Tick())
+        EXPECT_EQ(counts, Counts(0, 0));
+    // Drive 2 (slot 3) is warmer: that icon alone.
+    bus_.Current = warmerBus_.get();
+    const auto counted = Tick();
+    for (int slot = 1; slot <= MaxDrives; ++slot)
+        EXPECT_EQ(counted[slot - 1], slot == 3 ? Counts(1, 1) : Counts(0, 0)) << slot;
+    EXPECT_EQ(bank_.Icon(3)->Text(), "45");
+    EXPECT_EQ(bank_.Icon(3)->Icon().pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32),
+              bank_.Icon(3)->Image());
 }
 
 TEST(CoolTrayIcon, HintIsCutAndBalloonsNeedAVisibleIcon) {
