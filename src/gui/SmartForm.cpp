@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QClipboard>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -13,14 +14,18 @@
 #include <QTableWidget>
 #include <QToolButton>
 #include <QWindow>
+#include <algorithm>
 
 #include "gui/Colors.h"
 #include "gui/Controls.h"
 #include "gui/Fonts.h"
+#include "smart/SmartHealth.h"
 
 namespace quorvane {
 
 namespace {
+// The narrowest the columns get; a font that needs more for the texts a
+// column can hold widens it (FitSmartColumns).
 constexpr std::array<int, SmartGridColumns> ColumnWidths = {167, 23, 33, 86, 53, 48, 40};
 constexpr int GridTop = 36;
 constexpr int GridLeft = 2;
@@ -35,7 +40,68 @@ public:
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
 };
+// The widest of texts.
+int Widest(const QFontMetrics& metrics, const QStringList& texts) {
+    int widest = 0;
+    for (const QString& text : texts)
+        widest = std::max(widest, metrics.horizontalAdvance(text));
+    return widest;
+}
+
+// The widest of the characters, repeated count times.
+int WidestRun(const QFontMetrics& metrics, const QString& characters, int count) {
+    int widest = 0;
+    for (QChar c : characters)
+        widest = std::max(widest, metrics.horizontalAdvance(QString(count, c)));
+    return widest;
+}
+
 } // namespace
+
+std::array<int, SmartGridColumns> FitSmartColumns(const QFontMetrics& metrics, int available) {
+    const SmartGridRow header = SmartGridHeader();
+    std::array<int, SmartGridColumns> text{};
+    for (int c = 0; c < SmartGridColumns; ++c)
+        text[static_cast<size_t>(c)] =
+            metrics.horizontalAdvance(QString::fromStdString(header[static_cast<size_t>(c)]));
+    auto atLeast = [&text](int column, int width) {
+        text[static_cast<size_t>(column)] = std::max(text[static_cast<size_t>(column)], width);
+    };
+    for (const SMARTAttributeName& name : SMARTAttributeNames)
+        atLeast(SmartColName, metrics.horizontalAdvance(
+                                  QString::fromStdString(AttributeNameText(name.Id, name.Name))));
+    const QString digits = "0123456789";
+    // Value, worst and threshold are bytes: three digits.
+    for (int column : {SmartColAttr, SmartColWorst, SmartColThreshold})
+        atLeast(column, WidestRun(metrics, digits, 3));
+    // A 48-bit raw value: 15 decimal digits, or 12 hexadecimal ones and "h".
+    atLeast(SmartColRaw, WidestRun(metrics, digits, 15));
+    atLeast(SmartColRaw,
+            WidestRun(metrics, digits + "ABCDEF", 12) + metrics.horizontalAdvance("h"));
+    int flags = 0;
+    for (QChar letter : QString("SCEPOF"))
+        flags += std::max(metrics.horizontalAdvance(letter), metrics.horizontalAdvance('-'));
+    atLeast(SmartColFlags, flags);
+    atLeast(SmartColStatus, Widest(metrics, {AttributeOkText, AttributeBelowThresholdText}));
+
+    // A cell's text starts 2 pixels in and keeps 2 from the next grid line,
+    // which takes the column's last pixel.
+    std::array<int, SmartGridColumns> widths{};
+    int sum = 0;
+    for (size_t c = 0; c < widths.size(); ++c) {
+        widths[c] = std::max(ColumnWidths[c], text[c] + 4) + 1;
+        sum += widths[c];
+    }
+    // What the grid has left goes to the names, so that no empty strip
+    // follows the last column; a font too wide for the grid narrows the
+    // names first (down to the layout's width), so that numbers stay whole.
+    if (sum < available)
+        widths[SmartColName] += available - sum;
+    else
+        widths[SmartColName] =
+            std::max(ColumnWidths[SmartColName] + 1, widths[SmartColName] - (sum - available));
+    return widths;
+}
 
 void TSmartGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                                const QModelIndex& index) const {
@@ -119,9 +185,13 @@ void TSMARTForm::createGrid() {
     SMARTSG->verticalHeader()->setDefaultSectionSize(SmartGridDefaultRowHeight + 1);
     SMARTSG->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     SMARTSG->horizontalHeader()->setMinimumSectionSize(1);
+    // The grid grows with its rows, so all of them always show: a scroll bar
+    // would only take the room of the columns.
+    SMARTSG->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    const auto widths =
+        FitSmartColumns(SMARTSG->fontMetrics(), GridWidth - 2 * SMARTSG->frameWidth());
     for (int c = 0; c < SmartGridColumns; ++c)
-        SMARTSG->setColumnWidth(c, ColumnWidths[static_cast<size_t>(c)] + 1);
-    SMARTSG->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        SMARTSG->setColumnWidth(c, widths[static_cast<size_t>(c)]);
     SMARTSG->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     SMARTSG->setEditTriggers(QAbstractItemView::NoEditTriggers);
     SMARTSG->setSelectionMode(QAbstractItemView::SingleSelection);

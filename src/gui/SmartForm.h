@@ -9,6 +9,7 @@
 #include "smart/SmartGrid.h"
 
 class QButtonGroup;
+class QFontMetrics;
 class QGroupBox;
 class QLabel;
 class QRadioButton;
@@ -16,6 +17,13 @@ class QTableWidget;
 class QToolButton;
 
 namespace quorvane {
+
+// The grid's column widths (each with its grid line) for the grid's font:
+// each column at least as wide as the layout's and wide enough for the
+// longest text it can hold (a 48-bit raw value in decimal is 15 digits, in
+// hexadecimal 12 digits and "h"); what is left of available goes to the name
+// column.
+std::array<int, SmartGridColumns> FitSmartColumns(const QFontMetrics& metrics, int available);
 
 // Paints the grid's cells: the background from the row's texts, the text 2
 // pixels right of and below the cell's corner.

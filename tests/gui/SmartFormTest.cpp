@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTest>
 #include <QToolButton>
@@ -15,7 +16,9 @@
 
 #include "GuiTestSupport.h"
 #include "common/TestDrives.h"
+#include "gui/MbrForm.h"
 #include "gui/SmartForm.h"
+#include "gui/SmtpForm.h"
 
 namespace quorvane {
 namespace {
@@ -215,6 +218,79 @@ TEST_F(SmartFormTest, ADriveWithoutKnownAttributesShrinksTheWindowToOneRow) {
     EXPECT_EQ(Smart().SMARTSG->rowCount(), 1);
     EXPECT_EQ(Smart().SMARTSG->height(), 20);
     EXPECT_EQ(Smart().height(), 96 - TSMARTForm::NonClientHeight);
+}
+
+TEST_F(SmartFormTest, EveryTextFitsItsColumnAndNoScrollBarShowsWhenAllRowsFit) {
+    // Raw Read Error Rate at the largest 48-bit raw value, Spin Up Time with
+    // the widest hexadecimal digits.
+    auto data = test::PageOf("ST9160821AS--3.CLH", "smart-data");
+    for (size_t at = 2; at + 12 <= 362; at += 12) {
+        if (data[at] == 1)
+            std::fill(data.begin() + static_cast<std::ptrdiff_t>(at + 5),
+                      data.begin() + static_cast<std::ptrdiff_t>(at + 11), 0xFF);
+        if (data[at] == 3)
+            std::fill(data.begin() + static_cast<std::ptrdiff_t>(at + 5),
+                      data.begin() + static_cast<std::ptrdiff_t>(at + 11), 0xDD);
+    }
+    dir.AddRealDrive(0, "ST9160821AS--3.CLH");
+    dir.WriteBytes(0, "smart-data.bin", data);
+    f = std::make_unique<test::FormUnderTest>(dir.Path());
+    ASSERT_TRUE(Form().StartupSequence());
+    ReadAsTheUserDoes();
+    Smart().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Smart()));
+    QTableWidget* grid = Smart().SMARTSG;
+    const QFontMetrics metrics = grid->fontMetrics();
+
+    // Every text starts 2 pixels into its cell and ends before the grid line.
+    auto checkEveryCell = [&] {
+        for (int r = 0; r < grid->rowCount(); ++r)
+            for (int c = 0; c < grid->columnCount(); ++c) {
+                const QString text = grid->item(r, c)->text();
+                EXPECT_LE(2 + metrics.horizontalAdvance(text), grid->columnWidth(c) - 1)
+                    << text.toStdString();
+            }
+    };
+    const int spinUp = RowOf(grid, "(03h) Spin Up Time");
+    ASSERT_GT(spinUp, 0);
+    EXPECT_EQ(grid->item(spinUp, SmartColRaw)->text(), "DDDDDDDDDDDDh");
+    checkEveryCell();
+    QTest::mouseClick(Smart().DECRB, Qt::LeftButton);
+    ASSERT_EQ(grid->item(RowOf(grid, "(01h) Raw Read Error Rate"), SmartColRaw)->text(),
+              "281474976710655");
+    checkEveryCell();
+    EXPECT_GE(grid->columnWidth(SmartColRaw), 2 + metrics.horizontalAdvance("281474976710655") + 1);
+
+    // All rows and columns are in view: no scroll bar, and the last column
+    // ends inside the grid.
+    EXPECT_FALSE(grid->verticalScrollBar()->isVisible());
+    EXPECT_FALSE(grid->horizontalScrollBar()->isVisible());
+    EXPECT_EQ(grid->rowViewportPosition(grid->rowCount() - 1) + grid->rowHeight(0),
+              grid->rowCount() * (SmartGridDefaultRowHeight + 1));
+    EXPECT_LE(grid->rowCount() * (SmartGridDefaultRowHeight + 1), grid->viewport()->height());
+    EXPECT_LE(grid->columnViewportPosition(SmartColStatus) + grid->columnWidth(SmartColStatus),
+              grid->viewport()->width());
+    EXPECT_EQ(Smart().width(), TSMARTForm::ClientWidth);
+    Smart().hide();
+}
+
+TEST(FixedSizeWindows, OfferNoMaximise) {
+    Settings mirror;
+    bool exitRequested = false;
+    TSMARTForm smart(nullptr);
+    TMBRForm mbr(nullptr);
+    TSMTPForm smtp(mirror, exitRequested, nullptr);
+    for (QWidget* window : std::initializer_list<QWidget*>{&smart, &mbr, &smtp}) {
+        SCOPED_TRACE(window->objectName().toStdString());
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        EXPECT_EQ(window->minimumSize(), window->maximumSize());
+        EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
+        ASSERT_NE(window->windowHandle(), nullptr);
+        EXPECT_FALSE(window->windowHandle()->flags() & Qt::WindowMaximizeButtonHint);
+        EXPECT_EQ(window->windowHandle()->minimumSize(), window->windowHandle()->maximumSize());
+        window->hide();
+    }
 }
 
 } // namespace
