@@ -94,6 +94,16 @@ TEST(SmartCliErrors, AFailedPageReadSaysWhichPage) {
                        "\"error\": \"the S.M.A.R.T. thresholds could not be read\"}\n");
     run = RunCli(dir.Path(), "report 2 '" + dir.Path() + "/r.txt'");
     EXPECT_EQ(run.Err, "quorvane-cli: slot 2: the S.M.A.R.T. thresholds could not be read\n");
+
+    // A drive whose IDENTIFY says S.M.A.R.T. is off is not read at all.
+    auto identify = test::PageOf("ST9160821AS--3.CLH", "identify");
+    identify[85 * 2] &= 0xFE;
+    dir.WriteBytes(1, "identify.bin", identify);
+    run = RunCli(dir.Path(), "smart 2 --json");
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err, "quorvane-cli: slot 2: S.M.A.R.T. is not enabled on the drive\n");
+    EXPECT_EQ(run.Out, "{\"simulated\": true, \"slot\": 2, "
+                       "\"error\": \"S.M.A.R.T. is not enabled on the drive\"}\n");
 }
 
 TEST(ScanCli, NoDriveIsExitStatusOne) {
