@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
+#include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolButton>
@@ -267,7 +268,9 @@ void TMainForm::RAWValuesRGClick(int index) {
 void TMainForm::SMARTReadSBClick() {
     ReadSelectedDrive();
     // Its height follows the rows of the drive shown, so it is placed anew
-    // each time.
+    // each time, and kept within the screen.
+    if (QScreen* screen = SMARTForm->screen())
+        SMARTForm->FitWithin(screen->availableGeometry());
     CentreOnScreen(SMARTForm);
     SMARTForm->exec();
 }

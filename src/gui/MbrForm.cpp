@@ -3,10 +3,10 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPainter>
-#include <QScreen>
 #include <QTextDocument>
 
 #include "gui/Colors.h"
+#include "gui/Controls.h"
 #include "mbr/MbrReading.h"
 #include "mbr/VolumeNames.h"
 
@@ -82,13 +82,6 @@ constexpr const char* GroupBoxStyle =
     "QGroupBox { border: 1px solid palette(mid); margin-top: 5px; }"
     "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0px 2px;"
     " background-color: palette(window); }";
-
-void CentreOnScreen(QWidget* window) {
-    if (QScreen* screen = window->screen()) {
-        const QRect area = screen->availableGeometry();
-        window->move(area.center() - QPoint(window->width() / 2, window->height() / 2));
-    }
-}
 
 } // namespace
 

@@ -231,6 +231,18 @@ void TSMARTForm::ApplyHeights(int rowCount) {
     setFixedSize(ClientWidth, heights.Window - NonClientHeight);
 }
 
+void TSMARTForm::FitWithin(const QRect& area) {
+    // Before its first showing the window has no frame yet: the caption's
+    // height stands in for it.
+    const int frame = std::max(frameGeometry().height() - height(), NonClientHeight);
+    const int excess = height() + frame - area.height();
+    if (excess <= 0)
+        return;
+    const int gridHeight = std::max(SMARTSG->height() - excess, 0);
+    SMARTSG->setGeometry(GridLeft, GridTop, GridWidth, gridHeight);
+    setFixedSize(ClientWidth, height() - excess);
+}
+
 uint32_t TSMARTForm::CellBackground(int row, int /*column*/, bool selected) const {
     if (row < 0 || row >= grid_.RowCount())
         return ColorToRef(palette().base().color());

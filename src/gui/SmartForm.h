@@ -60,6 +60,9 @@ public:
     RawValueFormat RawValuesFormat() const;
     // Fills the grid and sizes the window by the row count.
     void ShowGrid(const SmartGridModel& grid);
+    // A window taller than area (a screen's free area), frame included,
+    // becomes as tall as fits; the grid then scrolls.
+    void FitWithin(const QRect& area);
     // The background a cell is painted with (0x00BBGGRR).
     uint32_t CellBackground(int row, int column, bool selected) const;
     // Puts an image of the window, frame included where the platform can

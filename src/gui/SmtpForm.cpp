@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProxyStyle>
-#include <QScreen>
 #include <QStyle>
 #include <QToolButton>
 
@@ -242,10 +241,7 @@ void TSMTPForm::ShowSettings() {
 
 void TSMTPForm::showEvent(QShowEvent* event) {
     if (!placed_) {
-        if (QScreen* s = screen()) {
-            const QRect area = s->availableGeometry();
-            move(area.center() - QPoint(width() / 2, height() / 2));
-        }
+        CentreOnScreen(this);
         placed_ = true;
     }
     QDialog::showEvent(event);

@@ -6,6 +6,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
+#include <QTableWidget>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -219,6 +221,26 @@ TEST(LifeCycle, TheSmartWindowIsCentredEachTimeItIsShown) {
         EXPECT_LE(std::abs(r.center().y() - area.center().y()), 3);
         EXPECT_LE(std::abs(r.center().x() - area.center().x()), 3);
     }
+}
+
+TEST(LifeCycle, ASmartWindowTallerThanTheScreenIsCutToItAndScrolls) {
+    test::DriveDir dir;
+    dir.AddRealDrive(0, "ST9160821AS--3.CLH"); // 20 attributes: 380 pixels inside
+    test::FormUnderTest f(dir.Path());
+    ASSERT_TRUE(f->StartupSequence());
+    TSMARTForm& smart = *f->SMARTForm;
+    const int full = smart.height();
+    smart.FitWithin(QRect(0, 0, 800, full + 100));
+    EXPECT_EQ(smart.height(), full);
+    const QRect small(0, 0, 800, 300);
+    smart.FitWithin(small);
+    EXPECT_LE(smart.height() + TSMARTForm::NonClientHeight, small.height());
+    EXPECT_LE(smart.SMARTSG->geometry().bottom(), smart.height());
+    smart.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&smart));
+    EXPECT_GT(smart.SMARTSG->verticalScrollBar()->maximum(), 0);
+    EXPECT_TRUE(smart.SMARTSG->verticalScrollBar()->isVisible());
+    smart.hide();
 }
 
 // "Save Log": the dialog is made when first used; a file that cannot be
