@@ -2,14 +2,42 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QPainter>
+#include <QPixmap>
+#include <QPolygon>
 #include <QSignalBlocker>
 #include <QSlider>
-#include <QStyle>
 #include <QToolButton>
 
 #include "gui/Controls.h"
 
 namespace quorvane {
+
+namespace {
+
+// The buttons' glyph: a drive seen from the front, and an arrow out of it
+// (get: the level is read from the drive) or into it (set: sent to it).
+QIcon FeatureGlyph(bool intoDrive) {
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(QColor(64, 64, 64));
+    p.setBrush(QColor(200, 200, 200));
+    p.drawRect(1, 10, 13, 4);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0, 160, 0));
+    p.drawRect(11, 12, 2, 1); // the activity light
+    const QColor arrow = intoDrive ? QColor(0, 128, 0) : QColor(0, 64, 200);
+    p.setBrush(arrow);
+    p.drawRect(7, intoDrive ? 1 : 4, 2, 4);
+    const QPolygon head = intoDrive ? QPolygon({QPoint(4, 5), QPoint(12, 5), QPoint(8, 9)})
+                                    : QPolygon({QPoint(4, 5), QPoint(12, 5), QPoint(8, 1)});
+    p.drawPolygon(head);
+    return QIcon(pixmap);
+}
+
+} // namespace
 
 TFeatureGroup::TFeatureGroup(const QString& prefix, const QString& caption, const QString& getHint,
                              const QString& setHint, QWidget* parent)
@@ -32,11 +60,9 @@ TFeatureGroup::TFeatureGroup(const QString& prefix, const QString& caption, cons
     LevelTB->setTickInterval(FeatureLevelTick);
     LevelTB->setTickPosition(QSlider::TicksBelow);
     LevelTB->setGeometry(4, 38, 107, 26);
-    GetSB =
-        MakeSpeedButton(this, "", style()->standardIcon(QStyle::SP_BrowserReload), getHint, 30, 68);
+    GetSB = MakeSpeedButton(this, "", FeatureGlyph(false), getHint, 30, 68);
     GetSB->setObjectName(p + "GetSB");
-    SetSB = MakeSpeedButton(this, "", style()->standardIcon(QStyle::SP_DialogApplyButton), setHint,
-                            60, 68);
+    SetSB = MakeSpeedButton(this, "", FeatureGlyph(true), setHint, 60, 68);
     SetSB->setObjectName(p + "SetSB");
     connect(LevelTB, &QSlider::valueChanged, this, &TFeatureGroup::LevelMoved);
 }
