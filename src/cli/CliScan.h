@@ -12,6 +12,10 @@ namespace quorvane::cli {
 // to stderr.
 bool ScanForCommand(CliContext& ctx, ProgramData& data, bool printHeader);
 
+// Why a read of the drive left nothing to show: the page that could not be
+// read, or a drive whose S.M.A.R.T. is off; empty when its pages were read.
+std::string UnreadReason(const HDD& drive);
+
 // The first line printed when the drives are simulated.
 std::string SimulatedHeader(const DriveBus& bus);
 

@@ -31,12 +31,19 @@ int RunReport(CliContext& ctx) {
     // Information group and the grid of a read with show.
     HeadlessScanView noView;
     ShowDriveInfo(data, ctx.Bus(), slot, noView);
-    if (!ReadSMART(data, ctx.Bus(), slot, true, dec ? RawValueFormat::Dec : RawValueFormat::Hex)) {
-        const std::string& lost = data.Drives[slot].Reading.LastFailure;
-        std::cerr << "quorvane-cli: slot " << slot << ": "
-                  << (lost.empty() ? "S.M.A.R.T. status " + data.Screen.Smart.SMARTStatusL : lost)
-                  << "\n";
+    const bool healthy =
+        ReadSMART(data, ctx.Bus(), slot, true, dec ? RawValueFormat::Dec : RawValueFormat::Hex);
+    // Without its pages the report would hold no attributes at all: nothing
+    // is written then, and any report already in FILE stays as it was. A
+    // failing drive's report is written: it is the one most wanted.
+    const std::string lost = UnreadReason(data.Drives[slot]);
+    if (!lost.empty()) {
+        std::cerr << "quorvane-cli: slot " << slot << ": " << lost << "; no report written\n";
+        return ExitFailed;
     }
+    if (!healthy)
+        std::cerr << "quorvane-cli: slot " << slot << ": S.M.A.R.T. status "
+                  << data.Screen.Smart.SMARTStatusL << "\n";
     const SystemLocalClock clock;
     const InfoPanel& panel = data.Screen.Info;
     std::string error;

@@ -10,6 +10,12 @@ std::string SimulatedHeader(const DriveBus& bus) {
     return "Running on " + bus.Describe() + " (not real hardware)";
 }
 
+std::string UnreadReason(const HDD& drive) {
+    if (!drive.Reading.LastFailure.empty())
+        return drive.Reading.LastFailure;
+    return drive.SMARTEnabled ? std::string() : "S.M.A.R.T. is not enabled on the drive";
+}
+
 bool ScanForCommand(CliContext& ctx, ProgramData& data, bool printHeader) {
     DriveBus& bus = ctx.Bus();
     if (printHeader && bus.IsSimulated())

@@ -82,9 +82,7 @@ int RunSmart(CliContext& ctx) {
     // Without both pages there is no grid and no temperature to show, and the
     // status caption alone would read like a healthy drive: the read is an
     // error then, named on standard error (and as the JSON answer).
-    std::string lost = data.Drives[slot].Reading.LastFailure;
-    if (lost.empty() && !data.Drives[slot].SMARTEnabled)
-        lost = "S.M.A.R.T. is not enabled on the drive";
+    const std::string lost = UnreadReason(data.Drives[slot]);
     if (!lost.empty()) {
         if (json)
             std::cout << "{\"simulated\": " << (ctx.Bus().IsSimulated() ? "true" : "false")

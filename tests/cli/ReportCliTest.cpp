@@ -75,5 +75,24 @@ TEST_F(ReportCli, AFailedWriteSaysWhyAndExitsNonZero) {
                            ": No such file or directory\n");
 }
 
+TEST_F(ReportCli, APageThatCannotBeReadWritesNoReportButAFailingDriveDoes) {
+    drives.AddRealDrive(1, "ST9160821AS--3.CLH", "fail = smart-read-thresholds");
+    drives.AddRealDrive(2, "ST9160821AS--3.CLH", "status = exceeded");
+    const fs::path target = out / "r.txt";
+    std::ofstream(target) << "last week's report";
+    CliRun run = RunCli(drives.Path(), "report 2 '" + target.string() + "'");
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_NE(run.Err.find("quorvane-cli: slot 2: "), std::string::npos) << run.Err;
+    EXPECT_NE(run.Err.find("threshold"), std::string::npos) << run.Err;
+    EXPECT_NE(run.Err.find("; no report written\n"), std::string::npos) << run.Err;
+    EXPECT_EQ(run.Out.find("Report written"), std::string::npos) << run.Out;
+    EXPECT_EQ(ReadText(target), "last week's report");
+
+    run = RunCli(drives.Path(), "report 3 '" + target.string() + "'");
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(run.Err, "quorvane-cli: slot 3: S.M.A.R.T. status ERROR\n");
+    EXPECT_NE(ReadText(target).find("(05h) Reallocated Sector Count"), std::string::npos);
+}
+
 } // namespace
 } // namespace quorvane

@@ -93,7 +93,9 @@ TEST(SmartCliErrors, AFailedPageReadSaysWhichPage) {
     EXPECT_EQ(run.Out, "{\"simulated\": true, \"slot\": 2, "
                        "\"error\": \"the S.M.A.R.T. thresholds could not be read\"}\n");
     run = RunCli(dir.Path(), "report 2 '" + dir.Path() + "/r.txt'");
-    EXPECT_EQ(run.Err, "quorvane-cli: slot 2: the S.M.A.R.T. thresholds could not be read\n");
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err, "quorvane-cli: slot 2: the S.M.A.R.T. thresholds could not be read; "
+                       "no report written\n");
 
     // A drive whose IDENTIFY says S.M.A.R.T. is off is not read at all.
     auto identify = test::PageOf("ST9160821AS--3.CLH", "identify");
