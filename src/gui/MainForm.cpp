@@ -12,6 +12,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolButton>
+#include <iostream>
 
 #include "drive/FeatureLevels.h"
 #include "drive/ReadSmart.h"
@@ -174,7 +175,15 @@ bool TMainForm::StartupSequence() {
 
     LoadSettingsIntoWindows();
     ShowSmartScreen();
-    if (!Scan()) {
+    const bool found = Scan();
+    // A simulated drive's broken page file: said where it is seen, the
+    // first one in the status bar and each on standard error.
+    const std::vector<std::string> problems = bus_->Problems();
+    for (const std::string& problem : problems)
+        std::cerr << "quorvane: " << problem << "\n";
+    if (!problems.empty())
+        StatusSB->showMessage(QFile::decodeName(QByteArray::fromStdString(problems.front())));
+    if (!found) {
         QMessageBox::warning(nullptr, NoDrivesCaption, NoDrivesText);
         return false;
     }

@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <filesystem>
@@ -241,6 +242,18 @@ TEST(LifeCycle, ASmartWindowTallerThanTheScreenIsCutToItAndScrolls) {
     EXPECT_GT(smart.SMARTSG->verticalScrollBar()->maximum(), 0);
     EXPECT_TRUE(smart.SMARTSG->verticalScrollBar()->isVisible());
     smart.hide();
+}
+
+TEST(LifeCycle, ABrokenPageFileOfASimulatedDriveIsSaidInTheStatusBar) {
+    test::DriveDir dir;
+    dir.AddRealDrive(0, "ST9160821AS--3.CLH");
+    dir.AddRealDrive(1, "ST9160821AS--3.CLH");
+    dir.WriteBytes(1, "identify.bin", std::vector<uint8_t>(300, 0));
+    test::FormUnderTest f(dir.Path());
+    ASSERT_TRUE(f->StartupSequence());
+    EXPECT_EQ(f->Data().DriveCount, 1);
+    const QString shown = f->StatusSB->currentMessage();
+    EXPECT_TRUE(shown.contains("drive1/identify.bin: 300 bytes")) << shown.toStdString();
 }
 
 // "Save Log": the dialog is made when first used; a file that cannot be
