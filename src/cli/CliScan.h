@@ -12,6 +12,10 @@ namespace quorvane::cli {
 // to stderr.
 bool ScanForCommand(CliContext& ctx, ProgramData& data, bool printHeader);
 
+// The scan for a subcommand of one slot: false, with the reason on stderr,
+// when the slot holds no drive (the command then exits with ExitUsage).
+bool ScanForSlot(CliContext& ctx, ProgramData& data, int slot, bool printHeader);
+
 // Why a read of the drive left nothing to show: the page that could not be
 // read, or a drive whose S.M.A.R.T. is off; empty when its pages were read.
 std::string UnreadReason(const HDD& drive);

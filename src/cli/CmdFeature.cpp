@@ -95,12 +95,8 @@ int RunFeature(CliContext& ctx, Feature feature) {
     int slot = 0;
     ParseSlot(ctx.Args[0], slot);
     ProgramData data;
-    ScanForCommand(ctx, data, !json);
-    if (!data.IsDriveSlot(slot)) {
-        std::cerr << "quorvane-cli: slot " << slot
-                  << " holds no drive (drives found: " << data.DriveCount << ")\n";
+    if (!ScanForSlot(ctx, data, slot, !json))
         return ExitUsage;
-    }
     DriveBus& bus = ctx.Bus();
     int status = ExitOk;
     if (level || off) {

@@ -21,12 +21,8 @@ int RunReport(CliContext& ctx) {
     ParseSlot(ctx.Args[0], slot);
     const std::string path = ctx.Args[1];
     ProgramData data;
-    ScanForCommand(ctx, data, true);
-    if (!data.IsDriveSlot(slot)) {
-        std::cerr << "quorvane-cli: slot " << slot
-                  << " holds no drive (drives found: " << data.DriveCount << ")\n";
+    if (!ScanForSlot(ctx, data, slot, true))
         return ExitUsage;
-    }
     // The report repeats what the windows show: the slot's identity in the
     // Information group and the grid of a read with show.
     HeadlessScanView noView;

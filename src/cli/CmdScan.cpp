@@ -10,6 +10,15 @@ std::string SimulatedHeader(const DriveBus& bus) {
     return "Running on " + bus.Describe() + " (not real hardware)";
 }
 
+bool ScanForSlot(CliContext& ctx, ProgramData& data, int slot, bool printHeader) {
+    ScanForCommand(ctx, data, printHeader);
+    if (data.IsDriveSlot(slot))
+        return true;
+    std::cerr << "quorvane-cli: slot " << slot << " holds no drive (drives found: "
+              << data.DriveCount << ")\n";
+    return false;
+}
+
 std::string UnreadReason(const HDD& drive) {
     if (!drive.Reading.LastFailure.empty())
         return drive.Reading.LastFailure;

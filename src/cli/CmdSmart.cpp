@@ -70,12 +70,8 @@ int RunSmart(CliContext& ctx) {
     int slot = 0;
     ParseSlot(ctx.Args[0], slot);
     ProgramData data;
-    ScanForCommand(ctx, data, !json);
-    if (!data.IsDriveSlot(slot)) {
-        std::cerr << "quorvane-cli: slot " << slot
-                  << " holds no drive (drives found: " << data.DriveCount << ")\n";
+    if (!ScanForSlot(ctx, data, slot, !json))
         return ExitUsage;
-    }
     const bool result =
         ReadSMART(data, ctx.Bus(), slot, true, dec ? RawValueFormat::Dec : RawValueFormat::Hex);
     const SmartScreen& screen = data.Screen.Smart;

@@ -5,6 +5,7 @@
 #include <systemd/sd-bus.h>
 
 #include "drive/HelperProtocol.h"
+#include "drive/SdBusScope.h"
 
 namespace quorvane {
 namespace {
@@ -16,15 +17,8 @@ constexpr const char* BusDriverInterface = "org.freedesktop.DBus";
 // the helper gives up on polkit a little earlier than this.
 constexpr uint64_t CallTimeoutUsec = 120ull * 1000 * 1000;
 
-// Frees what sd-bus handed out when the scope ends.
-struct Message {
-    sd_bus_message* m = nullptr;
-    ~Message() { sd_bus_message_unref(m); }
-};
-struct Error {
-    sd_bus_error e = SD_BUS_ERROR_NULL;
-    ~Error() { sd_bus_error_free(&e); }
-};
+using Message = SdBusMessage;
+using Error = SdBusError;
 
 bool NameHasOwner(sd_bus* bus, const char* name) {
     Message reply;

@@ -35,8 +35,9 @@ public:
     virtual void InfoPanelChanged(const InfoPanel& panel) = 0;
 };
 
-// For callers that show nothing (the CLI, a headless monitor).
-class HeadlessScanView final : public ScanView {
+// For callers that show nothing (the CLI, a headless monitor); a view that
+// wants only some of the calls overrides those.
+class HeadlessScanView : public ScanView {
 public:
     void ClearDriveList() override {}
     void AddDriveListItem(const std::string&) override {}

@@ -4,6 +4,7 @@
 #include <systemd/sd-bus.h>
 
 #include "drive/HelperProtocol.h"
+#include "drive/SdBusScope.h"
 
 namespace quorvane::helper {
 namespace {
@@ -16,14 +17,8 @@ constexpr uint32_t PolkitAllowUserInteraction = 1;
 // Long enough for a password dialog; shorter than the program's own wait.
 constexpr uint64_t PolkitTimeoutUsec = 110ull * 1000 * 1000;
 
-struct Message {
-    sd_bus_message* m = nullptr;
-    ~Message() { sd_bus_message_unref(m); }
-};
-struct Error {
-    sd_bus_error e = SD_BUS_ERROR_NULL;
-    ~Error() { sd_bus_error_free(&e); }
-};
+using Message = SdBusMessage;
+using Error = SdBusError;
 
 } // namespace
 

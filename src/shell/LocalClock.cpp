@@ -17,10 +17,10 @@ std::string FormatDateTime(const LocalClock& clock, const LocalDateTime& moment)
     return text;
 }
 
-LocalDateTime MomentAt(std::int64_t utcSeconds, int utcOffsetMinutes) {
-    const auto shifted = static_cast<time_t>(utcSeconds + std::int64_t{utcOffsetMinutes} * 60);
-    tm t{};
-    gmtime_r(&shifted, &t);
+namespace {
+
+// The calendar fields of t, which already holds the local time.
+LocalDateTime FromCalendar(const tm& t, std::int64_t utcSeconds, int utcOffsetMinutes) {
     LocalDateTime moment;
     moment.Year = t.tm_year + 1900;
     moment.Month = t.tm_mon + 1;
@@ -33,6 +33,15 @@ LocalDateTime MomentAt(std::int64_t utcSeconds, int utcOffsetMinutes) {
     return moment;
 }
 
+} // namespace
+
+LocalDateTime MomentAt(std::int64_t utcSeconds, int utcOffsetMinutes) {
+    const auto shifted = static_cast<time_t>(utcSeconds + std::int64_t{utcOffsetMinutes} * 60);
+    tm t{};
+    gmtime_r(&shifted, &t);
+    return FromCalendar(t, utcSeconds, utcOffsetMinutes);
+}
+
 SystemLocalClock::SystemLocalClock(std::string timeLocaleName)
     : localeName_(std::move(timeLocaleName)) {}
 
@@ -41,15 +50,8 @@ LocalDateTime SystemLocalClock::Now() const {
     clock_gettime(CLOCK_REALTIME, &now);
     tm local{};
     localtime_r(&now.tv_sec, &local);
-    LocalDateTime moment;
-    moment.UtcSeconds = static_cast<std::int64_t>(now.tv_sec);
-    moment.UtcOffsetMinutes = static_cast<int>(local.tm_gmtoff / 60);
-    moment.Year = local.tm_year + 1900;
-    moment.Month = local.tm_mon + 1;
-    moment.Day = local.tm_mday;
-    moment.Hour = local.tm_hour;
-    moment.Minute = local.tm_min;
-    moment.Second = local.tm_sec;
+    LocalDateTime moment = FromCalendar(local, static_cast<std::int64_t>(now.tv_sec),
+                                        static_cast<int>(local.tm_gmtoff / 60));
     moment.Millisecond = static_cast<int>(now.tv_nsec / 1000000);
     return moment;
 }

@@ -350,15 +350,8 @@ TEST_F(FeatureTest, ApmEnabledAtLevel0ShowsNoLevel) {
 }
 
 // ShowDriveInfo reads both groups of the shown drive.
-struct PanelRecorder final : ScanView {
+struct PanelRecorder final : HeadlessScanView {
     std::vector<InfoPanel> Shown;
-    void ClearDriveList() override {}
-    void AddDriveListItem(const std::string&) override {}
-    void SelectDriveListItem(int) override {}
-    void SetTrayColors(int, uint32_t, uint32_t) override {}
-    void EnableTrayCheckBox(int, bool) override {}
-    void SetTrayIcon(int, const std::string&, bool) override {}
-    void ShowInfoBalloon(int, const std::string&, const std::string&, int) override {}
     void InfoPanelChanged(const InfoPanel& panel) override { Shown.push_back(panel); }
 };
 
