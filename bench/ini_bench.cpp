@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "shell/IniFile.h"
+#include "platform/IniFile.h"
 
 namespace {
 

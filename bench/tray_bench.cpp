@@ -12,8 +12,8 @@
 #include <filesystem>
 #include <string>
 
-#include "drive/Scan.h"
-#include "drive/SimulatedBus.h"
+#include "app/Scan.h"
+#include "ata/SimulatedBus.h"
 #include "gui/Siren.h"
 #include "gui/TrayBank.h"
 #include "monitor/MonitorSession.h"

@@ -5,22 +5,27 @@
 #include <string>
 #include <vector>
 
-#include "drive/DriveBus.h"
+#include "ata/DriveBus.h"
+#include "program/Program.h"
 
 namespace quorvane::cli {
 
 // What every subcommand gets: its own arguments (after the subcommand name)
-// and the drive bus chosen from --drives / QUORVANE_DRIVES.
+// and the program over the drive bus chosen from --drives / QUORVANE_DRIVES.
 struct CliContext {
     std::vector<std::string> Args;
     std::string DrivesDir; // empty: the real drives
     // --settings FILE; empty: QUORVANE_SETTINGS or the usual place.
     std::string SettingsFile;
-    // Creates the bus on first use (a subcommand that needs no drives never opens one).
-    DriveBus& Bus();
+    // The program, made on first use (a subcommand that needs no drives
+    // never opens one).
+    Program& App();
+    DriveBus& Bus() { return App().Bus(); }
+    // Where the settings live, --settings first.
+    SettingsPaths Paths() const { return Program::FindPaths(SettingsFile); }
 
 private:
-    std::unique_ptr<DriveBus> bus_;
+    std::unique_ptr<Program> app_;
 };
 
 // Exit statuses.

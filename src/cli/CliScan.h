@@ -1,8 +1,8 @@
 #pragma once
 
 #include "cli/Cli.h"
-#include "drive/DriveTable.h"
-#include "drive/Scan.h"
+#include "app/DriveTable.h"
+#include "app/Scan.h"
 
 namespace quorvane::cli {
 

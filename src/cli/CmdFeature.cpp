@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "cli/CliScan.h"
-#include "drive/FeatureLevels.h"
+#include "app/FeatureLevels.h"
 
 namespace quorvane::cli {
 namespace {
@@ -94,7 +94,7 @@ int RunFeature(CliContext& ctx, Feature feature) {
         return UsageError(command, problem, Usage(feature));
     int slot = 0;
     ParseSlot(ctx.Args[0], slot);
-    ProgramData data;
+    ProgramData& data = ctx.App().Data();
     if (!ScanForSlot(ctx, data, slot, !json))
         return ExitUsage;
     DriveBus& bus = ctx.Bus();

@@ -13,7 +13,7 @@
 
 #include "cli/Cli.h"
 #include "mail/SmtpClient.h"
-#include "shell/TerminalText.h"
+#include "platform/TerminalText.h"
 
 namespace quorvane::cli {
 namespace {

@@ -6,7 +6,7 @@
 #include "cli/CliScan.h"
 #include "mbr/MbrReading.h"
 #include "mbr/MbrWindow.h"
-#include "shell/TerminalText.h"
+#include "platform/TerminalText.h"
 
 namespace quorvane::cli {
 namespace {
@@ -116,7 +116,7 @@ int RunMbr(CliContext& ctx) {
         return UsageError("mbr", problem, "usage: quorvane-cli [--drives DIR] mbr SLOT [--json]");
     int slot = 0;
     ParseSlot(ctx.Args[0], slot);
-    ProgramData data;
+    ProgramData& data = ctx.App().Data();
     if (!ScanForCommand(ctx, data, false))
         return ExitFailed;
     if (!data.IsDriveSlot(slot)) {

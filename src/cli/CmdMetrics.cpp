@@ -6,7 +6,7 @@
 #include "cli/CliScan.h"
 #include "monitor/Metrics.h"
 #include "monitor/SleepRule.h"
-#include "shell/Settings.h"
+#include "app/Settings.h"
 
 namespace quorvane::cli {
 
@@ -14,13 +14,10 @@ int RunMetrics(CliContext& ctx) {
     if (const std::string problem = OperandProblem("metrics", ctx.Args, {}); !problem.empty())
         return UsageError("metrics", problem,
                           "usage: quorvane-cli [--drives DIR] [--settings FILE] metrics");
-    SettingsEnvironment env = SettingsEnvironment::FromProcess();
-    if (!ctx.SettingsFile.empty())
-        env.QuorvaneSettings = ctx.SettingsFile;
-    const Settings settings =
-        LoadSettings(FindSettingsPaths(RunningExecutable(), env).SettingsFile);
+    ctx.App().LoadSettings();
+    const Settings& settings = ctx.App().Options();
 
-    ProgramData data;
+    ProgramData& data = ctx.App().Data();
     // The text must stay exposition format: the simulated-drives line becomes
     // a comment.
     if (ctx.Bus().IsSimulated())

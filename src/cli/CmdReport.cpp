@@ -2,7 +2,7 @@
 #include <iostream>
 
 #include "cli/CliScan.h"
-#include "drive/ReadSmart.h"
+#include "app/ReadSmart.h"
 #include "smart/SmartReport.h"
 
 namespace quorvane::cli {
@@ -20,7 +20,7 @@ int RunReport(CliContext& ctx) {
     int slot = 0;
     ParseSlot(ctx.Args[0], slot);
     const std::string path = ctx.Args[1];
-    ProgramData data;
+    ProgramData& data = ctx.App().Data();
     if (!ScanForSlot(ctx, data, slot, true))
         return ExitUsage;
     // The report repeats what the windows show: the slot's identity in the

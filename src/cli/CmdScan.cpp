@@ -2,7 +2,7 @@
 #include <iostream>
 
 #include "cli/CliScan.h"
-#include "shell/TerminalText.h"
+#include "platform/TerminalText.h"
 
 namespace quorvane::cli {
 
@@ -93,7 +93,7 @@ int RunScan(CliContext& ctx) {
     // Where the drives came from, when not straight from the devices.
     if (const std::string route = ctx.Bus().Route(); !route.empty())
         std::cerr << "quorvane-cli: using " << route << "\n";
-    ProgramData data;
+    ProgramData& data = ctx.App().Data();
     if (!ScanForCommand(ctx, data, !json)) {
         if (json)
             PrintJson(data, ctx.Bus().IsSimulated());

@@ -3,7 +3,7 @@
 #include <sys/stat.h>
 
 #include "cli/Cli.h"
-#include "shell/Settings.h"
+#include "app/Settings.h"
 
 namespace quorvane::cli {
 namespace {
@@ -52,10 +52,7 @@ int RunSettings(CliContext& ctx) {
     if (const std::string problem = OperandProblem("settings", ctx.Args, {}); !problem.empty())
         return UsageError("settings", problem,
                           "usage: quorvane-cli [--settings FILE] settings [--json]");
-    SettingsEnvironment env = SettingsEnvironment::FromProcess();
-    if (!ctx.SettingsFile.empty())
-        env.QuorvaneSettings = ctx.SettingsFile;
-    const SettingsPaths paths = FindSettingsPaths(RunningExecutable(), env);
+    const SettingsPaths paths = ctx.Paths();
     struct stat st {};
     const bool exists = ::stat(paths.SettingsFile.c_str(), &st) == 0;
     const Settings settings = LoadSettings(paths.SettingsFile);

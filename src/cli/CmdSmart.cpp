@@ -3,8 +3,8 @@
 #include <iostream>
 
 #include "cli/CliScan.h"
-#include "drive/ReadSmart.h"
-#include "shell/TerminalText.h"
+#include "app/ReadSmart.h"
+#include "platform/TerminalText.h"
 
 namespace quorvane::cli {
 namespace {
@@ -69,7 +69,7 @@ int RunSmart(CliContext& ctx) {
         return UsageError("smart", problem, SmartUsage);
     int slot = 0;
     ParseSlot(ctx.Args[0], slot);
-    ProgramData data;
+    ProgramData& data = ctx.App().Data();
     if (!ScanForSlot(ctx, data, slot, !json))
         return ExitUsage;
     const bool result =

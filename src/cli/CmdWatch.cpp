@@ -14,9 +14,9 @@
 #include "monitor/Metrics.h"
 #include "monitor/MonitorSession.h"
 #include "monitor/WatchText.h"
-#include "shell/LocalClock.h"
-#include "shell/SafeWrite.h"
-#include "shell/Settings.h"
+#include "platform/LocalClock.h"
+#include "platform/SafeWrite.h"
+#include "app/Settings.h"
 
 namespace quorvane::cli {
 

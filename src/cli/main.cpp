@@ -5,15 +5,15 @@
 #include <map>
 
 #include "cli/Cli.h"
-#include "drive/BusSelect.h"
-#include "shell/Version.h"
+#include "ata/BusSelect.h"
+#include "platform/Version.h"
 
 namespace quorvane::cli {
 
-DriveBus& CliContext::Bus() {
-    if (!bus_)
-        bus_ = MakeDriveBus(DrivesDir);
-    return *bus_;
+Program& CliContext::App() {
+    if (!app_)
+        app_ = std::make_unique<Program>(MakeDriveBus(DrivesDir), Paths());
+    return *app_;
 }
 
 std::string JsonString(const std::string& text) {

@@ -4,7 +4,7 @@
 
 #include "gui/Controls.h"
 #include "monitor/TextIcon.h"
-#include "shell/Version.h"
+#include "platform/Version.h"
 
 namespace quorvane {
 

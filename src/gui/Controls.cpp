@@ -7,7 +7,7 @@
 #include <algorithm>
 
 #include "gui/Colors.h"
-#include "shell/TerminalText.h"
+#include "platform/TerminalText.h"
 
 namespace quorvane {
 

@@ -4,7 +4,7 @@
 
 #include <QGroupBox>
 
-#include "drive/FeatureGroupState.h"
+#include "app/FeatureGroupState.h"
 
 class QCheckBox;
 class QLabel;

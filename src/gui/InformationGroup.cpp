@@ -3,7 +3,7 @@
 #include <QLabel>
 #include <QPainter>
 
-#include "drive/FeatureLevels.h"
+#include "app/FeatureLevels.h"
 #include "gui/Controls.h"
 #include "gui/FeatureGroup.h"
 

@@ -7,7 +7,7 @@
 #include <QPixmap>
 #include <array>
 
-#include "drive/ScreenState.h"
+#include "app/ScreenState.h"
 
 class QLabel;
 

@@ -14,8 +14,8 @@
 #include <QToolButton>
 #include <iostream>
 
-#include "drive/FeatureLevels.h"
-#include "drive/ReadSmart.h"
+#include "app/FeatureLevels.h"
+#include "app/ReadSmart.h"
 #include "gui/AboutGroup.h"
 #include "gui/Controls.h"
 #include "gui/FeatureGroup.h"
@@ -26,10 +26,10 @@
 #include "gui/SettingsGroup.h"
 #include "gui/SmartForm.h"
 #include "monitor/TextIcon.h"
-#include "shell/LocalClock.h"
-#include "shell/Platform.h"
-#include "shell/SafeWrite.h"
-#include "shell/Version.h"
+#include "platform/LocalClock.h"
+#include "platform/Platform.h"
+#include "platform/SafeWrite.h"
+#include "platform/Version.h"
 #include "smart/SmartReport.h"
 
 namespace quorvane {
@@ -49,11 +49,11 @@ QIcon ProgramIcon() {
 
 } // namespace
 
-TMainForm::TMainForm(MainFormServices services, QWidget* parent)
-    : QWidget(parent), paths_(std::move(services.Paths)), bus_(std::move(services.Bus)),
+TMainForm::TMainForm(Program& program, MainFormServices services, QWidget* parent)
+    : QWidget(parent), program_(program), data_(program.Data()), settings_(program.Options()),
       trayAvailable_(services.TrayAvailable) {
     setObjectName("MainForm");
-    setWindowTitle(QString::fromStdString(MainWindowTitle(bus_ && bus_->IsSimulated())));
+    setWindowTitle(QString::fromStdString(MainWindowTitle(program_.Bus().IsSimulated())));
     setWindowIcon(ProgramIcon());
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -76,12 +76,13 @@ TMainForm::TMainForm(MainFormServices services, QWidget* parent)
     SMTPReportsTimer.setInterval(1200000);
 
     Tray =
-        new TTrayBank(this, trayAvailable_, bus_ && bus_->IsSimulated(), std::move(services.Siren));
-    WarningMail& warnings = *this;
-    session_ = std::make_unique<MonitorSession>(data_, *bus_, settings_, *Tray, warnings);
-    ReportWindow& window = *this;
-    reports_ = std::make_unique<ReportService>(window, std::make_unique<QtUiHandOver>(this),
-                                               [] { return std::make_unique<SmtpClient>(); });
+        new TTrayBank(this, trayAvailable_, program_.Bus().IsSimulated(), std::move(services.Siren));
+    ProgramPorts ports;
+    ports.Monitor = Tray;
+    ports.Warnings = this;
+    ports.Reports = this;
+    ports.HandOver = std::make_unique<QtUiHandOver>(this);
+    program_.Attach(std::move(ports));
     SMTPForm = new TSMTPForm(settings_, data_.ExitRequested, this);
     SMARTForm = new TSMARTForm(this);
     MBRForm = new TMBRForm(this);
@@ -93,7 +94,11 @@ TMainForm::TMainForm(MainFormServices services, QWidget* parent)
     createConnections();
 }
 
-TMainForm::~TMainForm() = default;
+// The session and the report service go before the views they show
+// through.
+TMainForm::~TMainForm() {
+    program_.Detach();
+}
 
 void TMainForm::createDriveRow() {
     HDDNL = MakeLabel(this, "HDDNL", "HDD:", 4, 12);
@@ -160,25 +165,24 @@ void TMainForm::connectFeatureGroup(TFeatureGroup* group, Feature feature) {
         group->Show(state());
     });
     connect(group->GetSB, &QToolButton::clicked, this, [this, group, state, feature] {
-        FeatureGetExecute(feature, state(), *bus_, data_, SelectedSlot());
+        FeatureGetExecute(feature, state(), program_.Bus(), data_, SelectedSlot());
         group->Show(state());
     });
     connect(group->SetSB, &QToolButton::clicked, this, [this, group, state, feature] {
-        FeatureSetExecute(feature, state(), *bus_, data_, SelectedSlot());
+        FeatureSetExecute(feature, state(), program_.Bus(), data_, SelectedSlot());
         group->Show(state());
     });
 }
 
 bool TMainForm::StartupSequence() {
     AboutGB->ShowVersions(ProgramVersion(), RunningSystemText());
-    RaiseProcessPriority();
 
     LoadSettingsIntoWindows();
     ShowSmartScreen();
     const bool found = Scan();
     // A simulated drive's broken page file: said where it is seen, the
     // first one in the status bar and each on standard error.
-    const std::vector<std::string> problems = bus_->Problems();
+    const std::vector<std::string> problems = program_.Bus().Problems();
     for (const std::string& problem : problems)
         std::cerr << "quorvane: " << problem << "\n";
     if (!problems.empty())
@@ -195,10 +199,10 @@ bool TMainForm::StartupSequence() {
 }
 
 void TMainForm::LoadSettingsIntoWindows() {
-    settings_ = LoadSettings(paths_.SettingsFile);
+    program_.LoadSettings();
     ShowSettings();
     // The interval goes to the timer now; the scan starts it.
-    SMARTT.setInterval(session_->IntervalMs());
+    SMARTT.setInterval(program_.Session().IntervalMs());
     // Only the two boxes with click behaviour matter: SMARTMonCB's changes
     // nothing while no drive is known, SMTPReportsCB's starts the reports.
     if (!settings_.SMARTMonitoring)
@@ -206,12 +210,11 @@ void TMainForm::LoadSettingsIntoWindows() {
     SMTPReportsTimer.setInterval(ReportIntervalMs(settings_));
     if (settings_.SMTPReports)
         SMTPReportsCBClick(true);
-    settings_.AutoRun = ReadAutorun(paths_.AutostartEntry, paths_.Executable);
     SettingsGB->AutoRunCB->setChecked(settings_.AutoRun);
 }
 
 bool TMainForm::SaveSettingsFromWindows() {
-    const SaveOutcome outcome = SaveSettings(paths_, settings_, data_.DriveCount);
+    const SaveOutcome outcome = program_.SaveSettings();
     if (!outcome.Written) {
         QMessageBox box(QMessageBox::Warning, ProgramTitle,
                         QFile::decodeName(QByteArray::fromStdString(outcome.Message)),
@@ -234,9 +237,9 @@ void TMainForm::ShowSettings() {
 }
 
 bool TMainForm::Scan() {
-    if (!ScanDrives(data_, *bus_, *this, settings_))
+    if (!ScanDrives(data_, program_.Bus(), *this, settings_))
         return false;
-    session_->Start();
+    program_.Session().Start();
     SMARTTTimer();
     return true;
 }
@@ -259,13 +262,13 @@ void TMainForm::HDDRefreshSBClick() {
 }
 
 void TMainForm::HDDCBChange(int index) {
-    ShowDriveInfo(data_, *bus_, index + 1, *this);
-    ReadSMART(data_, *bus_, index + 1, true, RawValueFormatOf(settings_.RAWValues));
+    ShowDriveInfo(data_, program_.Bus(), index + 1, *this);
+    ReadSMART(data_, program_.Bus(), index + 1, true, RawValueFormatOf(settings_.RAWValues));
     ShowSmartScreen();
 }
 
 void TMainForm::ReadSelectedDrive() {
-    ReadSMART(data_, *bus_, SelectedSlot(), true, RawValueFormatOf(settings_.RAWValues));
+    ReadSMART(data_, program_.Bus(), SelectedSlot(), true, RawValueFormatOf(settings_.RAWValues));
     ShowSmartScreen();
 }
 
@@ -285,21 +288,21 @@ void TMainForm::SMARTReadSBClick() {
 }
 
 void TMainForm::MBRReadSBClick() {
-    MBRForm->MBRReadSBClick(*bus_, data_, SelectedSlot());
+    MBRForm->MBRReadSBClick(program_.Bus(), data_, SelectedSlot());
 }
 
 void TMainForm::SMARTTTimer() {
     SMARTT.stop();
-    session_->Tick(SelectedSlot());
+    program_.Session().Tick(SelectedSlot());
     SettingsGB->SMARTRunL->setText(CoreText(data_.Screen.SMARTRunL));
     ShowSmartScreen();
     ApplyTimer();
 }
 
 void TMainForm::ApplyTimer() {
-    if (SMARTT.interval() != session_->IntervalMs())
-        SMARTT.setInterval(session_->IntervalMs());
-    if (!session_->IsRunning())
+    if (SMARTT.interval() != program_.Session().IntervalMs())
+        SMARTT.setInterval(program_.Session().IntervalMs());
+    if (!program_.Session().IsRunning())
         SMARTT.stop();
     else if (!SMARTT.isActive())
         SMARTT.start();
@@ -311,7 +314,7 @@ void TMainForm::HDDRefreshIntUDClick() {
 
 void TMainForm::SMARTMonCBClick() {
     settings_.SMARTMonitoring = SettingsGB->SMARTMonCB->isChecked();
-    session_->ApplyMonitoringSwitch();
+    program_.Session().ApplyMonitoringSwitch();
     ApplyTimer();
 }
 
@@ -342,7 +345,7 @@ void TMainForm::SMTPReportsTimerTimer() {
 }
 
 void TMainForm::SendReport() {
-    reports_->SendReport(data_, FormatDateTime(clock_, clock_.Now()));
+    program_.Reports().SendReport(data_, FormatDateTime(clock_, clock_.Now()));
 }
 
 SMTPSnapshot TMainForm::CopySMTPSettings() {

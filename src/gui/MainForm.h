@@ -10,16 +10,17 @@
 #include <array>
 #include <memory>
 
-#include "drive/DriveTable.h"
-#include "drive/Scan.h"
+#include "app/DriveTable.h"
+#include "app/Scan.h"
 #include "gui/InformationGroup.h"
 #include "gui/SmtpForm.h"
 #include "gui/TrayBank.h"
 #include "mail/ReportService.h"
 #include "monitor/MonitorSession.h"
-#include "shell/LocalClock.h"
-#include "shell/PowerEvents.h"
-#include "shell/Settings.h"
+#include "platform/LocalClock.h"
+#include "monitor/PowerEvents.h"
+#include "app/Settings.h"
+#include "program/Program.h"
 
 class QComboBox;
 class QFileDialog;
@@ -38,13 +39,10 @@ class TMBRForm;
 class TSMARTForm;
 class TSettingsGroup;
 
-// What the program entry hands the window: the drives, the sound, where the
-// settings and the autostart entry live, and whether the desktop has a tray
-// at all.
+// What the program entry hands the window besides the program: the sound,
+// and whether the desktop has a tray at all.
 struct MainFormServices {
-    std::unique_ptr<DriveBus> Bus;
     std::unique_ptr<SirenSound> Siren;
-    SettingsPaths Paths;
     bool TrayAvailable = true;
 };
 
@@ -52,21 +50,14 @@ class TMainForm : public QWidget, private ScanView, private ReportWindow, privat
     Q_OBJECT
 
 public:
-    explicit TMainForm(MainFormServices services, QWidget* parent = nullptr);
+    // program must outlive the window; the window attaches its views to it.
+    TMainForm(Program& program, MainFormServices services, QWidget* parent = nullptr);
     ~TMainForm() override;
 
     // The start-up sequence after the window is made. False when the
     // program is to end at once (no drive found).
     bool StartupSequence();
 
-    ProgramData& Data() { return data_; }
-    const ProgramData& Data() const { return data_; }
-    // The options the core reads; the controls write into it when they change.
-    Settings& Options() { return settings_; }
-    const MonitorSession& Session() const { return *session_; }
-    // The report mails and their SendLock.
-    ReportService& Reports() { return *reports_; }
-    const SettingsPaths& Paths() const { return paths_; }
     bool TrayAvailable() const { return trayAvailable_; }
     // Copies the settings into the controls, the swatches and the icons.
     void ShowSettings();
@@ -187,13 +178,11 @@ private:
     // WarningMail, and the report timer's and the test button's send.
     void SendReport() override;
 
-    ProgramData data_;
-    Settings settings_;
-    SettingsPaths paths_;
+    Program& program_;
+    // The program's drive table and options, which the controls write into.
+    ProgramData& data_;
+    Settings& settings_;
     SystemLocalClock clock_;
-    std::unique_ptr<DriveBus> bus_;
-    std::unique_ptr<MonitorSession> session_;
-    std::unique_ptr<ReportService> reports_;
     bool trayAvailable_;
     bool placed_ = false; // centred on the screen when first shown
     // The session is ending: whatever closes the window, nothing is saved.

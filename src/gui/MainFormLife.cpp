@@ -92,14 +92,14 @@ void TMainForm::Exit1Click() {
 }
 
 void TMainForm::SleepStarting() {
-    QtProgramTimer monitoring(SMARTT, [this](bool on) { on ? session_->Start() : session_->Stop(); });
+    QtProgramTimer monitoring(SMARTT, [this](bool on) { on ? program_.Session().Start() : program_.Session().Stop(); });
     QtProgramTimer reports(SMTPReportsTimer);
-    ReportSendLock lock(*reports_);
+    ReportSendLock lock(program_.Reports());
     SuspendActions({monitoring, reports}, lock);
 }
 
 void TMainForm::Woken() {
-    QtProgramTimer monitoring(SMARTT, [this](bool on) { on ? session_->Start() : session_->Stop(); });
+    QtProgramTimer monitoring(SMARTT, [this](bool on) { on ? program_.Session().Start() : program_.Session().Stop(); });
     QtProgramTimer reports(SMTPReportsTimer);
     ResumeActions({monitoring, reports}, settings_.SMTPReports);
 }
@@ -115,7 +115,7 @@ bool TMainForm::SessionEnding(SessionEvent event) {
 
 void TMainForm::EndWithoutSaving() {
     SMTPReportsTimer.stop();
-    session_->Stop();
+    program_.Session().Stop();
     SMARTT.stop();
     SMARTForm->close();
     MBRForm->close();
@@ -157,7 +157,7 @@ bool TMainForm::CloseHandler() {
     SMTPReportsTimer.stop();
     // A transfer in flight gets a bounded time to end; one that takes longer
     // goes on by itself and touches nothing of the closing window.
-    reports_->WaitForSendLock(CloseSendLockWait);
+    program_.Reports().WaitForSendLock(CloseSendLockWait);
     if (!SaveSettingsFromWindows()) {
         // The program keeps running as before: closing a window hides it
         // again, and the reports go on.
@@ -171,7 +171,7 @@ bool TMainForm::CloseHandler() {
     if (SMTPForm)
         SMTPForm->CloseWindow();
     if (data_.DriveCount > 0) {
-        session_->Stop();
+        program_.Session().Stop();
         SMARTT.stop();
     }
     Tray->HideAll();

@@ -8,8 +8,8 @@
 #include <QImage>
 #include <array>
 
-#include "drive/DriveBus.h"
-#include "drive/DriveTable.h"
+#include "ata/DriveBus.h"
+#include "app/DriveTable.h"
 #include "mbr/MbrWindow.h"
 
 class QGroupBox;

@@ -9,7 +9,7 @@
 #include <QDBusUnixFileDescriptor>
 #include <QObject>
 
-#include "shell/PowerEvents.h"
+#include "monitor/PowerEvents.h"
 
 class QGuiApplication;
 class QSocketNotifier;

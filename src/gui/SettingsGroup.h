@@ -9,8 +9,8 @@
 #include <array>
 #include <cstdint>
 
-#include "drive/DriveTable.h"
-#include "shell/Settings.h"
+#include "app/DriveTable.h"
+#include "app/Settings.h"
 
 class QCheckBox;
 class QColorDialog;

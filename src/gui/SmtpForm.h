@@ -6,7 +6,7 @@
 
 #include <QDialog>
 
-#include "shell/Settings.h"
+#include "app/Settings.h"
 
 class QCheckBox;
 class QComboBox;

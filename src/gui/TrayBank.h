@@ -7,7 +7,7 @@
 #include <array>
 #include <memory>
 
-#include "drive/DriveTable.h"
+#include "app/DriveTable.h"
 #include "gui/TextTrayIcon.h"
 #include "monitor/MonitorSession.h"
 

@@ -5,14 +5,14 @@
 #include <QSystemTrayIcon>
 #include <QUrl>
 
-#include "drive/BusSelect.h"
+#include "ata/BusSelect.h"
 #include "gui/MainForm.h"
 #include "gui/SessionEvents.h"
 #include "gui/Siren.h"
 #include "monitor/TextIcon.h"
-#include "shell/Platform.h"
-#include "shell/Settings.h"
-#include "shell/SingleInstance.h"
+#include "platform/Platform.h"
+#include "platform/SingleInstance.h"
+#include "program/Program.h"
 
 int main(int argc, char* argv[]) {
     using namespace quorvane;
@@ -31,12 +31,11 @@ int main(int argc, char* argv[]) {
     // Exit ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    Program program(MakeDriveBus(""), Program::FindPaths());
     MainFormServices services;
-    services.Bus = MakeDriveBus("");
     services.Siren = std::make_unique<QtSirenSound>();
-    services.Paths = FindSettingsPaths(RunningExecutable(), SettingsEnvironment::FromProcess());
     services.TrayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
-    TMainForm form(std::move(services));
+    TMainForm form(program, std::move(services));
     QObject::connect(&form, &TMainForm::ProgramEnded, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     QObject::connect(&form, &TMainForm::OpenLinkRequested, &form,

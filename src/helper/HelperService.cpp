@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <systemd/sd-bus.h>
 
-#include "drive/HelperProtocol.h"
-#include "drive/SdBusScope.h"
+#include "ata/HelperProtocol.h"
+#include "ata/SdBusScope.h"
 
 namespace quorvane::helper {
 namespace {

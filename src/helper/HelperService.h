@@ -8,7 +8,7 @@
 #include <memory>
 #include <systemd/sd-bus.h>
 
-#include "drive/DriveBus.h"
+#include "ata/DriveBus.h"
 
 namespace quorvane::helper {
 

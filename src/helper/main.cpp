@@ -6,8 +6,8 @@
 #include <string>
 #include <systemd/sd-bus.h>
 
-#include "drive/BusSelect.h"
-#include "drive/HelperProtocol.h"
+#include "ata/BusSelect.h"
+#include "ata/HelperProtocol.h"
 #include "helper/HelperService.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "drive/DriveTable.h"
+#include "app/DriveTable.h"
 
 namespace quorvane {
 

@@ -13,10 +13,10 @@
 #include <string>
 #include <string_view>
 
-#include "drive/DriveTable.h"
+#include "app/DriveTable.h"
 #include "mail/MailReport.h"
 #include "mail/SmtpClient.h"
-#include "shell/Settings.h"
+#include "app/Settings.h"
 
 namespace quorvane {
 

@@ -13,8 +13,8 @@
 
 #include "mail/MailMessage.h"
 #include "mail/MailSocket.h"
-#include "shell/LocalClock.h"
-#include "shell/Settings.h"
+#include "platform/LocalClock.h"
+#include "app/Settings.h"
 
 namespace quorvane {
 

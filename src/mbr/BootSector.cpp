@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "shell/LittleEndian.h"
+#include "platform/LittleEndian.h"
 
 namespace quorvane {
 namespace {

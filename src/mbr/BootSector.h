@@ -6,8 +6,8 @@
 #include <span>
 #include <string>
 
-#include "drive/DriveBus.h"
-#include "drive/DriveTable.h"
+#include "ata/DriveBus.h"
+#include "app/DriveTable.h"
 #include "mbr/PartitionTable.h"
 
 namespace quorvane {

@@ -4,8 +4,8 @@
 
 #include <optional>
 
-#include "drive/DriveBus.h"
-#include "drive/DriveTable.h"
+#include "ata/DriveBus.h"
+#include "app/DriveTable.h"
 #include "mbr/PartitionTable.h"
 #include "mbr/VolumeNames.h"
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "shell/LittleEndian.h"
+#include "platform/LittleEndian.h"
 
 namespace quorvane {
 namespace {

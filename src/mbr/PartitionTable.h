@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "drive/DriveBus.h"
-#include "drive/DriveTable.h"
+#include "ata/DriveBus.h"
+#include "app/DriveTable.h"
 
 namespace quorvane {
 

@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
-#include "drive/DriveTable.h"
+#include "app/DriveTable.h"
 
 namespace quorvane {
 namespace {
@@ -55,7 +55,7 @@ char FindDosLetter(const VolumeNames& names, unsigned driveNumber, int partition
 }
 
 std::string PartitionDeviceName(unsigned driveNumber, int partition) {
-    return "sd" + std::string(1, static_cast<char>('a' + driveNumber)) + std::to_string(partition);
+    return KernelDriveName(driveNumber) + std::to_string(partition);
 }
 
 std::vector<std::string> MountPointsOf(std::string_view mountInfo, const std::string& devicePath,

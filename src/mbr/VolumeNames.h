@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "drive/DriveBus.h"
+#include "ata/DriveBus.h"
 
 namespace quorvane {
 

@@ -3,7 +3,7 @@
 #include <set>
 #include <vector>
 
-#include "shell/TerminalText.h"
+#include "platform/TerminalText.h"
 #include "smart/SmartAttributes.h"
 #include "smart/SmartHealth.h"
 
@@ -105,10 +105,6 @@ private:
 };
 
 } // namespace
-
-std::string KernelDriveName(unsigned driveNumber) {
-    return std::string("sd") + static_cast<char>('a' + (driveNumber % 26));
-}
 
 std::string MetricLabelValue(const std::string& text) {
     std::string out;

@@ -7,12 +7,10 @@
 #include <optional>
 #include <string>
 
-#include "drive/DriveTable.h"
+#include "app/DriveTable.h"
+#include "ata/DeviceNames.h"
 
 namespace quorvane {
-
-// The kernel's name of drive number N: "sda" for 0 up to "sdp" for 15.
-std::string KernelDriveName(unsigned driveNumber);
 
 // A drive's text as a label value between its quotes: its 8-bit characters
 // as UTF-8, every control character '?' (as everywhere the program prints a

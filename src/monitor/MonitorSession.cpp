@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "drive/ReadSmart.h"
+#include "app/ReadSmart.h"
 #include "monitor/SleepRule.h"
 
 namespace quorvane {

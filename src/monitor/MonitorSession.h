@@ -9,10 +9,10 @@
 #include <functional>
 #include <string>
 
-#include "drive/DriveBus.h"
-#include "drive/DriveTable.h"
+#include "ata/DriveBus.h"
+#include "app/DriveTable.h"
 #include "monitor/WarningRepeat.h"
-#include "shell/Settings.h"
+#include "app/Settings.h"
 
 namespace quorvane {
 

@@ -1,6 +1,6 @@
 #include "monitor/SleepRule.h"
 
-#include "drive/ReadSmart.h"
+#include "app/ReadSmart.h"
 
 namespace quorvane {
 

@@ -2,8 +2,8 @@
 // never spins it up.
 #pragma once
 
-#include "drive/DriveBus.h"
-#include "drive/DriveTable.h"
+#include "ata/DriveBus.h"
+#include "app/DriveTable.h"
 
 namespace quorvane {
 

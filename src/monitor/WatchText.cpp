@@ -3,7 +3,7 @@
 #include <set>
 
 #include "monitor/MonitorSession.h"
-#include "shell/TerminalText.h"
+#include "platform/TerminalText.h"
 #include "smart/SmartAttributes.h"
 
 namespace quorvane {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "drive/DriveTable.h"
+#include "app/DriveTable.h"
 
 namespace quorvane {
 

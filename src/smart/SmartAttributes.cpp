@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "shell/LittleEndian.h"
+#include "platform/LittleEndian.h"
 
 namespace quorvane {
 namespace {

@@ -1,7 +1,7 @@
 #include "smart/SmartReport.h"
 
-#include "shell/SafeWrite.h"
-#include "shell/TerminalText.h"
+#include "platform/SafeWrite.h"
+#include "platform/TerminalText.h"
 
 namespace quorvane {
 namespace {

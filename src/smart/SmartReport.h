@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "shell/LocalClock.h"
+#include "platform/LocalClock.h"
 #include "smart/SmartGrid.h"
 
 namespace quorvane {

@@ -1,5 +1,5 @@
 // quorvane-cli aam / apm, run as a user runs it, on simulated drives from
-// real dumps (their level words are listed in tests/drive/FeatureLevelsTest.cpp).
+// real dumps (their level words are listed in tests/app/FeatureLevelsTest.cpp).
 #include <gtest/gtest.h>
 
 #include "common/RunCli.h"

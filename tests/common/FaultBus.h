@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "drive/DriveBus.h"
-#include "drive/SimulatedBus.h"
+#include "ata/DriveBus.h"
+#include "ata/SimulatedBus.h"
 
 namespace quorvane::test {
 

@@ -6,9 +6,9 @@
 #include <unistd.h>
 
 #include "FuzzSupport.h"
-#include "drive/Identify.h"
-#include "drive/SimulatedBus.h"
-#include "shell/IniFile.h"
+#include "ata/Identify.h"
+#include "ata/SimulatedBus.h"
+#include "platform/IniFile.h"
 
 using namespace quorvane;
 namespace fs = std::filesystem;

@@ -1,7 +1,7 @@
 // The privileged helper's check of a request that arrives on the system bus:
 // a drive number and register bytes, both the input.
 #include "FuzzSupport.h"
-#include "drive/HelperProtocol.h"
+#include "ata/HelperProtocol.h"
 
 using namespace quorvane;
 
@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto request = CheckHelperRequest(drive, registers);
     if (!request)
         return 0;
-    FUZZ_CHECK(drive <= HelperMaxDriveNumber);
+    FUZZ_CHECK(drive <= MaxDriveNumber);
     FUZZ_CHECK(registers.size() == HelperRegisterBytes);
     const AtaCommand& cmd = request->Command;
     FUZZ_CHECK(AtaCommandIsCarriable(cmd));

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "shell/IniFile.h"
+#include "platform/IniFile.h"
 
 using namespace quorvane;
 

@@ -3,9 +3,9 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "drive/Identify.h"
-#include "drive/ReadSmart.h"
-#include "drive/Scan.h"
+#include "ata/Identify.h"
+#include "app/ReadSmart.h"
+#include "app/Scan.h"
 #include "monitor/MonitorSession.h"
 
 using namespace quorvane;

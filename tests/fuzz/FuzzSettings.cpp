@@ -9,8 +9,8 @@
 #include <unistd.h>
 
 #include "FuzzSupport.h"
-#include "shell/ProfileFile.h"
-#include "shell/Settings.h"
+#include "platform/ProfileFile.h"
+#include "app/Settings.h"
 
 using namespace quorvane;
 namespace fs = std::filesystem;

@@ -1,7 +1,8 @@
 // The SG_IO sense parser and the rules that turn an answer into a
 // command's result, fed the kernel's answer from the input.
 #include "FuzzSupport.h"
-#include "drive/LinuxSgBus.h"
+#include "ata/LinuxSgBus.h"
+#include "ata/SatPassThrough.h"
 
 using namespace quorvane;
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "drive/DriveBus.h"
+#include "ata/DriveBus.h"
 
 // A broken property is a finding like a crash: print it and abort, so
 // libFuzzer keeps the input.

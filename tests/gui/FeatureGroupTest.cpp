@@ -11,7 +11,7 @@
 #include "GuiTestSupport.h"
 #include "common/FeatureDumps.h"
 #include "common/TestDrives.h"
-#include "drive/AtaCommand.h"
+#include "ata/AtaCommand.h"
 #include "gui/FeatureGroup.h"
 
 namespace quorvane {
@@ -130,7 +130,7 @@ TEST_F(FeatureGroupWindow, TheBarShowsItsLevelAndSetSendsItAndShowsTheDrivesAnsw
     // What the drive now reports, read again.
     EXPECT_EQ(Aam().LevelTB->value(), 200);
     EXPECT_EQ(Aam().CurrentLevelL->text(), "200");
-    EXPECT_EQ((*f)->Data().Screen.Info.AAMGB.CurrentLevelCaption, "200");
+    EXPECT_EQ(f->App->Data().Screen.Info.AAMGB.CurrentLevelCaption, "200");
 
     // Get reads once more and changes nothing.
     QTest::mouseClick(Aam().GetSB, Qt::LeftButton);

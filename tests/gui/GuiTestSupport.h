@@ -17,7 +17,7 @@
 #include <optional>
 #include <string>
 
-#include "drive/SimulatedBus.h"
+#include "ata/SimulatedBus.h"
 #include "gui/MainForm.h"
 #include "gui/SettingsGroup.h"
 #include "gui/Siren.h"
@@ -56,22 +56,22 @@ struct FormUnderTest {
     int Sirens = 0;
     QTemporaryDir Config; // the settings of this test only
     SettingsPaths Paths;
+    SimulatedBus* Bus = nullptr; // the program's bus, for the commands it sent
+    std::unique_ptr<Program> App;
     std::unique_ptr<TMainForm> Form;
-    SimulatedBus* Bus = nullptr; // the form's bus, for the commands it sent
 
     // Without paths the settings live in a folder of their own, empty at
     // first: a first start.
     explicit FormUnderTest(const std::string& drivesDir, bool trayAvailable = true,
                            std::optional<SettingsPaths> paths = {})
         : Paths(paths ? *paths : PathsIn(Config.path().toStdString())) {
-        MainFormServices services;
         auto bus = std::make_unique<SimulatedBus>(drivesDir);
         Bus = bus.get();
-        services.Bus = std::move(bus);
+        App = std::make_unique<Program>(std::move(bus), Paths);
+        MainFormServices services;
         services.Siren = std::make_unique<CountingSiren>(Sirens);
-        services.Paths = Paths;
         services.TrayAvailable = trayAvailable;
-        Form = std::make_unique<TMainForm>(std::move(services));
+        Form = std::make_unique<TMainForm>(*App, std::move(services));
     }
     TMainForm* operator->() const { return Form.get(); }
     // The settings file as the next start finds it.
@@ -87,9 +87,9 @@ inline bool FireTimer(QTimer& timer) {
 
 // Runs the event loop until every report worker started so far has ended:
 // the workers hand their first and last steps to it.
-inline bool ReportsDone(TMainForm& form, int ms = 20000) {
+inline bool ReportsDone(Program& app, int ms = 20000) {
     return QTest::qWaitFor(
-        [&form] { return form.Reports().WaitForWorkers(std::chrono::milliseconds(0)); }, ms);
+        [&app] { return app.Reports().WaitForWorkers(std::chrono::milliseconds(0)); }, ms);
 }
 
 // Runs action once the next modal dialog's event loop is running.

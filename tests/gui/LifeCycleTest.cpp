@@ -18,7 +18,7 @@
 #include "GuiTestSupport.h"
 #include "common/TestDrives.h"
 #include "gui/SmartForm.h"
-#include "shell/SingleInstance.h"
+#include "platform/SingleInstance.h"
 
 namespace quorvane {
 namespace {
@@ -63,7 +63,7 @@ TEST(LifeCycle, CloseAndMinimiseOnlyHideAndOnlyExitEndsTheProgram) {
     EXPECT_TRUE(f->TrayIcon(1)->IconVisible());
 
     f->Tray->Exit1->trigger();
-    EXPECT_TRUE(f->Data().ExitRequested);
+    EXPECT_TRUE(f.App->Data().ExitRequested);
     EXPECT_EQ(ended.count(), 1);
     EXPECT_FALSE(f->isVisible());
     EXPECT_FALSE(f->SMARTT.isActive());
@@ -108,7 +108,7 @@ TEST(LifeCycle, SleepPausesBothTimersAndWakingStartsMonitoringWhateverItsSwitchS
     EXPECT_FALSE(f->SMTPReportsTimer.isActive());
     f->Woken();
     EXPECT_TRUE(f->SMARTT.isActive());
-    EXPECT_TRUE(f->Session().IsRunning());
+    EXPECT_TRUE(f.App->Session().IsRunning());
     EXPECT_TRUE(f->SMTPReportsTimer.isActive());
     // Each with a full interval from the wake.
     EXPECT_GT(f->SMTPReportsTimer.remainingTime(), f->SMTPReportsTimer.interval() - 5000);
@@ -134,7 +134,7 @@ TEST(LifeCycle, TheEndOfTheSessionSavesNothingAndACancelledShutdownKeepsTheProgr
         QSignalSpy ended(f.Form.get(), &TMainForm::ProgramEnded);
         QTest::mouseClick(f->SettingsGB->AlertCB, Qt::LeftButton);
         EXPECT_FALSE(f->SessionEnding(SessionEvent::ShutdownStarted));
-        EXPECT_TRUE(f->Data().ExitRequested);
+        EXPECT_TRUE(f.App->Data().ExitRequested);
         EXPECT_EQ(ended.count(), 0);
         f->close();
         EXPECT_EQ(ended.count(), 1);
@@ -147,7 +147,7 @@ TEST(LifeCycle, TheEndOfTheSessionSavesNothingAndACancelledShutdownKeepsTheProgr
         QSignalSpy ended(f.Form.get(), &TMainForm::ProgramEnded);
         f->SessionEnding(SessionEvent::EndQuery);
         f->SessionEnding(SessionEvent::ShutdownCancelled);
-        EXPECT_FALSE(f->Data().ExitRequested);
+        EXPECT_FALSE(f.App->Data().ExitRequested);
         f->Tray->Restore1->trigger();
         f->close();
         EXPECT_FALSE(f->isVisible());
@@ -251,7 +251,7 @@ TEST(LifeCycle, ABrokenPageFileOfASimulatedDriveIsSaidInTheStatusBar) {
     dir.WriteBytes(1, "identify.bin", std::vector<uint8_t>(300, 0));
     test::FormUnderTest f(dir.Path());
     ASSERT_TRUE(f->StartupSequence());
-    EXPECT_EQ(f->Data().DriveCount, 1);
+    EXPECT_EQ(f.App->Data().DriveCount, 1);
     const QString shown = f->StatusSB->currentMessage();
     EXPECT_TRUE(shown.contains("drive1/identify.bin: 300 bytes")) << shown.toStdString();
 }

@@ -20,7 +20,7 @@
 #include "gui/SmartForm.h"
 #include "gui/TextTrayIcon.h"
 #include "mail/MailTestSupport.h"
-#include "shell/Version.h"
+#include "platform/Version.h"
 
 namespace quorvane {
 namespace {
@@ -42,7 +42,7 @@ TEST(MainForm, StartsHiddenWithOneFramedIconPerSampleDrive) {
     FormUnderTest f(test::SampleDrives());
     ASSERT_TRUE(f->StartupSequence());
     EXPECT_FALSE(f->isVisible());
-    EXPECT_EQ(f->Data().DriveCount, 5);
+    EXPECT_EQ(f.App->Data().DriveCount, 5);
     EXPECT_NE(f->windowTitle().indexOf("simulated"), -1);
     for (int slot = 1; slot <= 5; ++slot) {
         SCOPED_TRACE(slot);
@@ -82,7 +82,7 @@ TEST(MainForm, WithoutATrayTheWindowShowsMinimisesNormallyAndCloseEnds) {
     EXPECT_EQ(ended.count(), 0);
 
     f->close();
-    EXPECT_TRUE(f->Data().ExitRequested);
+    EXPECT_TRUE(f.App->Data().ExitRequested);
     EXPECT_EQ(ended.count(), 1);
     EXPECT_FALSE(f->isVisible());
     EXPECT_FALSE(f->SMARTT.isActive());
@@ -179,19 +179,19 @@ TEST(MainForm, AFailingDriveRaisesSirenBalloonAndMail) {
     ASSERT_TRUE(f->StartupSequence());
     // The failing sample drive was there at start, but every alert was off.
     EXPECT_EQ(f.Sirens, 0);
-    EXPECT_EQ(f->Reports().LastReport().Subject, "");
+    EXPECT_EQ(f.App->Reports().LastReport().Subject, "");
 
     f->SettingsGB->AlertCB->setChecked(true);
     f->SettingsGB->BallHCB->setChecked(true);
-    f->Options().SMTPWarnings = true;
+    f.App->Options().SMTPWarnings = true;
     test::RefusingPort nowhere; // the mail is composed and fails on loopback
-    f->Options().SMTPHost = "127.0.0.1";
-    f->Options().SMTPPort = std::to_string(nowhere.Port());
+    f.App->Options().SMTPHost = "127.0.0.1";
+    f.App->Options().SMTPPort = std::to_string(nowhere.Port());
     QSignalSpy balloons(f->TrayIcon(5), &TCoolTrayIcon::BalloonHintShow);
     ASSERT_TRUE(test::FireTimer(f->SMARTT));
     EXPECT_EQ(f.Sirens, 1);
-    EXPECT_EQ(f->Reports().LastReport().Subject.rfind("Quorvane Report - ", 0), 0u);
-    ASSERT_TRUE(test::ReportsDone(*f.Form));
+    EXPECT_EQ(f.App->Reports().LastReport().Subject.rfind("Quorvane Report - ", 0), 0u);
+    ASSERT_TRUE(test::ReportsDone(*f.App));
     EXPECT_EQ(f->StatusSB->currentMessage(), "Report sending failed");
     ASSERT_EQ(balloons.count(), 1);
     EXPECT_EQ(balloons[0][0].toString(), "Error");
@@ -210,7 +210,7 @@ TEST(MainForm, HealthyDrivesRaiseNoAlert) {
     ASSERT_TRUE(f->StartupSequence());
     ASSERT_TRUE(test::FireTimer(f->SMARTT));
     EXPECT_EQ(f.Sirens, 0);
-    EXPECT_EQ(f->Reports().LastReport().Subject, "");
+    EXPECT_EQ(f.App->Reports().LastReport().Subject, "");
     // Only the drive list balloon of the scan, with its line breaks.
     ASSERT_EQ(balloons.count(), 1);
     EXPECT_EQ(balloons[0][0].toString(), "HDDs");
@@ -246,7 +246,7 @@ TEST(MainForm, ColourSwatchesOpenTheDialogAndRepaintIconAndSwatch) {
         f->SettingsGB->ColorDialog->accept();
     });
     QTest::mouseClick(swatch, Qt::LeftButton);
-    EXPECT_EQ(f->Options().TraySlot(3).TrayFontColor, 0x00FFFFFFu);
+    EXPECT_EQ(f.App->Options().TraySlot(3).TrayFontColor, 0x00FFFFFFu);
     EXPECT_EQ(f->TrayIcon(3)->FontColor(), 0x00FFFFFFu);
     const QImage painted = swatch->pixmap().toImage();
     EXPECT_EQ(painted.pixelColor(0, 0), QColor(Qt::black));
@@ -259,7 +259,7 @@ TEST(MainForm, ColourSwatchesOpenTheDialogAndRepaintIconAndSwatch) {
         f->SettingsGB->ColorDialog->reject();
     });
     QTest::mouseClick(f->SettingsGB->HDDnTempTrayBI[2], Qt::LeftButton);
-    EXPECT_EQ(f->Options().TraySlot(3).TrayBackColor, Black);
+    EXPECT_EQ(f.App->Options().TraySlot(3).TrayBackColor, Black);
     EXPECT_EQ(f->TrayIcon(3)->Color(), Black);
     EXPECT_EQ(f->SettingsGB->HDDnTempTrayBI[2]->pixmap().toImage().pixelColor(4, 4), QColor(Qt::black));
 
@@ -279,7 +279,7 @@ TEST(MainForm, AtLeastOneIconStaysInTheTray) {
         QTest::mouseClick(f->SettingsGB->HDDnTempTrayCB[i], Qt::LeftButton);
     for (int slot = 1; slot <= 4; ++slot) {
         EXPECT_FALSE(f->TrayIcon(slot)->IconVisible()) << slot;
-        EXPECT_FALSE(f->Options().TraySlot(slot).TrayIcon) << slot;
+        EXPECT_FALSE(f.App->Options().TraySlot(slot).TrayIcon) << slot;
     }
     // The last checked box cannot be unchecked.
     QTest::mouseClick(f->SettingsGB->HDDnTempTrayCB[4], Qt::LeftButton);
@@ -288,7 +288,7 @@ TEST(MainForm, AtLeastOneIconStaysInTheTray) {
     // Checking another brings its icon back.
     QTest::mouseClick(f->SettingsGB->HDDnTempTrayCB[0], Qt::LeftButton);
     EXPECT_TRUE(f->TrayIcon(1)->IconVisible());
-    EXPECT_TRUE(f->Options().TraySlot(1).TrayIcon);
+    EXPECT_TRUE(f.App->Options().TraySlot(1).TrayIcon);
 }
 
 TEST(MainForm, RefreshIntervalAndMonitoringSwitchDriveTheTimer) {
@@ -483,7 +483,7 @@ TEST(MainForm, LetDrivesSleepLeavesAStandbyDriveUnreadAndSaysSoOnItsIcon) {
     dir.WriteFile(1, "drive.ini", "[drive]\npower = standby\n");
     const QString model = f->TrayIcon(2)->Hint();
     QTest::mouseClick(f->SettingsGB->LetDrivesSleepCB, Qt::LeftButton);
-    ASSERT_TRUE(f->Options().LetDrivesSleep);
+    ASSERT_TRUE(f.App->Options().LetDrivesSleep);
 
     const size_t before = f.Bus->SentCommands().size();
     ASSERT_TRUE(test::FireTimer(f->SMARTT));

@@ -333,7 +333,7 @@ TEST(MbrForm, FourFilledSlotsAndWhatASecondReadingLeavesOfThem) {
     FourSlotDisk disk;
     test::FormUnderTest f(disk.Path());
     ASSERT_TRUE(f->StartupSequence());
-    ASSERT_EQ(f->Data().Drives[1].Sectors, static_cast<int64_t>(DiskSectors));
+    ASSERT_EQ(f.App->Data().Drives[1].Sectors, static_cast<int64_t>(DiskSectors));
     TMBRForm& form = *f->MBRForm;
     EXPECT_TRUE(GetMbr(*f.Form));
 
@@ -405,7 +405,7 @@ TEST(MbrForm, NoDriveSelectedReadsNothing) {
 
     SimulatedBus bus(test::SampleDrives());
     for (int slot : {0, 6, 7, -1})
-        EXPECT_FALSE(f->MBRForm->ReadDrive(bus, f->Data(), slot)) << slot;
+        EXPECT_FALSE(f->MBRForm->ReadDrive(bus, f.App->Data(), slot)) << slot;
     EXPECT_TRUE(bus.SentCommands().empty());
 }
 
@@ -419,7 +419,7 @@ TEST(MbrForm, ExitWhileTheWindowIsUpClosesIt) {
     });
     QTest::mouseClick(f->MBRReadSB, Qt::LeftButton);
     EXPECT_TRUE(closed);
-    EXPECT_TRUE(f->Data().ExitRequested);
+    EXPECT_TRUE(f.App->Data().ExitRequested);
 }
 
 TEST(MbrForm, TextsFromTheDiskAreShownAsWritten) {

@@ -124,7 +124,7 @@ TEST(ReportMail, AClosedPortOrAPortThatIsNoNumberSaysFailed) {
     QTest::mouseClick(smtp.SendSMTPRepSB, Qt::LeftButton);
     ASSERT_TRUE(StatusBecomes(f, "Report sending failed")) << Status(f).toStdString();
     EXPECT_TRUE(NormalCursor());
-    EXPECT_TRUE(f->Reports().WaitForSendLock(seconds(1)));
+    EXPECT_TRUE(f.App->Reports().WaitForSendLock(seconds(1)));
 }
 
 TEST(ReportMail, AFailingDriveMailsOneWarningThenWaitsForTheRepeatTime) {
@@ -142,7 +142,7 @@ TEST(ReportMail, AFailingDriveMailsOneWarningThenWaitsForTheRepeatTime) {
     // The failure lasts: the next cycles raise no mail.
     for (int i = 0; i < 3; ++i)
         ASSERT_TRUE(test::FireTimer(f->SMARTT));
-    ASSERT_TRUE(test::ReportsDone(*f.Form));
+    ASSERT_TRUE(test::ReportsDone(*f.App));
     EXPECT_EQ(sink.Count(), 1);
 
     // A repeat time of 0, set with the arrows, mails with every cycle again.
@@ -160,7 +160,7 @@ TEST(ReportMail, AFailingDriveMailsOneWarningThenWaitsForTheRepeatTime) {
     // Warnings switched off: nothing more.
     QTest::mouseClick(smtp.SMTPWarningsCB, Qt::LeftButton);
     ASSERT_TRUE(test::FireTimer(f->SMARTT));
-    ASSERT_TRUE(test::ReportsDone(*f.Form));
+    ASSERT_TRUE(test::ReportsDone(*f.App));
     EXPECT_EQ(sink.Count(), 2);
     EXPECT_TRUE(NormalCursor());
 }

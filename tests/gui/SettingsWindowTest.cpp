@@ -21,7 +21,7 @@
 #include "gui/SmartForm.h"
 #include "gui/SmtpForm.h"
 #include "mail/MailTestSupport.h"
-#include "shell/ProfileFile.h"
+#include "platform/ProfileFile.h"
 
 namespace quorvane {
 namespace {
@@ -110,7 +110,7 @@ TEST(SettingsWindow, StoredValuesReachTheControlsTimersAndTrayIcons) {
     EXPECT_TRUE(f->SettingsGB->BallHCB->isChecked());
     EXPECT_TRUE(f->SettingsGB->AutoRunCB->isChecked());
     EXPECT_TRUE(f->SettingsGB->LetDrivesSleepCB->isChecked());
-    EXPECT_TRUE(f->Options().LetDrivesSleep);
+    EXPECT_TRUE(f.App->Options().LetDrivesSleep);
     // "RAW Values" is never read: the S.M.A.R.T. window starts with HEX.
     EXPECT_TRUE(f->SMARTForm->HEXRB->isChecked());
 
@@ -238,7 +238,7 @@ TEST(SettingsWindow, TheSaveButtonWritesWhatTheWindowsShow) {
     QTest::mouseClick(f->SettingsGB->SaveSettingsSB, Qt::LeftButton);
     EXPECT_FALSE(std::filesystem::exists(f.Paths.AutostartEntry));
     // The program runs on.
-    EXPECT_FALSE(f->Data().ExitRequested);
+    EXPECT_FALSE(f.App->Data().ExitRequested);
     EXPECT_TRUE(f->SMARTT.isActive());
 }
 
@@ -283,7 +283,7 @@ TEST(SettingsWindow, ASaveThatCannotBeWrittenSaysSoAndExitKeepsTheProgramRunning
     f->Tray->Exit1->trigger();
     EXPECT_EQ(shown, expected);
     EXPECT_EQ(ended.count(), 0);
-    EXPECT_FALSE(f->Data().ExitRequested);
+    EXPECT_FALSE(f.App->Data().ExitRequested);
     EXPECT_TRUE(f->SMARTT.isActive());
     EXPECT_TRUE(f->SMTPReportsTimer.isActive());
     EXPECT_TRUE(f->TrayIcon(1)->IconVisible());

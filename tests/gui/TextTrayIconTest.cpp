@@ -7,7 +7,7 @@
 
 #include "GuiTestSupport.h"
 #include "common/TestDrives.h"
-#include "drive/Scan.h"
+#include "app/Scan.h"
 #include "gui/Fonts.h"
 #include "gui/TextTrayIcon.h"
 #include "gui/TrayBank.h"

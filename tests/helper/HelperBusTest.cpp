@@ -19,9 +19,9 @@
 
 #include "common/RunCli.h"
 #include "common/TestDrives.h"
-#include "drive/HelperBus.h"
-#include "drive/HelperProtocol.h"
-#include "drive/Identify.h"
+#include "ata/HelperBus.h"
+#include "ata/HelperProtocol.h"
+#include "ata/Identify.h"
 
 namespace quorvane {
 namespace {

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "shell/LocalClock.h"
+#include "platform/LocalClock.h"
 
 namespace quorvane::test {
 

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "common/TestDrives.h"
-#include "drive/SimulatedBus.h"
+#include "ata/SimulatedBus.h"
 #include "mbr/MbrReading.h"
 #include "mbr/PartitionTable.h"
 

@@ -18,8 +18,8 @@
 #include <string>
 
 #include "common/TestDrives.h"
-#include "drive/Scan.h"
-#include "drive/SimulatedBus.h"
+#include "app/Scan.h"
+#include "ata/SimulatedBus.h"
 #include "mbr/MbrReading.h"
 
 namespace quorvane::test {

@@ -7,7 +7,7 @@
 #include <map>
 
 #include "common/TestDrives.h"
-#include "drive/SimulatedBus.h"
+#include "ata/SimulatedBus.h"
 #include "mbr/MbrReading.h"
 #include "mbr/VolumeNames.h"
 

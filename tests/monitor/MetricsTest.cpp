@@ -11,8 +11,8 @@
 
 #include "common/Exposition.h"
 #include "common/TestDrives.h"
-#include "drive/Scan.h"
-#include "drive/SimulatedBus.h"
+#include "app/Scan.h"
+#include "ata/SimulatedBus.h"
 #include "monitor/Metrics.h"
 #include "monitor/SleepRule.h"
 

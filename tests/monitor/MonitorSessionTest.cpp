@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "common/TestDrives.h"
-#include "drive/PowerMode.h"
-#include "drive/Scan.h"
-#include "drive/SimulatedBus.h"
+#include "ata/PowerMode.h"
+#include "app/Scan.h"
+#include "ata/SimulatedBus.h"
 #include "monitor/MonitorSession.h"
 
 namespace quorvane {

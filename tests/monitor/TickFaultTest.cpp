@@ -8,7 +8,7 @@
 
 #include "common/FaultBus.h"
 #include "common/TestDrives.h"
-#include "drive/Scan.h"
+#include "app/Scan.h"
 #include "monitor/MonitorSession.h"
 
 namespace quorvane {

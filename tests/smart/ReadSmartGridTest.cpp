@@ -2,9 +2,9 @@
 // and the grid, on simulated drives built from real dumps.
 #include <gtest/gtest.h>
 
-#include "drive/ReadSmart.h"
-#include "drive/Scan.h"
-#include "drive/SimulatedBus.h"
+#include "app/ReadSmart.h"
+#include "app/Scan.h"
+#include "ata/SimulatedBus.h"
 #include "smart/SmartTestData.h"
 
 namespace quorvane {

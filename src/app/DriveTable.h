@@ -1,0 +1,79 @@
+// The drive slots and the program-wide tables that go with them.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "ata/DeviceNames.h"
+#include "ata/PowerMode.h"
+#include "app/ScreenState.h"
+
+namespace quorvane {
+
+inline constexpr int MaxDrives = 6;
+using SmartPage = SectorBuffer;
+
+// What a slot's own reads left behind, kept per drive (the program-wide pages
+// hold only the drive read last): the pages of its last read that brought
+// both, how many of its reads failed, and its last answered power mode.
+struct DriveReading {
+    bool PagesRead = false;
+    SmartPage DataPage{};
+    SmartPage ThresholdPage{};
+    uint64_t ReadFailures = 0; // reads that could not open the drive or lost a command
+    PowerMode Power = PowerMode::Unknown;
+    // What the last read lost, for the user ("the S.M.A.R.T. data could not
+    // be read"); empty when it lost nothing.
+    std::string LastFailure;
+};
+
+// One drive slot. Its tray icon's switch and colours are settings
+// (Settings::Tray), kept by slot.
+struct HDD {
+    uint8_t DriveNumber = 0;
+    char Vendor = '\0';
+    std::string SerialNumber;
+    std::string FirmwareRevision;
+    std::string ModelNumber;
+    bool LBA48 = false;
+    bool SMARTEnabled = false;
+    int64_t Sectors = 0;
+    int64_t SizeGB = 0; // wide enough for any count words 100-103 can hold
+    int32_t Temperature = 0;
+    bool SMARTStatusOK = false;
+    bool SMARTStatusRead = false; // a RETURN STATUS has been answered since the scan
+    bool HPA = false;
+    int64_t HPASizeMB = -1;
+    bool Security = false;
+    DriveReading Reading; // cleared by the scan
+};
+
+// Slots are numbered 1..6; there is no slot 0.
+class DriveTable {
+public:
+    static constexpr bool IsSlot(int slot) { return slot >= 1 && slot <= MaxDrives; }
+    // slot must be 1..6 (checked: a bad slot is a programming error).
+    HDD& operator[](int slot) { return slots_.at(static_cast<size_t>(slot - 1)); }
+    const HDD& operator[](int slot) const { return slots_.at(static_cast<size_t>(slot - 1)); }
+
+private:
+    std::array<HDD, MaxDrives> slots_{};
+};
+
+// The program-wide data: one instance, owned by the program and passed by
+// reference, so a test builds a fresh one in a line.
+struct ProgramData {
+    DriveTable Drives;
+    int DriveCount = 0;
+    SmartPage SMARTDataPage{};
+    SmartPage SMARTThresholdPage{};
+    bool ExitRequested = false;
+    // What the windows show of the selected drive.
+    ScreenState Screen;
+
+    // A slot that holds a drive found by the last scan.
+    bool IsDriveSlot(int slot) const { return slot >= 1 && slot <= DriveCount; }
+};
+
+} // namespace quorvane

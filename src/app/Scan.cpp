@@ -1,0 +1,161 @@
+#include "app/Scan.h"
+
+#include "app/FeatureLevels.h"
+#include "ata/Identify.h"
+#include "ata/PowerMode.h"
+
+namespace quorvane {
+namespace {
+
+// The capability bits the scan looks at in the S.M.A.R.T. data page.
+constexpr size_t OfflineCapabilityByte = 367;
+constexpr size_t SmartCapabilityByte = 368;
+
+void FillSlot(HDD& drive, unsigned n, const IdentifyInfo& id) {
+    drive.DriveNumber = static_cast<uint8_t>(n);
+    drive.SerialNumber = id.SerialNumber;
+    drive.FirmwareRevision = id.FirmwareRevision;
+    drive.ModelNumber = id.ModelNumber;
+    // Reset before the prefix test, so a slot's new drive never keeps the
+    // vendor of the drive that held the slot before.
+    drive.Vendor = id.Vendor;
+    drive.LBA48 = id.LBA48;
+    drive.HPA = id.HPA;
+    drive.Security = id.Security;
+    drive.SMARTEnabled = id.SMARTEnabled;
+    drive.Sectors = id.Sectors;
+    drive.SizeGB = id.SizeGB;
+    drive.HPASizeMB = -1;
+    drive.SMARTStatusRead = false;
+    drive.Reading = {};
+}
+
+// Measures the Host Protected Area from the native maximum address.
+void MeasureHpa(DriveHandle& handle, HDD& drive, unsigned n) {
+    if (!drive.HPA || !drive.LBA48)
+        return;
+    AtaCommand cmd = AtaCommand::ReadNativeMaxAddressExt(n);
+    if (!AtaSucceeded(handle.SendAtaCommand(cmd), cmd))
+        return;
+    const auto nativeMax = static_cast<int64_t>(ReturnedLba48(cmd));
+    // A native maximum below the last user sector is no measurement of a
+    // hidden area (a page claiming more sectors than the drive has): the
+    // size stays unmeasured instead of turning negative.
+    if (nativeMax + 1 < drive.Sectors)
+        return;
+    drive.HPASizeMB = RoundHalfEvenDiv(nativeMax - drive.Sectors + 1, 2048);
+}
+
+// Switches on automatic off-line data collection and attribute autosave when
+// the drive says it can do them; the answers are not examined.
+void EnableOfflineAndAutosave(DriveHandle& handle, unsigned n) {
+    AtaCommand read = AtaCommand::SmartReadData(n);
+    if (!AtaSucceeded(handle.SendAtaCommand(read), read))
+        return;
+    if (read.Data[OfflineCapabilityByte] & 0x02) {
+        AtaCommand offline = AtaCommand::SmartEnableAutoOffline(n);
+        handle.SendAtaCommand(offline);
+    }
+    if (read.Data[SmartCapabilityByte] & 0x02) {
+        AtaCommand autosave = AtaCommand::SmartEnableAutosave(n);
+        handle.SendAtaCommand(autosave);
+    }
+}
+
+} // namespace
+
+std::string DrivesBalloonText(const ProgramData& data) {
+    std::string text;
+    for (int slot = 1; slot <= data.DriveCount; ++slot) {
+        const HDD& drive = data.Drives[slot];
+        text += drive.ModelNumber + " " + std::to_string(drive.SizeGB) + " GB\r";
+    }
+    return text;
+}
+
+bool ScanDrives(ProgramData& data, DriveBus& bus, ScanView& view, const Settings& settings) {
+    InfoPanel& panel = data.Screen.Info;
+    data.DriveCount = 0;
+    view.SelectDriveListItem(-1);
+    view.ClearDriveList();
+
+    for (unsigned n = 0; n <= MaxDriveNumber && data.DriveCount < MaxDrives; ++n) {
+        // With "Let Drives Sleep" a drive in standby is not spun up by the
+        // scan either: it gets only what its electronics answer (its power
+        // mode and IDENTIFY DEVICE), and its S.M.A.R.T. switches wait for a
+        // later scan that finds it awake.
+        const PowerMode power =
+            settings.LetDrivesSleep ? CheckPowerMode(bus, n) : PowerMode::Unknown;
+        const bool spunDown = IsSpunDown(power);
+        auto handle = bus.OpenDrive(n);
+        if (!handle)
+            continue;
+        AtaCommand enable = AtaCommand::SmartEnableOperations(n);
+        if (!spunDown && !AtaSucceeded(handle->SendAtaCommand(enable), enable))
+            continue;
+        AtaCommand identify = AtaCommand::IdentifyDevice(n);
+        if (!AtaSucceeded(handle->SendAtaCommand(identify), identify))
+            continue;
+
+        const int slot = ++data.DriveCount;
+        HDD& drive = data.Drives[slot];
+        const IdentifyInfo id = DecodeIdentify(identify.Data);
+        FillSlot(drive, n, id);
+        drive.Reading.Power = power;
+        const TraySettings& tray = settings.TraySlot(slot);
+        view.SetTrayColors(slot, tray.TrayFontColor, tray.TrayBackColor);
+        view.EnableTrayCheckBox(slot, tray.TrayIcon);
+        view.AddDriveListItem(id.ModelText);
+        view.SetTrayIcon(slot, drive.ModelNumber, tray.TrayIcon);
+
+        panel.HDDLBA48LEnabled = drive.LBA48;
+        panel.HDDHPALEnabled = drive.HPA;
+        panel.HDDSecMLEnabled = drive.Security;
+        panel.HDDSMARTLEnabled = drive.SMARTEnabled;
+        panel.HDDHPAUL = NotMeasuredText;
+        panel.HDDSizeL = std::to_string(drive.SizeGB);
+
+        if (spunDown)
+            continue;
+        MeasureHpa(*handle, drive, n);
+        if (drive.HPASizeMB != -1)
+            panel.HDDHPAUL = std::to_string(drive.HPASizeMB);
+        if (drive.SMARTEnabled)
+            EnableOfflineAndAutosave(*handle, n);
+    }
+
+    if (data.DriveCount == 0)
+        return false;
+    view.InfoPanelChanged(panel);
+    if (settings.BalloonHints)
+        view.ShowInfoBalloon(data.DriveCount, DrivesBalloonTitle, DrivesBalloonText(data),
+                             BalloonSeconds);
+    view.SelectDriveListItem(0);
+    ShowDriveInfo(data, bus, 1, view);
+    return true;
+}
+
+void ShowDriveInfo(ProgramData& data, DriveBus& bus, int slot, ScanView& view) {
+    if (data.DriveCount == 0 || !data.IsDriveSlot(slot))
+        return;
+    InfoPanel& panel = data.Screen.Info;
+    const HDD& drive = data.Drives[slot];
+    panel.LogoIndex = VendorLogoIndex(drive.Vendor);
+    panel.HDDSNL = drive.SerialNumber;
+    panel.HDDFirmwareL = drive.FirmwareRevision;
+    panel.HDDModelL = drive.ModelNumber;
+    panel.HDDLBA48LEnabled = drive.LBA48;
+    AAMGetExecute(panel.AAMGB, bus, data, slot);
+    APMGetExecute(panel.APMGB, bus, data, slot);
+    panel.HDDSMARTLEnabled = drive.SMARTEnabled;
+    panel.HDDSizeL = std::to_string(drive.SizeGB);
+    panel.HDDHPALEnabled = drive.HPA;
+    // A drive without an HPA leaves the greyed size caption as it was.
+    if (drive.HPA)
+        panel.HDDHPAUL = drive.HPASizeMB == -1 ? NotMeasuredText : std::to_string(drive.HPASizeMB);
+    panel.HDDSecMLEnabled = drive.Security;
+    panel.HDDTempEnabled = drive.SMARTEnabled;
+    view.InfoPanelChanged(panel);
+}
+
+} // namespace quorvane

@@ -1,0 +1,53 @@
+// What the windows show of the selected drive, kept in the core: the windows
+// copy from it, and the report file, the CLI and the mail read it, never a
+// widget.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "app/FeatureGroupState.h"
+#include "smart/SmartGrid.h"
+#include "smart/SmartHealth.h"
+
+namespace quorvane {
+
+inline constexpr const char* NotMeasuredText = "...";
+
+// The state of the Information group's labels: each caption and whether the
+// label is enabled (a disabled flag label is shown greyed).
+struct InfoPanel {
+    std::string HDDSNL = NotMeasuredText;
+    std::string HDDFirmwareL = NotMeasuredText;
+    std::string HDDModelL = NotMeasuredText;
+    std::string HDDSizeL = NotMeasuredText;
+    std::string HDDHPAUL = NotMeasuredText;
+    bool HDDLBA48LEnabled = false;
+    bool HDDSMARTLEnabled = false;
+    bool HDDHPALEnabled = false; // also HDDHPANL and HDDHPAUL
+    bool HDDSecMLEnabled = false;
+    bool HDDTempEnabled = false;  // HDDTempNL and the four temperature labels
+    std::optional<int> LogoIndex; // the vendor logo, none for an unknown vendor
+    FeatureGroupState AAMGB;      // the AAM and APM groups, as the last read left them
+    FeatureGroupState APMGB;
+    bool operator==(const InfoPanel&) const = default;
+};
+
+// What the S.M.A.R.T. labels and the grid hold between reads: every caption
+// starts as "..." and the grid with its header row only, and each read with
+// show replaces what it gets to.
+struct SmartScreen {
+    std::string SMARTStatusL = SmartNotReadText; // main window and S.M.A.R.T. window
+    TemperatureCaptions Temperatures;            // HDDTempL, HDDTempLoL, HDDTempHiL, HDDAirTempL
+    RawValueFormat RAWValuesRG = RawValueFormat::Hex; // the raw form the grid was filled with
+    SmartGridModel SMARTSG;
+    bool operator==(const SmartScreen&) const = default;
+};
+
+struct ScreenState {
+    InfoPanel Info;
+    SmartScreen Smart;
+    std::string SMARTRunL = "-"; // the monitoring activity indicator
+};
+
+} // namespace quorvane

@@ -1,0 +1,52 @@
+// The port through which the core reaches physical drives.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ata/AtaCommand.h"
+
+namespace quorvane {
+
+// An open drive. Destroying the handle closes the drive.
+class DriveHandle {
+public:
+    virtual ~DriveHandle() = default;
+    // Sends one command. True when the request reached the drive and came back
+    // with its registers (and, for data-in commands, its 512 data bytes);
+    // whether the drive itself reported an error is read from the Status byte.
+    bool SendAtaCommand(AtaCommand& cmd) { return AtaCommandIsCarriable(cmd) && Send(cmd); }
+
+protected:
+    virtual bool Send(AtaCommand& cmd) = 0;
+};
+
+class DriveBus {
+public:
+    virtual ~DriveBus() = default;
+    // Opens drive number N (0..15); nullptr when it does not exist or cannot
+    // be opened.
+    virtual std::unique_ptr<DriveHandle> OpenDrive(unsigned driveNumber) = 0;
+    // Why drives were missing: true once a drive could not be opened, or its
+    // commands were refused, for lack of permission; false while every drive
+    // missing was simply absent.
+    virtual bool PermissionDenied() const = 0;
+    // True for the simulated drives of a drive directory.
+    virtual bool IsSimulated() const = 0;
+    // A short description of where the drives come from, for headers and titles.
+    virtual std::string Describe() const = 0;
+    // How commands reach the drives when they do not go straight to the
+    // devices; empty for the direct path.
+    virtual std::string Route() const { return IsSimulated() ? Describe() : std::string(); }
+    // What the bus found wrong with the drives it was given (a simulated
+    // drive's page file of the wrong size), one sentence each, in the order
+    // found, for the user to read.
+    virtual std::vector<std::string> Problems() const { return {}; }
+};
+
+// Opens drive N, sends one command and closes the drive again; false when the
+// drive could not be opened or the request did not go through.
+bool SendOnce(DriveBus& bus, unsigned driveNumber, AtaCommand& cmd);
+
+} // namespace quorvane

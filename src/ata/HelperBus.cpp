@@ -1,0 +1,155 @@
+#include "ata/HelperBus.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <systemd/sd-bus.h>
+
+#include "ata/HelperProtocol.h"
+#include "ata/SdBusScope.h"
+
+namespace quorvane {
+namespace {
+
+constexpr const char* BusDriverName = "org.freedesktop.DBus";
+constexpr const char* BusDriverPath = "/org/freedesktop/DBus";
+constexpr const char* BusDriverInterface = "org.freedesktop.DBus";
+// A command can wait for an administrator's password in the polkit agent;
+// the helper gives up on polkit a little earlier than this.
+constexpr uint64_t CallTimeoutUsec = 120ull * 1000 * 1000;
+
+using Message = SdBusMessage;
+using Error = SdBusError;
+
+bool NameHasOwner(sd_bus* bus, const char* name) {
+    Message reply;
+    Error error;
+    if (sd_bus_call_method(bus, BusDriverName, BusDriverPath, BusDriverInterface, "NameHasOwner",
+                           &error.e, &reply.m, "s", name) < 0)
+        return false;
+    int owned = 0;
+    return sd_bus_message_read(reply.m, "b", &owned) >= 0 && owned;
+}
+
+bool NameIsActivatable(sd_bus* bus, const char* name) {
+    Message reply;
+    Error error;
+    if (sd_bus_call_method(bus, BusDriverName, BusDriverPath, BusDriverInterface,
+                           "ListActivatableNames", &error.e, &reply.m, "") < 0)
+        return false;
+    char** names = nullptr;
+    if (sd_bus_message_read_strv(reply.m, &names) < 0)
+        return false;
+    bool found = false;
+    for (char** n = names; n && *n; ++n) {
+        found = found || std::strcmp(*n, name) == 0;
+        free(*n);
+    }
+    free(names);
+    return found;
+}
+
+} // namespace
+
+class HelperBus::Handle final : public DriveHandle {
+public:
+    Handle(sd_bus* bus, unsigned driveNumber) : bus_(bus), driveNumber_(driveNumber) {}
+
+protected:
+    bool Send(AtaCommand& cmd) override {
+        Message call;
+        if (sd_bus_message_new_method_call(bus_, &call.m, HelperBusName, HelperObjectPath,
+                                           HelperInterface, HelperMethod) < 0)
+            return false;
+        const HelperRegisters registers = EncodeHelperRegisters(cmd);
+        if (sd_bus_message_append(call.m, "u", uint32_t{driveNumber_}) < 0 ||
+            sd_bus_message_append_array(call.m, 'y', registers.data(), registers.size()) < 0)
+            return false;
+        // A refusal (not allowed, not authorised) or no answer is a failed command.
+        Message reply;
+        Error error;
+        if (sd_bus_call(bus_, call.m, CallTimeoutUsec, &error.e, &reply.m) < 0)
+            return false;
+        int ok = 0;
+        const void* regs = nullptr;
+        size_t regsSize = 0;
+        const void* data = nullptr;
+        size_t dataSize = 0;
+        if (sd_bus_message_read(reply.m, "b", &ok) < 0 ||
+            sd_bus_message_read_array(reply.m, 'y', &regs, &regsSize) < 0 ||
+            sd_bus_message_read_array(reply.m, 'y', &data, &dataSize) < 0)
+            return false;
+        if (!ok)
+            return false;
+        // Only an answer of the shape the direct path gives is taken.
+        const size_t expected = cmd.IsDataIn() ? AtaSectorSize : 0;
+        if (dataSize != expected || regsSize != HelperRegisterBytes)
+            return false;
+        AtaCommand answer = cmd;
+        if (!DecodeHelperRegisters({static_cast<const uint8_t*>(regs), regsSize}, answer))
+            return false;
+        cmd.TaskFile = answer.TaskFile;
+        cmd.PreviousTaskFile = answer.PreviousTaskFile;
+        if (expected)
+            std::memcpy(cmd.Data.data(), data, expected);
+        return true;
+    }
+
+private:
+    sd_bus* bus_;
+    unsigned driveNumber_;
+};
+
+std::unique_ptr<HelperBus> HelperBus::Find() {
+    sd_bus* bus = nullptr;
+    if (sd_bus_open_system(&bus) < 0)
+        return nullptr;
+    if (!NameHasOwner(bus, HelperBusName) && !NameIsActivatable(bus, HelperBusName)) {
+        sd_bus_flush_close_unref(bus);
+        return nullptr;
+    }
+    std::unique_ptr<HelperBus> helper(new HelperBus(bus));
+    // Reading the properties starts the helper when it is not running yet; a
+    // helper that cannot be started or does not answer is no helper.
+    Error error;
+    int simulated = 0;
+    if (sd_bus_get_property_trivial(bus, HelperBusName, HelperObjectPath, HelperInterface,
+                                    HelperSimulatedProperty, &error.e, 'b', &simulated) < 0)
+        return nullptr;
+    helper->simulated_ = simulated != 0;
+    char* description = nullptr;
+    Error error2;
+    if (sd_bus_get_property_string(bus, HelperBusName, HelperObjectPath, HelperInterface,
+                                   HelperDescriptionProperty, &error2.e, &description) >= 0) {
+        helper->description_ = description;
+        free(description);
+    }
+    return helper;
+}
+
+HelperBus::HelperBus(sd_bus* bus) : bus_(bus) {}
+
+HelperBus::~HelperBus() {
+    sd_bus_flush_close_unref(bus_);
+}
+
+std::unique_ptr<DriveHandle> HelperBus::OpenDrive(unsigned driveNumber) {
+    if (driveNumber > MaxDriveNumber)
+        return nullptr;
+    return std::make_unique<Handle>(bus_, driveNumber);
+}
+
+std::string HelperBus::Describe() const {
+    if (!description_.empty())
+        return description_;
+    return "the drives of " + std::string(HelperBusName);
+}
+
+std::string HelperBus::Route() const {
+    std::string route =
+        "the privileged helper " + std::string(HelperBusName) + " on the system bus";
+    if (!description_.empty())
+        route += " (" + description_ + ")";
+    return route;
+}
+
+} // namespace quorvane

@@ -1,0 +1,103 @@
+// The SG_IO side of the pass-through: open the device, send one request,
+// hand its answer to the codec.
+#include "ata/LinuxSgBus.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <scsi/sg.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "ata/DeviceNames.h"
+#include "ata/SatPassThrough.h"
+
+namespace quorvane {
+
+namespace {
+
+// Room for the descriptor-format answer with the ATA Status Return
+// descriptor (8 + 14 bytes) and for the 18 bytes of the fixed format.
+constexpr size_t SenseBufferSize = 32;
+
+class LinuxSgHandle final : public DriveHandle {
+public:
+    LinuxSgHandle(int fd, bool& permissionDenied) : fd_(fd), permissionDenied_(permissionDenied) {}
+    ~LinuxSgHandle() override { ::close(fd_); }
+    LinuxSgHandle(const LinuxSgHandle&) = delete;
+    LinuxSgHandle& operator=(const LinuxSgHandle&) = delete;
+
+protected:
+    bool Send(AtaCommand& cmd) override {
+        const bool wantRegisters = PassThroughWantsRegisters(cmd);
+        auto cdb = BuildPassThrough16(cmd, wantRegisters);
+        std::array<uint8_t, SenseBufferSize> sense{};
+        if (cmd.IsDataIn())
+            cmd.Data.fill(0);
+
+        sg_io_hdr_t hdr{};
+        hdr.interface_id = 'S';
+        hdr.cmd_len = static_cast<unsigned char>(cdb.size());
+        hdr.cmdp = cdb.data();
+        hdr.mx_sb_len = static_cast<unsigned char>(sense.size());
+        hdr.sbp = sense.data();
+        if (cmd.IsDataIn()) {
+            hdr.dxfer_direction = SG_DXFER_FROM_DEV;
+            hdr.dxferp = cmd.Data.data();
+            hdr.dxfer_len = cmd.DataLength;
+        } else {
+            hdr.dxfer_direction = SG_DXFER_NONE;
+        }
+        hdr.timeout = static_cast<unsigned>(cmd.TimeoutSeconds) * 1000u;
+
+        if (::ioctl(fd_, SG_IO, &hdr) != 0) {
+            // A device opened through the disk group still refuses ATA
+            // pass-through without CAP_SYS_RAWIO.
+            if (errno == EPERM || errno == EACCES)
+                permissionDenied_ = true;
+            return false;
+        }
+        PassThroughAnswer answer;
+        answer.ScsiStatus = hdr.status;
+        answer.HostStatus = hdr.host_status;
+        answer.DriverStatus = hdr.driver_status;
+        answer.Resid = hdr.resid;
+        answer.Sense =
+            std::span<const uint8_t>(sense).first(std::min<size_t>(hdr.sb_len_wr, sense.size()));
+        return ApplyPassThroughAnswer(answer, cmd);
+    }
+
+private:
+    int fd_;
+    bool& permissionDenied_;
+};
+
+} // namespace
+
+LinuxSgBus::LinuxSgBus(std::string devicePrefix) : prefix_(std::move(devicePrefix)) {}
+
+std::unique_ptr<DriveHandle> LinuxSgBus::OpenDrive(unsigned driveNumber) {
+    if (driveNumber > MaxDriveNumber)
+        return nullptr;
+    const std::string path = prefix_ + static_cast<char>('a' + driveNumber);
+    const int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == EACCES || errno == EPERM)
+            permissionDenied_ = true;
+        return nullptr;
+    }
+    // Only devices take pass-through requests.
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !(S_ISBLK(st.st_mode) || S_ISCHR(st.st_mode))) {
+        ::close(fd);
+        return nullptr;
+    }
+    return std::make_unique<LinuxSgHandle>(fd, permissionDenied_);
+}
+
+std::string LinuxSgBus::Describe() const {
+    return "physical drives " + prefix_ + "a to " + prefix_ + "p";
+}
+
+} // namespace quorvane

@@ -1,9 +1,0 @@
-#include "shell/Version.h"
-
-namespace quorvane {
-
-std::string ProgramVersion() {
-    return QUORVANE_VERSION;
-}
-
-} // namespace quorvane
