@@ -246,9 +246,9 @@ int CreateTemporary(int folder, const std::string& name, std::string& temp, int&
         for (unsigned char byte : random)
             suffix += Letters[byte % (sizeof Letters - 1)];
         temp = "." + name + "." + suffix;
-        const int fd = ::openat(folder, temp.c_str(),
-                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY,
-                                0600);
+        const int fd =
+            ::openat(folder, temp.c_str(),
+                     O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
         if (fd >= 0)
             return fd;
         if (errno != EEXIST) {
@@ -268,8 +268,8 @@ struct ModeRule {
 // A regular file (old) or none: a complete temporary file renamed over the
 // name. The rename replaces the name, whatever was put there meanwhile, and
 // never writes into anything else.
-bool Replace(const std::string& path, const Place& at, const struct stat* old, std::string_view text,
-             ModeRule rule, bool* narrowed, std::string* error) {
+bool Replace(const std::string& path, const Place& at, const struct stat* old,
+             std::string_view text, ModeRule rule, bool* narrowed, std::string* error) {
     const int folder = at.Folder.Get();
     std::string temp;
     int err = 0;
@@ -322,7 +322,7 @@ bool Replace(const std::string& path, const Place& at, const struct stat* old, s
 // The link at `at`, opened as itself: followed when root or the writer owns
 // it, in any folder (the kernel's protected_symlinks rule, whatever its
 // switch says), so nobody can plant a link that makes the writer replace a
-// file of theirs choosing. On success `at` is where the link leads.
+// file of their choosing. On success `at` is where the link leads.
 Step FollowLink(const std::string& path, Place& at, int node, std::string* error) {
     struct stat link {};
     if (::fstat(node, &link) != 0) {
@@ -332,9 +332,9 @@ Step FollowLink(const std::string& path, Place& at, int node, std::string* error
     if (link.st_uid != 0 && link.st_uid != ::geteuid()) {
         const std::string owner =
             "a symbolic link owned by another user (uid " + std::to_string(link.st_uid) + ")";
-        Fail(error, (at.As == path ? path + " is " + owner
-                                   : path + " leads to " + at.As + ", " + owner) +
-                        "; not followed, not written");
+        Fail(error,
+             (at.As == path ? path + " is " + owner : path + " leads to " + at.As + ", " + owner) +
+                 "; not followed, not written");
         return Step::Failed;
     }
     // The text of this very link (a link's text never changes).

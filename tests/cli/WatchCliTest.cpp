@@ -146,8 +146,9 @@ TEST_F(WatchCli, SigtermEndsItSoonWhileItsMetricsFifoTakesNothing) {
         watch.Signal(SIGTERM);
         // Bounded well above the write's own limit: it either ends or hangs.
         EXPECT_EQ(watch.Wait(std::chrono::seconds(5)), 0) << watch.Err();
-        std::printf("[          ] ended %.3f s after SIGTERM\n",
-                    std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        std::printf(
+            "[          ] ended %.3f s after SIGTERM\n",
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
         EXPECT_NE(watch.Err().find("could not write " + fifo + ": "), std::string::npos)
             << watch.Err();
         if (end >= 0)
