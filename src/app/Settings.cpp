@@ -350,12 +350,23 @@ SaveOutcome SaveSettings(const SettingsPaths& paths, const Settings& settings, i
     ProfileFile file(old);
     for (const auto& value : SettingValues(settings, driveCount, true))
         file.Write(SettingsSection, value.Key, value.Value);
-    if (!SafeWriteFile(path, file.Text(), NewFileModePrivate))
+    // A password kept in a file others may read would be theirs too.
+    bool narrowed = false;
+    const bool written = settings.SMTPPassword.empty()
+                             ? SafeWriteFile(path, file.Text(), NewFileModePrivate)
+                             : SafeWritePrivateFile(path, file.Text(), &narrowed);
+    if (!written)
         return outcome;
     outcome.Written = true;
     outcome.Message.clear();
+    if (narrowed)
+        outcome.Notice = PasswordFileNarrowedText(path);
     UpdateAutorun(paths.AutostartEntry, paths.Executable, settings.AutoRun);
     return outcome;
+}
+
+std::string PasswordFileNarrowedText(const std::string& settingsFile) {
+    return settingsFile + " holds the SMTP password: only its owner may read it now";
 }
 
 std::string AutostartExec(const std::string& executable) {

@@ -127,12 +127,19 @@ Settings LoadSettings(const std::string& settingsFile);
 struct SaveOutcome {
     bool Written = false;
     std::string Message; // "Unable to write to <file>" when not written
+    // Said once, when this save took the group's and others' read access
+    // from a file that holds the password (PasswordFileNarrowedText).
+    std::string Notice;
 };
 // Writes the file's keys (per-drive keys of slots 1..driveCount only; the
 // keys of other slots and every other line stay as they are) in one atomic
 // replacement, then updates the autostart entry from settings.AutoRun. When
-// the file cannot be written nothing changes, the entry included.
+// the file cannot be written nothing changes, the entry included. An
+// existing file keeps its mode, less the group's and others' bits when it
+// holds a password.
 SaveOutcome SaveSettings(const SettingsPaths& paths, const Settings& settings, int driveCount);
+// "<file> holds the SMTP password: only its owner may read it now".
+std::string PasswordFileNarrowedText(const std::string& settingsFile);
 
 // The Exec value that starts executable: its path in double quotes, quoted as
 // desktop entries require.

@@ -197,7 +197,9 @@ int RunWatch(CliContext& ctx) {
     // held up for long.
     reports.WaitForWorkers(signalled ? std::chrono::milliseconds(1000)
                                      : std::chrono::milliseconds(30000));
-    return status;
+    // Stopped by a signal is a service's normal end; a metrics file that could
+    // not be written was said on standard error at its tick.
+    return signalled ? ExitOk : status;
 }
 
 } // namespace quorvane::cli

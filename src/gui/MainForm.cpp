@@ -222,6 +222,8 @@ bool TMainForm::SaveSettingsFromWindows() {
         box.setObjectName("SaveSettingsMessage");
         box.setWindowModality(Qt::WindowModal);
         box.exec();
+    } else if (!outcome.Notice.empty()) {
+        StatusSB->showMessage(QFile::decodeName(QByteArray::fromStdString(outcome.Notice)));
     }
     return outcome.Written;
 }

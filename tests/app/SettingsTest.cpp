@@ -196,10 +196,26 @@ TEST(Settings, ANewFileHoldsTheKeysInTheirOrderAndIsPrivate) {
     EXPECT_NE(ReadText(paths.SettingsFile).find("\nSMTP Password=se cret\"\n"), std::string::npos);
     EXPECT_EQ(LoadSettings(paths.SettingsFile).SMTPPassword, "se cret\"");
 
-    // An existing file keeps its mode.
-    ::chmod(paths.SettingsFile.c_str(), 0640);
-    ASSERT_TRUE(SaveSettings(paths, s, 1).Written);
-    EXPECT_EQ(ModeOf(paths.SettingsFile), 0640u);
+    // An existing file keeps its mode; one that holds a password loses its
+    // group's and others' bits, which the save says once.
+    ::chmod(paths.SettingsFile.c_str(), 0644);
+    const SaveOutcome narrowed = SaveSettings(paths, s, 1);
+    ASSERT_TRUE(narrowed.Written);
+    EXPECT_EQ(ModeOf(paths.SettingsFile), 0600u);
+    EXPECT_EQ(narrowed.Notice,
+              paths.SettingsFile + " holds the SMTP password: only its owner may read it now");
+    const SaveOutcome again = SaveSettings(paths, s, 1);
+    ASSERT_TRUE(again.Written);
+    EXPECT_EQ(again.Notice, "");
+    EXPECT_EQ(ModeOf(paths.SettingsFile), 0600u);
+    s.SMTPPassword.clear();
+    for (unsigned mode : {0644u, 0640u}) {
+        ::chmod(paths.SettingsFile.c_str(), mode);
+        const SaveOutcome kept = SaveSettings(paths, s, 1);
+        ASSERT_TRUE(kept.Written);
+        EXPECT_EQ(ModeOf(paths.SettingsFile), mode);
+        EXPECT_EQ(kept.Notice, "");
+    }
 }
 
 TEST(Settings, TwoDrivesAfterSixLeaveTheKeysOfSlotsThreeToSix) {

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <sys/stat.h>
 #include <thread>
 
 #include "common/RunCli.h"
@@ -116,6 +118,41 @@ TEST_F(WatchCli, SigtermAndSigintEndItAtOnceWithStatusZero) {
         watch.Signal(signal);
         EXPECT_EQ(watch.Wait(std::chrono::seconds(5)), 0) << signal << ": " << watch.Err();
         EXPECT_EQ(Lines(watch.Out()).size(), 2u) << watch.Out();
+    }
+}
+
+TEST_F(WatchCli, SigtermEndsItSoonWhileItsMetricsFifoTakesNothing) {
+    drives_.AddRealDrive(0, Seagate);
+    Settings("Refresh Interval=900\n");
+    const std::string fifo = folder_ + "/quorvane.prom";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (bool reader : {false, true}) {
+        SCOPED_TRACE(reader ? "a reader that never reads" : "no reader");
+        // The reader's pipe is full before watch writes, so watch finds no room.
+        const int end = reader ? ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC) : -1;
+        if (reader) {
+            ASSERT_GE(end, 0);
+            const int filler = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+            ASSERT_GE(filler, 0);
+            const std::string block(4096, 'x');
+            while (::write(filler, block.data(), block.size()) > 0) {
+            }
+            ::close(filler);
+        }
+        test::WatchProcess watch(Args({"--metrics", fifo, "--no-mail"}), folder_);
+        ASSERT_TRUE(watch.Started());
+        ASSERT_TRUE(watch.WaitForLines(2)) << watch.Out() << watch.Err();
+        const auto start = std::chrono::steady_clock::now();
+        watch.Signal(SIGTERM);
+        // Bounded well above the write's own limit: it either ends or hangs.
+        EXPECT_EQ(watch.Wait(std::chrono::seconds(5)), 0) << watch.Err();
+        std::printf(
+            "[          ] ended %.3f s after SIGTERM\n",
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        EXPECT_NE(watch.Err().find("could not write " + fifo + ": "), std::string::npos)
+            << watch.Err();
+        if (end >= 0)
+            ::close(end);
     }
 }
 

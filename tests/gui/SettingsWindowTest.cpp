@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTest>
 #include <QToolButton>
 #include <filesystem>
@@ -218,8 +219,15 @@ TEST(SettingsWindow, TheSaveButtonWritesWhatTheWindowsShow) {
     f->SMARTForm->DECRB->click();
     QTest::mouseClick(f->SettingsGB->AutoRunCB, Qt::LeftButton);
 
-    QTest::mouseClick(f->SettingsGB->SaveSettingsSB, Qt::LeftButton);
+    // Others may read the file: with the password in it, no longer, and the
+    // status bar says so.
     const std::string& file = f.Paths.SettingsFile;
+    ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
+    QTest::mouseClick(f->SettingsGB->SaveSettingsSB, Qt::LeftButton);
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(f->StatusSB->currentMessage().toStdString(), PasswordFileNarrowedText(file));
     const auto lines = Lines(file);
     ASSERT_GE(lines.size(), 4u);
     EXPECT_EQ(lines[0], "# mine");

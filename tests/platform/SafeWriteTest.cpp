@@ -2,10 +2,17 @@
 // and that nobody can make it write somewhere else.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <grp.h>
+#include <optional>
+#include <poll.h>
+#include <set>
+#include <sstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -24,6 +31,42 @@ namespace fs = std::filesystem;
 std::string ReadText(const fs::path& path) {
     const auto bytes = test::ReadBytes(path);
     return {bytes.begin(), bytes.end()};
+}
+
+// Runs step in a child process, as uid (with that number as its group) when
+// that is not the test's own, while the test does meanwhile. The step's
+// result, or nullopt when the child was killed or had not ended within 5 s
+// (it is killed then); seconds is how long it ran.
+std::optional<bool> InChild(uid_t uid, const std::function<bool()>& step, double* seconds = nullptr,
+                            const std::function<void()>& meanwhile = {}) {
+    const auto bound = std::chrono::seconds(5);
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t child = ::fork();
+    if (child < 0)
+        return std::nullopt;
+    if (child == 0) {
+        if (uid != ::geteuid() &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(uid) != 0 || ::setuid(uid) != 0))
+            ::_exit(3);
+        ::_exit(step() ? 0 : 1);
+    }
+    if (meanwhile)
+        meanwhile();
+    int status = 0;
+    pid_t got = 0;
+    while ((got = ::waitpid(child, &status, WNOHANG)) == 0 &&
+           std::chrono::steady_clock::now() - start < bound)
+        ::usleep(2000);
+    if (seconds)
+        *seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (got != child) {
+        ::kill(child, SIGKILL);
+        ::waitpid(child, &status, 0);
+        return std::nullopt;
+    }
+    if (!WIFEXITED(status))
+        return std::nullopt;
+    return WEXITSTATUS(status) == 0;
 }
 
 class SafeWrite : public ::testing::Test {
@@ -233,6 +276,176 @@ TEST_F(SafeWrite, AFifoIsWrittenToItsReaderAndWithoutOneFails) {
     EXPECT_EQ(got, text);
     EXPECT_TRUE(fs::is_fifo(fifo));
     EXPECT_EQ(Entries(dir), 1u);
+}
+
+TEST_F(SafeWrite, ALinkIsFollowedOnlyWhenRootOrTheWriterOwnsIt) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "links of other users can only be made by root";
+    constexpr uid_t Root = 0, Nobody = 65534, Other = 65533;
+    struct Case {
+        uid_t Writer;
+        std::vector<uid_t> Links; // the owners along a chain of links, first one first
+        int Refused;              // the link refused, or -1: followed
+    };
+    const Case cases[] = {
+        {Root, {Nobody}, 0},      {Root, {Root}, -1},           {Nobody, {Nobody}, -1},
+        {Nobody, {Root}, -1},     {Nobody, {Other}, 0},         {Root, {Root, Nobody}, 1},
+        {Root, {Root, Root}, -1}, {Nobody, {Nobody, Other}, 1},
+    };
+    int row = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE("row " + std::to_string(row));
+        // Anyone may plant a link here, and no sticky bit asks the kernel to
+        // guard its links.
+        const fs::path folder = dir / std::to_string(row++);
+        fs::create_directories(folder);
+        ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
+        const fs::path target = folder / "target";
+        std::ofstream(target) << "precious";
+        ASSERT_EQ(::chown(target.c_str(), c.Writer, c.Writer), 0);
+        std::vector<fs::path> links;
+        for (size_t k = 0; k < c.Links.size(); ++k)
+            links.push_back(folder / ("link" + std::to_string(k)));
+        for (size_t k = 0; k < links.size(); ++k) {
+            fs::create_symlink(k + 1 < links.size() ? links[k + 1].filename() : "target", links[k]);
+            ASSERT_EQ(::lchown(links[k].c_str(), c.Links[k], c.Links[k]), 0);
+        }
+        std::string expected;
+        if (c.Refused >= 0) {
+            const std::string owner = "a symbolic link owned by another user (uid " +
+                                      std::to_string(c.Links[static_cast<size_t>(c.Refused)]) + ")";
+            expected = (c.Refused == 0
+                            ? links[0].string() + " is " + owner
+                            : links[0].string() + " leads to " +
+                                  links[static_cast<size_t>(c.Refused)].string() + ", " + owner) +
+                       "; not followed, not written";
+        }
+        const auto ok = InChild(c.Writer, [&] {
+            std::string error;
+            const bool written = SafeWriteFile(links[0].string(), "new", 0666, &error);
+            if (written != (c.Refused < 0) || error != expected)
+                std::fprintf(stderr, "written %d: %s\n", written, error.c_str());
+            return written == (c.Refused < 0) && error == expected;
+        });
+        EXPECT_EQ(ok, std::optional<bool>(true));
+        EXPECT_EQ(ReadText(target), c.Refused < 0 ? "new" : "precious");
+        for (size_t k = 0; k < links.size(); ++k) {
+            struct stat st {};
+            ASSERT_EQ(::lstat(links[k].c_str(), &st), 0);
+            EXPECT_TRUE(S_ISLNK(st.st_mode));
+            EXPECT_EQ(st.st_uid, c.Links[k]);
+            EXPECT_EQ(fs::read_symlink(links[k]),
+                      k + 1 < links.size() ? links[k + 1].filename() : "target");
+        }
+        EXPECT_EQ(Entries(folder), links.size() + 1); // no temporary file left
+    }
+}
+
+// A block device major no driver has taken, so even a writer that opened the
+// node could not reach a disk.
+unsigned UnusedBlockMajor() {
+    std::ifstream devices("/proc/devices");
+    std::set<unsigned> taken;
+    bool block = false;
+    for (std::string line; std::getline(devices, line);) {
+        if (line.rfind("Block devices:", 0) == 0)
+            block = true;
+        unsigned major = 0;
+        if (block && std::istringstream(line) >> major)
+            taken.insert(major);
+    }
+    for (unsigned major = 240; major <= 254; ++major) // for local, experimental use
+        if (!taken.count(major))
+            return major;
+    return 0;
+}
+
+TEST_F(SafeWrite, ABlockDeviceIsNeverWrittenNorReplaced) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "device nodes can only be made by root";
+    const unsigned major = UnusedBlockMajor();
+    ASSERT_NE(major, 0u);
+    const fs::path node = dir / "m.prom";
+    ASSERT_EQ(::mknod(node.c_str(), S_IFBLK | 0666, makedev(major, 0)), 0);
+    fs::create_symlink(node, dir / "link"); // root's own link, followed to the node
+    for (const fs::path& path : {node, dir / "link"}) {
+        std::string error;
+        EXPECT_FALSE(SafeWriteFile(path.string(), "metrics", 0666, &error));
+        EXPECT_EQ(error, path.string() + " is a block device; not written");
+    }
+    struct stat st {};
+    ASSERT_EQ(::lstat(node.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISBLK(st.st_mode));
+    EXPECT_EQ(st.st_rdev, makedev(major, 0));
+    EXPECT_TRUE(fs::is_symlink(dir / "link"));
+    EXPECT_EQ(Entries(dir), 2u);
+}
+
+TEST_F(SafeWrite, AFifoThatTakesNothingFailsSoonAndItsReaderLeavingKillsNobody) {
+    const fs::path fifo = dir / "pipe";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string text(1 << 20, 'm'); // far more than a pipe holds
+    enum class Reader { None, NeverReads, Leaves };
+    for (Reader reader : {Reader::None, Reader::NeverReads, Reader::Leaves}) {
+        SCOPED_TRACE(static_cast<int>(reader));
+        const int end = reader == Reader::None ? -1 : ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+        ASSERT_EQ(end >= 0, reader != Reader::None);
+        const std::string expected = "could not write " + fifo.string() +
+                                     (reader == Reader::None ? ": no program reads this FIFO"
+                                      : reader == Reader::NeverReads ? ": not taken within 1 s"
+                                                                     : ": Broken pipe");
+        double seconds = 0;
+        const auto ok = InChild(
+            ::geteuid(),
+            [&] {
+                if (end >= 0)
+                    ::close(end); // the test's reader is the only one
+                std::string error;
+                const bool written = SafeWriteFile(fifo.string(), text, 0666, &error);
+                if (error != expected)
+                    std::fprintf(stderr, "%s\n", error.c_str());
+                return !written && error == expected;
+            },
+            &seconds,
+            [&] {
+                // The reader that leaves goes as soon as the writer has begun.
+                if (reader == Reader::Leaves) {
+                    pollfd data{end, POLLIN, 0};
+                    ::poll(&data, 1, 3000);
+                }
+                if (reader != Reader::NeverReads && end >= 0)
+                    ::close(end);
+            });
+        if (reader == Reader::NeverReads)
+            ::close(end);
+        EXPECT_EQ(ok, std::optional<bool>(true)) << "after " << seconds << " s";
+        std::printf("[          ] reader %d: ended after %.3f s\n", static_cast<int>(reader),
+                    seconds);
+        EXPECT_TRUE(fs::is_fifo(fifo));
+    }
+    EXPECT_EQ(Entries(dir), 1u);
+}
+
+TEST_F(SafeWrite, NoSetuidSetgidOrStickyBitIsCarriedOverAndAHardLinkKeepsItsFile) {
+    // A report's name made a second name of a program that runs as its owner:
+    // the name gets an ordinary file, and the program stays as it was.
+    const fs::path program = dir / "program";
+    std::ofstream(program) << "#!/bin/sh\n";
+    ASSERT_EQ(::chmod(program.c_str(), 06755), 0);
+    const unsigned programMode = ModeOf(program); // setgid stays only for a group of ours
+    const fs::path target = dir / "r.txt";
+    fs::create_hard_link(program, target);
+    ASSERT_TRUE(SafeWriteFile(target.string(), "report"));
+    EXPECT_EQ(ReadText(target), "report");
+    EXPECT_EQ(ModeOf(target), 0755u);
+    EXPECT_EQ(ReadText(program), "#!/bin/sh\n");
+    EXPECT_EQ(ModeOf(program), programMode);
+    EXPECT_EQ(fs::hard_link_count(program), 1u);
+
+    ASSERT_EQ(::chmod(target.c_str(), 07750), 0);
+    ASSERT_TRUE(SafeWriteFile(target.string(), "again"));
+    EXPECT_EQ(ModeOf(target), 0750u);
+    EXPECT_EQ(Entries(dir), 2u);
 }
 
 TEST_F(SafeWrite, AFailedWriteLeavesTheOldFileAndNoTemporary) {
