@@ -31,6 +31,8 @@ inline constexpr const char* HelperDescriptionProperty = "Description";
 
 inline constexpr const char* HelperErrorNotAllowed = "org.quorvane.Helper1.Error.NotAllowed";
 inline constexpr const char* HelperErrorNotAuthorized = "org.quorvane.Helper1.Error.NotAuthorized";
+// Too many of the caller's commands are waiting for polkit already.
+inline constexpr const char* HelperErrorBusy = "org.quorvane.Helper1.Error.Busy";
 
 inline constexpr size_t HelperRegisterBytes = 12;
 using HelperRegisters = std::array<uint8_t, HelperRegisterBytes>;

@@ -1,6 +1,8 @@
 #include "helper/HelperService.h"
 
 #include <cerrno>
+#include <cstdint>
+#include <string>
 #include <systemd/sd-bus.h>
 
 #include "ata/HelperProtocol.h"
@@ -14,18 +16,44 @@ constexpr const char* PolkitPath = "/org/freedesktop/PolicyKit1/Authority";
 constexpr const char* PolkitInterface = "org.freedesktop.PolicyKit1.Authority";
 // Lets polkit ask an authentication agent for a password.
 constexpr uint32_t PolkitAllowUserInteraction = 1;
-// Long enough for a password dialog; shorter than the program's own wait.
-constexpr uint64_t PolkitTimeoutUsec = 110ull * 1000 * 1000;
 
 using Message = SdBusMessage;
-using Error = SdBusError;
+
+// What polkit said; no answer, an error or a malformed one allows nothing.
+bool Granted(sd_bus_message* answer) {
+    if (sd_bus_message_is_method_error(answer, nullptr))
+        return false;
+    int authorized = 0;
+    int challenge = 0;
+    if (sd_bus_message_enter_container(answer, 'r', "bba{ss}") < 0 ||
+        sd_bus_message_read(answer, "bb", &authorized, &challenge) < 0)
+        return false;
+    return authorized != 0;
+}
 
 } // namespace
 
-HelperService::HelperService(sd_bus* bus, std::unique_ptr<DriveBus> drives)
-    : bus_(bus), drives_(std::move(drives)), lastCall_(std::chrono::steady_clock::now()) {}
+struct HelperService::Check {
+    HelperService* Service = nullptr;
+    uint64_t Id = 0;
+    std::string Caller;   // the caller's unique bus name
+    std::string CancelId; // what polkit knows the check by
+    Message Call;         // the caller's SendAtaCommand, answered later
+    uint32_t DriveNumber = 0;
+    HelperRequest Request;
+    sd_bus_slot* Pending = nullptr; // the CheckAuthorization call under way
+    ~Check() { sd_bus_slot_unref(Pending); }
+};
+
+HelperService::HelperService(sd_bus* bus, std::unique_ptr<DriveBus> drives,
+                             std::chrono::microseconds polkitTimeout)
+    : bus_(bus), drives_(std::move(drives)),
+      polkitTimeoutUsec_(static_cast<uint64_t>(polkitTimeout.count())),
+      lastCall_(std::chrono::steady_clock::now()) {}
 
 HelperService::~HelperService() {
+    // Checks still waiting are dropped unanswered with the connection.
+    checks_.clear();
     sd_bus_slot_unref(slot_);
 }
 
@@ -47,51 +75,41 @@ int HelperService::Start() {
 }
 
 int HelperService::Run(std::chrono::seconds idleExit) {
+    constexpr uint64_t Forever = UINT64_MAX;
     for (;;) {
         const int r = sd_bus_process(bus_, nullptr);
         if (r < 0)
             return r;
         if (r > 0)
             continue;
-        const auto idle = std::chrono::steady_clock::now() - lastCall_;
-        if (idle >= idleExit)
-            break;
-        const auto left = std::chrono::duration_cast<std::chrono::microseconds>(idleExit - idle);
-        if (const int w = sd_bus_wait(bus_, static_cast<uint64_t>(left.count()));
-            w < 0 && w != -EINTR)
+        // A caller waiting for polkit is no idleness.
+        uint64_t wait = Forever;
+        if (checks_.empty()) {
+            const auto idle = std::chrono::steady_clock::now() - lastCall_;
+            if (idle >= idleExit)
+                break;
+            wait = static_cast<uint64_t>(
+                std::chrono::duration_cast<std::chrono::microseconds>(idleExit - idle).count());
+        }
+        if (const int w = sd_bus_wait(bus_, wait); w < 0 && w != -EINTR)
             return w;
     }
     // Calls that reach the bus from now on start a new helper; the ones
-    // already queued here are still answered.
+    // already queued here are still answered, after polkit if need be.
     sd_bus_release_name(bus_, HelperBusName);
-    while (sd_bus_process(bus_, nullptr) > 0) {
+    for (;;) {
+        const int r = sd_bus_process(bus_, nullptr);
+        if (r < 0)
+            return r;
+        if (r > 0)
+            continue;
+        if (checks_.empty())
+            break;
+        if (const int w = sd_bus_wait(bus_, Forever); w < 0 && w != -EINTR)
+            return w;
     }
     sd_bus_flush(bus_);
     return 0;
-}
-
-bool HelperService::Authorized(const char* sender, const char* actionId) {
-    if (!sender)
-        return false;
-    Message call;
-    if (sd_bus_message_new_method_call(bus_, &call.m, PolkitName, PolkitPath, PolkitInterface,
-                                       "CheckAuthorization") < 0)
-        return false;
-    // Subject: the caller's unique bus name, which polkit resolves to the
-    // calling process itself.
-    if (sd_bus_message_append(call.m, "(sa{sv})sa{ss}us", "system-bus-name", 1, "name", "s", sender,
-                              actionId, 0, PolkitAllowUserInteraction, "") < 0)
-        return false;
-    Message reply;
-    Error error;
-    if (sd_bus_call(bus_, call.m, PolkitTimeoutUsec, &error.e, &reply.m) < 0)
-        return false; // no polkit, or it failed: nothing is allowed
-    int authorized = 0;
-    int challenge = 0;
-    if (sd_bus_message_enter_container(reply.m, 'r', "bba{ss}") < 0 ||
-        sd_bus_message_read(reply.m, "bb", &authorized, &challenge) < 0)
-        return false;
-    return authorized != 0;
 }
 
 int HelperService::OnSendAtaCommand(sd_bus_message* m, void* userdata, sd_bus_error* error) {
@@ -109,17 +127,94 @@ int HelperService::OnSendAtaCommand(sd_bus_message* m, void* userdata, sd_bus_er
     if (!request)
         return sd_bus_error_set(error, HelperErrorNotAllowed,
                                 "Only the commands of Quorvane's command table are carried");
-    if (!self->Authorized(sd_bus_message_get_sender(m), HelperActionId(request->Access)))
+    const char* sender = sd_bus_message_get_sender(m);
+    if (!sender)
         return sd_bus_error_set(error, HelperErrorNotAuthorized, "Not authorised");
+    if (auto waiting = self->checksOf_.find(sender);
+        waiting != self->checksOf_.end() && waiting->second >= MaxChecksPerCaller)
+        return sd_bus_error_set(error, HelperErrorBusy,
+                                "Too many commands of this caller wait for authorisation");
+    auto check = std::make_unique<Check>();
+    check->Caller = sender;
+    check->DriveNumber = driveNumber;
+    check->Request = *request;
+    return self->StartCheck(m, std::move(check), error);
+}
 
-    AtaCommand& cmd = request->Command;
-    auto handle = self->drives_->OpenDrive(driveNumber);
+int HelperService::StartCheck(sd_bus_message* m, std::unique_ptr<Check> check,
+                              sd_bus_error* error) {
+    check->Service = this;
+    check->Id = ++lastCheckId_;
+    check->CancelId = "quorvane-helper-" + std::to_string(check->Id);
+    Message call;
+    // Subject: the caller's unique bus name, which polkit resolves to the
+    // calling process itself.
+    if (sd_bus_message_new_method_call(bus_, &call.m, PolkitName, PolkitPath, PolkitInterface,
+                                       "CheckAuthorization") < 0 ||
+        sd_bus_message_append(call.m, "(sa{sv})sa{ss}us", "system-bus-name", 1, "name", "s",
+                              check->Caller.c_str(), HelperActionId(check->Request.Access), 0,
+                              PolkitAllowUserInteraction, check->CancelId.c_str()) < 0 ||
+        sd_bus_call_async(bus_, &check->Pending, call.m, &HelperService::OnCheckAnswered,
+                          check.get(), polkitTimeoutUsec_) < 0)
+        // No polkit to ask: nothing is allowed.
+        return sd_bus_error_set(error, HelperErrorNotAuthorized, "Not authorised");
+    check->Call.m = sd_bus_message_ref(m);
+    ++checksOf_[check->Caller];
+    const uint64_t id = check->Id;
+    checks_.emplace(id, std::move(check));
+    return 1; // answered when polkit is
+}
+
+std::unique_ptr<HelperService::Check> HelperService::Forget(uint64_t id) {
+    auto found = checks_.find(id);
+    if (found == checks_.end())
+        return nullptr;
+    std::unique_ptr<Check> check = std::move(found->second);
+    checks_.erase(found);
+    auto count = checksOf_.find(check->Caller);
+    if (count != checksOf_.end() && --count->second == 0)
+        checksOf_.erase(count);
+    return check;
+}
+
+void HelperService::Cancel(const Check& check) {
+    // polkit would otherwise keep the check, and its password dialog, open.
+    sd_bus_call_method_async(bus_, nullptr, PolkitName, PolkitPath, PolkitInterface,
+                             "CancelCheckAuthorization", nullptr, nullptr, "s",
+                             check.CancelId.c_str());
+}
+
+int HelperService::OnCheckAnswered(sd_bus_message* answer, void* userdata, sd_bus_error*) {
+    auto* waiting = static_cast<Check*>(userdata);
+    HelperService* self = waiting->Service;
+    const std::unique_ptr<Check> check = self->Forget(waiting->Id);
+    if (!check)
+        return 0;
+    self->Touch();
+    // A caller that has gone meanwhile gets no answer; nothing else is done
+    // about it.
+    if (sd_bus_message_is_method_error(answer, SD_BUS_ERROR_NO_REPLY)) {
+        // No answer in time: our own time-out, or the bus gave up waiting.
+        self->Cancel(*check);
+        sd_bus_reply_method_errorf(check->Call.m, HelperErrorNotAuthorized,
+                                   "Not authorised: polkit did not answer in time");
+    } else if (!Granted(answer)) {
+        sd_bus_reply_method_errorf(check->Call.m, HelperErrorNotAuthorized, "Not authorised");
+    } else if (const int r = self->Carry(*check); r < 0) {
+        sd_bus_reply_method_errno(check->Call.m, r, nullptr);
+    }
+    return 0;
+}
+
+int HelperService::Carry(Check& check) {
+    AtaCommand& cmd = check.Request.Command;
+    auto handle = drives_->OpenDrive(check.DriveNumber);
     const bool ok = handle && handle->SendAtaCommand(cmd);
     handle.reset();
-    self->Touch();
+    Touch();
 
     Message reply;
-    if (int r = sd_bus_message_new_method_return(m, &reply.m); r < 0)
+    if (int r = sd_bus_message_new_method_return(check.Call.m, &reply.m); r < 0)
         return r;
     const HelperRegisters registers = EncodeHelperRegisters(cmd);
     const size_t dataSize = ok && cmd.IsDataIn() ? AtaSectorSize : 0;

@@ -1,4 +1,5 @@
-// quorvane-helper [--idle-exit SECONDS]: started by D-Bus activation as root.
+// quorvane-helper [--idle-exit SECONDS] [--polkit-timeout SECONDS]: started by
+// D-Bus activation as root.
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -29,12 +30,17 @@ bool ParseSeconds(const char* text, int& seconds) {
 int main(int argc, char** argv) {
     using namespace quorvane;
     int idleExit = DefaultIdleExitSeconds;
+    int polkitTimeout = static_cast<int>(helper::HelperService::DefaultPolkitTimeout.count());
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--idle-exit") == 0 && i + 1 < argc &&
+        const bool valued = i + 1 < argc;
+        if (valued && std::strcmp(argv[i], "--idle-exit") == 0 &&
             ParseSeconds(argv[i + 1], idleExit)) {
             ++i;
+        } else if (valued && std::strcmp(argv[i], "--polkit-timeout") == 0 &&
+                   ParseSeconds(argv[i + 1], polkitTimeout)) {
+            ++i;
         } else {
-            std::cerr << "usage: quorvane-helper [--idle-exit SECONDS]\n"
+            std::cerr << "usage: quorvane-helper [--idle-exit SECONDS] [--polkit-timeout SECONDS]\n"
                          "  serves org.quorvane.Helper1 on the system bus; started by D-Bus\n";
             return 2;
         }
@@ -51,7 +57,7 @@ int main(int argc, char** argv) {
     }
     int status = 0;
     {
-        helper::HelperService service(bus, std::move(drives));
+        helper::HelperService service(bus, std::move(drives), std::chrono::seconds(polkitTimeout));
         if (int r = service.Start(); r < 0) {
             std::cerr << "quorvane-helper: cannot own " << HelperBusName << ": "
                       << std::strerror(-r) << "\n";

@@ -4,12 +4,15 @@
 // drives, and quorvane-cli run as an unprivileged user.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
+#include <list>
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -78,6 +81,89 @@ struct Reply {
     bool Ok = false;
     Bytes Registers;
     Bytes Data;
+};
+
+// A connection of its own, as another program on the bus has: its calls go
+// out without waiting for one another, and their answers are kept in the
+// order they arrive.
+class Caller {
+public:
+    struct Answer {
+        size_t Call = 0;   // which of the calls sent, from 0
+        std::string Error; // the D-Bus error name; empty when the call was answered
+        bool Ok = false;
+        std::chrono::milliseconds After{0}; // from sending to the answer
+    };
+
+    Caller() {
+        if (sd_bus_open_system(&bus_) < 0)
+            bus_ = nullptr;
+    }
+    ~Caller() { sd_bus_flush_close_unref(bus_); }
+    Caller(const Caller&) = delete;
+    Caller& operator=(const Caller&) = delete;
+    bool Connected() const { return bus_ != nullptr; }
+
+    void Send(uint32_t drive, const AtaCommand& cmd) {
+        sd_bus_message* call = nullptr;
+        const HelperRegisters regs = EncodeHelperRegisters(cmd);
+        sent_.push_back({this, sent_.size(), std::chrono::steady_clock::now()});
+        if (sd_bus_message_new_method_call(bus_, &call, HelperBusName, HelperObjectPath,
+                                           HelperInterface, HelperMethod) < 0 ||
+            sd_bus_message_append(call, "u", drive) < 0 ||
+            sd_bus_message_append_array(call, 'y', regs.data(), regs.size()) < 0 ||
+            sd_bus_call_async(bus_, nullptr, call, &Caller::OnAnswer, &sent_.back(), 60'000'000) <
+                0)
+            ADD_FAILURE() << "call " << sent_.size() - 1 << " could not be sent";
+        sd_bus_message_unref(call);
+    }
+
+    // Reads answers until there are `count` of them or `limit` has passed.
+    bool WaitForAnswers(size_t count, std::chrono::milliseconds limit) {
+        const auto until = std::chrono::steady_clock::now() + limit;
+        while (answers_.size() < count) {
+            const int r = sd_bus_process(bus_, nullptr);
+            if (r < 0)
+                return false;
+            if (r > 0)
+                continue;
+            const auto left = until - std::chrono::steady_clock::now();
+            if (left <= 0s)
+                return false;
+            sd_bus_wait(bus_,
+                        static_cast<uint64_t>(
+                            std::chrono::duration_cast<std::chrono::microseconds>(left).count()));
+        }
+        return true;
+    }
+    const std::vector<Answer>& Answers() const { return answers_; }
+
+private:
+    struct Sent {
+        Caller* Self;
+        size_t Call;
+        std::chrono::steady_clock::time_point At;
+    };
+    static int OnAnswer(sd_bus_message* m, void* userdata, sd_bus_error*) {
+        const auto* sent = static_cast<const Sent*>(userdata);
+        Answer answer;
+        answer.Call = sent->Call;
+        answer.After = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - sent->At);
+        if (const sd_bus_error* e = sd_bus_message_get_error(m)) {
+            answer.Error = e->name ? e->name : "?";
+        } else {
+            int ok = 0;
+            sd_bus_message_read(m, "b", &ok);
+            answer.Ok = ok != 0;
+        }
+        sent->Self->answers_.push_back(answer);
+        return 0;
+    }
+
+    sd_bus* bus_ = nullptr;
+    std::list<Sent> sent_; // where each answer finds its call
+    std::vector<Answer> answers_;
 };
 
 class PrivateSystemBus : public ::testing::Test {
@@ -248,20 +334,43 @@ protected:
     }
 
     // Tells the polkit mock which actions it grants.
-    void Allow(const std::vector<std::string>& actions) {
+    void Allow(const std::vector<std::string>& actions) { Mock("SetAllowed", actions); }
+    // The polkit mock answers no check of these actions until it is told to
+    // release them: as a password dialog that nobody answers yet.
+    void HoldChecksOf(const std::vector<std::string>& actions) {
+        Mock("SimulateHangActions", actions);
+    }
+    void ReleaseHeldChecks() { Mock("ReleaseHangingCalls", {}, false); }
+
+    // A call on the polkit mock's control interface, with a list of strings.
+    void Mock(const char* method, const std::vector<std::string>& strings, bool withList = true) {
         sd_bus_message* call = nullptr;
         sd_bus_error error = SD_BUS_ERROR_NULL;
         ASSERT_GE(sd_bus_message_new_method_call(conn_, &call, "org.freedesktop.PolicyKit1",
                                                  "/org/freedesktop/PolicyKit1/Authority",
-                                                 "org.freedesktop.DBus.Mock", "SetAllowed"),
+                                                 "org.freedesktop.DBus.Mock", method),
                   0);
-        ASSERT_GE(sd_bus_message_open_container(call, 'a', "s"), 0);
-        for (const auto& a : actions)
-            ASSERT_GE(sd_bus_message_append(call, "s", a.c_str()), 0);
-        ASSERT_GE(sd_bus_message_close_container(call), 0);
+        if (withList) {
+            ASSERT_GE(sd_bus_message_open_container(call, 'a', "s"), 0);
+            for (const auto& a : strings)
+                ASSERT_GE(sd_bus_message_append(call, "s", a.c_str()), 0);
+            ASSERT_GE(sd_bus_message_close_container(call), 0);
+        }
         const int r = sd_bus_call(conn_, call, 0, &error, nullptr);
-        EXPECT_GE(r, 0) << (error.message ? error.message : "");
+        EXPECT_GE(r, 0) << method << ": " << (error.message ? error.message : "");
         sd_bus_message_unref(call);
+        sd_bus_error_free(&error);
+    }
+
+    // The mock's template has no CancelCheckAuthorization; one that only
+    // logs its call is enough.
+    void AddCancelCheckAuthorization() {
+        sd_bus_error error = SD_BUS_ERROR_NULL;
+        const int r = sd_bus_call_method(
+            conn_, "org.freedesktop.PolicyKit1", "/org/freedesktop/PolicyKit1/Authority",
+            "org.freedesktop.DBus.Mock", "AddMethod", &error, nullptr, "sssss",
+            "org.freedesktop.PolicyKit1.Authority", "CancelCheckAuthorization", "s", "", "");
+        EXPECT_GE(r, 0) << (error.message ? error.message : "");
         sd_bus_error_free(&error);
     }
 
@@ -332,6 +441,11 @@ protected:
     }
 
     std::string PolkitLog() { return ReadText(dir_ / "polkit.log"); }
+    // The AAM level drive 1 reports (IDENTIFY word 94), -1 when unread.
+    int AamLevel() {
+        const Reply identify = Call(1, AtaCommand::IdentifyDevice(1));
+        return identify.Ok && identify.Data.size() == AtaSectorSize ? identify.Data[94 * 2] : -1;
+    }
     std::string UniqueName() {
         const char* name = nullptr;
         sd_bus_get_unique_name(conn_, &name);
@@ -518,6 +632,91 @@ TEST_F(PrivateSystemBus, OnlyRootMayOwnTheHelpersName) {
     EXPECT_EQ(ReadText(errFile).rfind("quorvane-helper: cannot own org.quorvane.Helper1: ", 0), 0u)
         << ReadText(errFile);
     EXPECT_FALSE(HasOwner(HelperBusName));
+}
+
+// A caller waiting for polkit (for an administrator's password, say) holds
+// up no other caller; it may have only a few requests waiting at once, and
+// those are carried when polkit answers.
+TEST_F(PrivateSystemBus, ACallerWaitingForPolkitHoldsUpNoOtherCaller) {
+    Allow({ReadSmart, SetFeaturesAction});
+    HoldChecksOf({SetFeaturesAction});
+    const int before = AamLevel(); // also starts the helper
+    ASSERT_GE(before, 0);
+    ASSERT_NE(before, 0x80);
+    const uint32_t pid = HelperPid();
+
+    Caller a, b;
+    ASSERT_TRUE(a.Connected() && b.Connected());
+    for (int i = 0; i < 5; ++i)
+        a.Send(1, AtaCommand::SetFeatures(1, 0x42, 0x80));
+    // Four wait for polkit; the fifth is turned away at once.
+    EXPECT_TRUE(a.WaitForAnswers(1, 10s)) << "no answer to caller A while its checks are held";
+    b.Send(0, AtaCommand::IdentifyDevice(0));
+    const bool bAnswered = b.WaitForAnswers(1, 20s);
+    EXPECT_TRUE(bAnswered) << "caller B was not answered while caller A waited for polkit";
+    ASSERT_EQ(a.Answers().size(), 1u);
+    EXPECT_EQ(a.Answers()[0].Call, 4u);
+    EXPECT_EQ(a.Answers()[0].Error, HelperErrorBusy);
+    ASSERT_TRUE(bAnswered);
+    EXPECT_EQ(b.Answers()[0].Error, "");
+    EXPECT_TRUE(b.Answers()[0].Ok);
+    std::cout << "caller A's fifth request: " << a.Answers()[0].Error << " after "
+              << a.Answers()[0].After.count() << " ms; caller B answered in "
+              << b.Answers()[0].After.count() << " ms while A's four checks were held\n";
+
+    // Waiting checks keep the helper from ending for idleness (3 s here).
+    std::this_thread::sleep_for(4s);
+    EXPECT_EQ(HelperPid(), pid);
+    ReleaseHeldChecks();
+    ASSERT_TRUE(a.WaitForAnswers(5, 20s));
+    std::vector<size_t> carried;
+    for (size_t i = 1; i < 5; ++i) {
+        EXPECT_EQ(a.Answers()[i].Error, "") << i;
+        EXPECT_TRUE(a.Answers()[i].Ok) << i;
+        carried.push_back(a.Answers()[i].Call);
+    }
+    std::sort(carried.begin(), carried.end());
+    EXPECT_EQ(carried, (std::vector<size_t>{0, 1, 2, 3}));
+    EXPECT_EQ(AamLevel(), 0x80);
+}
+
+// A check polkit does not answer in time is withdrawn from polkit by the
+// cancellation id it was given, and refused; polkit's late answer carries
+// nothing.
+TEST_F(PrivateSystemBus, ACheckPolkitDoesNotAnswerInTimeIsCancelled) {
+    WriteServiceFile(std::string(QUORVANE_HELPER) + " --idle-exit 3 --polkit-timeout 2");
+    AddCancelCheckAuthorization();
+    Allow({ReadSmart, SetFeaturesAction});
+    HoldChecksOf({SetFeaturesAction});
+    const int before = AamLevel();
+    ASSERT_GE(before, 0);
+    ASSERT_NE(before, 0x80);
+
+    const auto start = std::chrono::steady_clock::now();
+    const Reply held = Call(1, AtaCommand::SetFeatures(1, 0x42, 0x80));
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start);
+    EXPECT_EQ(held.Error, HelperErrorNotAuthorized);
+    std::cout << "held check answered " << held.Error << " after " << took.count() << " ms\n";
+
+    ASSERT_TRUE(WaitFor(
+        [&] { return PolkitLog().find("CancelCheckAuthorization") != std::string::npos; }, 10s))
+        << PolkitLog();
+    // The log has a line per call: "TIME METHOD ARGS", a check's last
+    // argument being its cancellation id.
+    std::istringstream log(PolkitLog());
+    std::string id;
+    for (std::string line; std::getline(log, line);)
+        if (line.find(" CheckAuthorization ") != std::string::npos &&
+            line.find(SetFeaturesAction) != std::string::npos && line.back() == '"')
+            id = line.substr(line.rfind('"', line.size() - 2));
+    EXPECT_GT(id.size(), 2u) << PolkitLog();
+    EXPECT_NE(PolkitLog().find(" CancelCheckAuthorization " + id + "\n"), std::string::npos)
+        << id << "\n"
+        << PolkitLog();
+
+    ReleaseHeldChecks();
+    EXPECT_EQ(AamLevel(), before);
 }
 
 } // namespace
