@@ -126,7 +126,9 @@ TEST(ReportService, DeliversWithAuthLogin) {
     test::SinkServer sink(Credentials);
     ASSERT_TRUE(sink.Running()) << sink.StartError();
     Fixture f;
-    f.window.SetValues(To(sink.Port(), true));
+    SMTPSnapshot values = To(sink.Port(), true);
+    values.Security = SMTPSecurityMode::None; // the sink speaks no TLS
+    f.window.SetValues(values);
     f.service.SendReport(OneDrive(35), "12/7/2026 4:35:10 AM");
     ASSERT_TRUE(f.service.WaitForWorkers(seconds(30)));
 
@@ -153,7 +155,9 @@ TEST(ReportService, DeliversWithAuthLogin) {
 TEST(ReportService, AuthenticationOnButLoginNotOfferedSendsWithout) {
     test::ScriptedServer server("220 scripted.test ready\r\n", test::WillingReply);
     Fixture f;
-    f.window.SetValues(To(server.Port(), true));
+    SMTPSnapshot values = To(server.Port(), true);
+    values.Security = SMTPSecurityMode::None;
+    f.window.SetValues(values);
     f.service.SendReport(OneDrive(35), "x");
     ASSERT_TRUE(f.service.WaitForWorkers(seconds(30)));
     server.WaitUntilDone();
@@ -161,6 +165,32 @@ TEST(ReportService, AuthenticationOnButLoginNotOfferedSendsWithout) {
     for (const auto& command : server.Commands())
         EXPECT_NE(command.rfind("AUTH", 0), 0u) << command;
     EXPECT_NE(server.Data().find("S.M.A.R.T.: O.K."), std::string::npos);
+}
+
+// Auto, the default, against the real server without STARTTLS: with
+// authentication on, neither the password nor the report reaches it and the
+// send fails; with it off, the report goes out in clear.
+TEST(ReportService, AutoSendsThePasswordOnlyOverTls) {
+    for (const bool authentication : {true, false}) {
+        test::SinkServer sink(authentication ? std::optional(Credentials) : std::nullopt);
+        ASSERT_TRUE(sink.Running()) << sink.StartError();
+        Fixture f;
+        f.window.SetValues(To(sink.Port(), authentication));
+        f.service.SendReport(OneDrive(35), "x");
+        ASSERT_TRUE(f.service.WaitForWorkers(seconds(30)));
+        const std::string clear = sink.Session(1)["clear"];
+        if (authentication) {
+            EXPECT_EQ(f.window.Results(), std::vector<std::string>{"Report sending failed"});
+            EXPECT_EQ(clear, "EHLO client.test\r\nQUIT\r\n");
+            EXPECT_EQ(sink.Count(), 0);
+        } else {
+            EXPECT_EQ(f.window.Results(), std::vector<std::string>{"Report sending O.K."});
+            auto received = sink.Message(1);
+            EXPECT_EQ(received["tls"], "");
+            EXPECT_NE(received["content"].find("Temperature: 35"), std::string::npos);
+        }
+        EXPECT_EQ(clear.find("AUTH"), std::string::npos) << clear;
+    }
 }
 
 TEST(ReportService, SecurityModeOfTheSnapshotReachesTheClient) {
@@ -186,7 +216,9 @@ TEST(ReportService, RefusedLoginSendsNothing) {
         return test::WillingReply(command);
     });
     Fixture f;
-    f.window.SetValues(To(server.Port(), true));
+    SMTPSnapshot values = To(server.Port(), true);
+    values.Security = SMTPSecurityMode::None;
+    f.window.SetValues(values);
     f.service.SendReport(OneDrive(35), "x");
     ASSERT_TRUE(f.service.WaitForWorkers(seconds(30)));
     server.WaitUntilDone();
