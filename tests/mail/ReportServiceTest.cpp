@@ -252,34 +252,54 @@ TEST(ReportService, WaitingWorkerSendsTheMostRecentReport) {
     test::SinkServer sink;
     ASSERT_TRUE(sink.Running()) << sink.StartError();
 
+    // While the reports queue up, the window points at a closed port; it
+    // points at the sink before the waiting worker's turn comes.
+    test::RefusingPort refusing;
+
     Fixture f;
     f.window.SetFirstValues(To(slow.Port()));
-    f.window.SetValues(To(sink.Port()));
+    f.window.SetValues(To(refusing.Port()));
     f.service.SendReport(OneDrive(30), "first");
     ASSERT_EQ(held.Holding.get_future().wait_for(seconds(20)), std::future_status::ready);
     // The lock is held: a bounded wait gives up.
     EXPECT_FALSE(f.service.WaitForSendLock(milliseconds(100)));
+    EXPECT_EQ(f.service.Workers(), 1);
+    EXPECT_FALSE(f.service.WorkerWaiting());
 
-    f.service.SendReport(OneDrive(40), "second");
-    f.service.SendReport(OneDrive(50), "third");
+    // Reports piling up behind the slow server: the worker in flight and one
+    // waiting, however many come.
+    const char* const later[] = {"second", "third", "fourth", "fifth"};
+    int temperature = 40;
+    for (const char* moment : later) {
+        f.service.SendReport(OneDrive(temperature++), moment);
+        EXPECT_EQ(f.service.Workers(), 2) << moment;
+        EXPECT_TRUE(f.service.WorkerWaiting()) << moment;
+    }
+    f.window.SetValues(To(sink.Port()));
     held.Release.set_value();
     ASSERT_TRUE(f.service.WaitForWorkers(seconds(40)));
 
     EXPECT_EQ(f.window.Results(),
-              (std::vector<std::string>{"Report sending O.K.", "Report sending O.K.",
-                                        "Report sending O.K."}));
+              (std::vector<std::string>{"Report sending O.K.", "Report sending O.K."}));
     // The first worker read the report when it took the lock, before the
-    // others were composed; both waiting workers send the newest one.
+    // others were composed; the one that waited sends the newest, with the
+    // window's values of its turn.
     EXPECT_NE(slow.Data().find("Quorvane Report - first"), std::string::npos);
-    for (int n = 1; n <= 2; ++n) {
-        auto received = sink.Message(n);
-        ASSERT_FALSE(received.empty()) << n;
-        EXPECT_NE(received["content"].find("Subject: Quorvane Report - third\r\n"),
-                  std::string::npos)
-            << received["content"];
-        EXPECT_NE(received["content"].find("Temperature: 50"), std::string::npos);
-    }
+    auto received = sink.Message(1);
+    ASSERT_FALSE(received.empty());
+    EXPECT_NE(received["content"].find("Subject: Quorvane Report - fifth\r\n"), std::string::npos)
+        << received["content"];
+    EXPECT_NE(received["content"].find("Temperature: 43"), std::string::npos);
+    EXPECT_EQ(sink.Count(), 1);
+    EXPECT_EQ(f.service.Workers(), 0);
+    EXPECT_FALSE(f.service.WorkerWaiting());
     EXPECT_TRUE(f.service.WaitForSendLock(milliseconds(0)));
+
+    // With nobody waiting, the next report has a worker of its own.
+    f.service.SendReport(OneDrive(60), "sixth");
+    ASSERT_TRUE(f.service.WaitForWorkers(seconds(30)));
+    EXPECT_NE(sink.Message(2)["content"].find("Subject: Quorvane Report - sixth\r\n"),
+              std::string::npos);
 }
 
 TEST(ReportService, WorkerOutlivingTheServiceTouchesNoWindow) {
