@@ -20,6 +20,8 @@ namespace {
 
 constexpr int ConnectTimeoutMs = 1000;
 constexpr const char* PasswordVariable = "QUORVANE_SMTP_PASSWORD";
+// The way out when the server cannot encrypt and the user accepts that.
+constexpr const char* PasswordInClearHint = "--security none sends the password unencrypted.";
 
 int Usage(const std::string& problem) {
     std::cerr
@@ -91,6 +93,8 @@ std::string ReadBodyFile(const std::string& path, std::string& text) {
 std::string DescribeError(const SmtpError& error) {
     std::string text =
         error.ReplyCode != 0 ? std::to_string(error.ReplyCode) + " " + error.Text : error.Text;
+    if (error.PasswordWithheld)
+        text += "\n" + std::string(PasswordInClearHint);
     return TerminalText(text, true);
 }
 

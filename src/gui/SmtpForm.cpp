@@ -89,7 +89,7 @@ void TSMTPForm::createServerControls() {
     SMTPSecurityCB = new QComboBox(this);
     SMTPSecurityCB->setObjectName("SMTPSecurityCB");
     SMTPSecurityCB->addItems({"Auto", "None", "STARTTLS", "SSL/TLS"});
-    SMTPSecurityCB->setToolTip("How the connection to the server is protected");
+    SMTPSecurityCB->setToolTip(QString::fromUtf8(SmtpSecurityHint));
     SMTPSecurityCB->setGeometry(218, 72, 78, 22);
 }
 

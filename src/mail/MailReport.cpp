@@ -1,5 +1,6 @@
 #include "mail/MailReport.h"
 
+#include "shell/TerminalText.h"
 #include "smart/SmartHealth.h"
 
 namespace quorvane {
@@ -21,7 +22,13 @@ ReportText ComposeReport(const ProgramData& data, std::string_view moment) {
         // Each block carries its own drive's status: a warning sent because
         // one drive fails must not call that drive "O.K." because another
         // one is selected on the screen.
-        report.Body.append(drive.ModelNumber).append(":").append(crlf).append(crlf);
+        // The model comes from the drive: a NUL in it would end the mail's
+        // body there, a CR or LF would start lines of its own. Replaced as
+        // the report file replaces them.
+        report.Body.append(ReplaceControlCharacters(drive.ModelNumber))
+            .append(":")
+            .append(crlf)
+            .append(crlf);
         report.Body.append("S.M.A.R.T.: ").append(DriveStatusCaption(drive)).append(crlf);
         report.Body.append("Temperature: ")
             .append(std::to_string(drive.Temperature))

@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace quorvane {
@@ -20,12 +21,17 @@ struct ReportService::Shared {
     std::timed_mutex SendLock;
     std::unique_ptr<SmtpClient> Client; // only under SendLock
 
-    mutable std::mutex TextsMutex; // the report and the snapshot
+    // The report, the snapshot and Waiting: SendReport decides whether to
+    // start a worker in the same step in which it replaces the report, and
+    // the waiting worker stops waiting in the step in which it reads it, so
+    // no report is left behind between the two.
+    mutable std::mutex TextsMutex;
     ReportText Report;
     SMTPSnapshot Snapshot;
+    bool Waiting = false;
     std::atomic<std::uint8_t> SendResult{SendNotCompleted};
 
-    std::mutex WorkersMutex;
+    mutable std::mutex WorkersMutex;
     std::condition_variable WorkersChanged;
     int Workers = 0;
 };
@@ -79,12 +85,36 @@ void ReportService::SendReport(const ProgramData& data, std::string_view moment)
     {
         std::lock_guard texts(shared_->TextsMutex);
         shared_->Report = ComposeReport(data, moment);
+        if (shared_->Waiting)
+            return; // the waiting worker reads this report when its turn comes
+        shared_->Waiting = true;
     }
     {
         std::lock_guard workers(shared_->WorkersMutex);
         ++shared_->Workers;
     }
-    std::thread(Work, shared_).detach();
+    try {
+        std::thread(Work, shared_).detach();
+    } catch (const std::system_error&) {
+        // No thread to be had: this report is not sent, the next one tries again.
+        {
+            std::lock_guard texts(shared_->TextsMutex);
+            shared_->Waiting = false;
+        }
+        std::lock_guard workers(shared_->WorkersMutex);
+        --shared_->Workers;
+        shared_->WorkersChanged.notify_all();
+    }
+}
+
+int ReportService::Workers() const {
+    std::lock_guard workers(shared_->WorkersMutex);
+    return shared_->Workers;
+}
+
+bool ReportService::WorkerWaiting() const {
+    std::lock_guard texts(shared_->TextsMutex);
+    return shared_->Waiting;
 }
 
 ReportText ReportService::LastReport() const {
@@ -110,6 +140,10 @@ bool ReportService::WaitForWorkers(std::chrono::milliseconds bound) {
 void ReportService::Work(std::shared_ptr<Shared> shared) {
     shared->SendResult = SendNotCompleted;
 
+    // The transfer in flight ends first. SendLock is not held across the
+    // hand-over below: the user-interface thread may be waiting for it.
+    { std::lock_guard turn(shared->SendLock); }
+
     shared->HandOver->Run([shared] {
         if (shared->Closed)
             return;
@@ -125,8 +159,10 @@ void ReportService::Work(std::shared_ptr<Shared> shared) {
             MailMessage message;
             {
                 // Read now, under the lock: a worker that waited sends the
-                // report composed most recently.
+                // report composed most recently, and a report composed from
+                // here on starts a worker of its own.
                 std::lock_guard texts(shared->TextsMutex);
+                shared->Waiting = false;
                 snapshot = shared->Snapshot;
                 message.SetBody(shared->Report.Body);
                 message.Subject = shared->Report.Subject;

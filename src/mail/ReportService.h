@@ -1,9 +1,12 @@
-// Sending the report mail without holding up the user-interface thread. Each
-// SendReport composes the report and starts one worker thread; the workers
-// share SendLock, so one at a time configures the client, connects, sends
-// and disconnects. A worker hands two short steps to the user-interface
-// thread: copying the SMTP window's values, and showing the result in the
-// status bar.
+// Sending the report mail without holding up the user-interface thread. A
+// SendReport composes the report and starts a worker thread, unless one
+// already waits for its turn: that one sends the report composed most
+// recently anyway, so a slow server never gathers more than the worker in
+// flight and one waiting. The workers share SendLock, so one at a time
+// configures the client, connects, sends and disconnects. A worker hands two
+// short steps to the user-interface thread: copying the SMTP window's values
+// (once its turn has come, so a waiting worker sends with the values of that
+// moment), and showing the result in the status bar.
 #pragma once
 
 #include <chrono>
@@ -91,9 +94,15 @@ public:
     ReportService& operator=(const ReportService&) = delete;
 
     // User-interface thread: composes the report from the drive table with
-    // moment as its date text, and starts one worker. Never waits, never
+    // moment as its date text, and starts one worker unless a worker is
+    // waiting for SendLock (that one takes this report). Never waits, never
     // fails visibly.
     void SendReport(const ProgramData& data, std::string_view moment);
+
+    // The workers started and not yet ended, and whether one of them waits
+    // for its turn (started, SendLock not yet taken for its transfer).
+    int Workers() const;
+    bool WorkerWaiting() const;
 
     // The report composed most recently.
     ReportText LastReport() const;

@@ -22,6 +22,10 @@ struct StepFailure {
     throw StepFailure{{code, std::move(text)}};
 }
 
+[[noreturn]] void WithholdPassword() {
+    throw StepFailure{{0, PasswordWithheldText, true}};
+}
+
 bool IsTrimmed(char c) {
     return static_cast<unsigned char>(c) <= ' ' || c == 0x7F;
 }
@@ -112,6 +116,11 @@ bool SmtpClient::Connect(int timeoutMs) {
             authSchemes_.clear();
             Introduce();
         }
+        // Whoever strips STARTTLS from the EHLO answer must not be handed the
+        // password (nor, with it, the message the server would refuse without
+        // it). Loopback is no exception: None is the way to send in clear.
+        if (security == SMTPSecurityMode::Auto && Settings.UseLogin && !socket_->Encrypted())
+            WithholdPassword();
         return true;
     } catch (const StepFailure& failure) {
         lastError_ = failure.Error;
@@ -206,6 +215,8 @@ void SmtpClient::StartTls() {
 }
 
 void SmtpClient::DoAuthenticate() {
+    if (Settings.UseLogin && Settings.Security != SMTPSecurityMode::None && !socket_->Encrypted())
+        WithholdPassword();
     if (Settings.UseLogin && !OffersAuthScheme("LOGIN") && OffersAuthScheme("PLAIN")) {
         // One line: authorisation identity (none), NUL, user name, NUL, password.
         Command("AUTH PLAIN " + EncodeBase64(std::string(1, '\0') + Settings.Username +

@@ -28,9 +28,25 @@ inline constexpr size_t MaxSmtpReplyBytes = 64 * 1024;
 
 // How the session is protected is the settings' SMTPSecurityMode: Auto
 // speaks TLS from the first byte on port 465, else STARTTLS when the server
-// offers it, else plain; None is plain throughout; StartTLS needs the
-// server's STARTTLS; TLS speaks it from the first byte.
+// offers it, else plain, but never with the login switch on: credentials
+// go over TLS or not at all. None is plain throughout, the password in
+// clear included; StartTLS needs the server's STARTTLS; TLS speaks it from
+// the first byte.
 inline constexpr std::uint16_t ImplicitTlsPort = 465;
+
+// Why Auto ended a session with the login switch on: the server (or someone
+// between) left STARTTLS out.
+inline constexpr const char* PasswordWithheldText =
+    "The server offered no STARTTLS: the password is not sent unencrypted.";
+
+// What the security choices do, for the SMTP window's security combo.
+inline constexpr const char* SmtpSecurityHint =
+    "How the connection to the server is protected.\n"
+    "Auto: SSL/TLS on port 465, else STARTTLS when the server offers it.\n"
+    "Without STARTTLS, Auto never sends the password: with Authentication\n"
+    "on the report fails, with it off the report goes out unencrypted.\n"
+    "None: no encryption; the password goes out unencrypted.\n"
+    "STARTTLS, SSL/TLS: encrypted, or the report fails.";
 
 struct SmtpSettings {
     std::string Host;
@@ -57,6 +73,8 @@ struct SmtpSettings {
 struct SmtpError {
     int ReplyCode = 0;
     std::string Text; // reply lines joined with CR LF, or the socket's text
+    // Auto ended the session before AUTH because it was not encrypted.
+    bool PasswordWithheld = false;
 };
 
 class SmtpClient {
@@ -72,9 +90,11 @@ public:
     // Opens the connection, reads the greeting (220) and introduces the client
     // with EHLO, or HELO when EHLO is not answered with 250. TLS as
     // Settings.Security says: from the first byte, or STARTTLS followed by a
-    // second EHLO whose answer alone counts. On any failure the session is
-    // closed again ("QUIT" sent if the connection is open and not left
-    // half-way into TLS) and false returned; LastError() says why.
+    // second EHLO whose answer alone counts. Under Auto with the login switch
+    // on, a session left unencrypted fails here (PasswordWithheldText), so
+    // neither the password nor the message goes out. On any failure the
+    // session is closed again ("QUIT" sent if the connection is open and not
+    // left half-way into TLS) and false returned; LastError() says why.
     bool Connect(int timeoutMs);
     bool Connected() const;
     // The SASL mechanisms the EHLO reply offered, upper-case, each once.
@@ -85,7 +105,8 @@ public:
     // True while the session runs over TLS.
     bool Encrypted() const;
     // AUTH LOGIN (or AUTH PLAIN, see UseLogin) when the login switch is on;
-    // either way the session counts as authenticated afterwards.
+    // either way the session counts as authenticated afterwards. Only None
+    // lets the credentials go over a session without TLS.
     bool Authenticate();
     // RSET, MAIL FROM, RCPT TO for each recipient, DATA, the message, ".".
     // True when the server accepted the message.

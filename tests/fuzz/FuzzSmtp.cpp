@@ -82,6 +82,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                           std::make_unique<FixedLocale>());
         client.Settings.Host = "mail.example";
         client.Settings.UseLogin = (switches & 1) != 0;
+        // Bit 3: Auto, which over this connection (never encrypted) must
+        // hold the password back; otherwise None, the plain dialogue.
+        client.Settings.Security =
+            (switches & 8) != 0 ? SMTPSecurityMode::Auto : SMTPSecurityMode::None;
         client.Settings.Username = "user";
         client.Settings.Password = "secret";
         client.Settings.HeloName = "quorvane.example";
@@ -112,6 +116,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
     FUZZ_CHECK(LinesAreWhole(written));
+    // Auto with the login switch on: no AUTH, and "secret" in base64 (alone
+    // or ending AUTH PLAIN's "\0user\0secret") never goes out.
+    if ((switches & 9) == 9)
+        FUZZ_CHECK(written.find("AUTH") == std::string::npos &&
+                   written.find("c2VjcmV0") == std::string::npos);
     // The body's line that starts with "." goes out doubled, never as an end.
     const size_t dot = written.find("\r\n.hidden");
     FUZZ_CHECK(dot == std::string::npos);

@@ -56,9 +56,10 @@ TEST(MailCli, DeliversWithAuthLogin) {
     ASSERT_TRUE(sink.Running()) << sink.StartError();
     TempFile body("Line one\n.\nTemperature: 41 \xC2\xB0"
                   "C\n");
+    // The sink speaks no TLS: the password in clear is chosen with --security none.
     const auto result = Mail(
-        {"--host", "127.0.0.1", "--port", std::to_string(sink.Port()), "--login", "reporter",
-         "--auth", "--from", "Disk Monitor <monitor@example.com>", "--to",
+        {"--host", "127.0.0.1", "--port", std::to_string(sink.Port()), "--security", "none",
+         "--login", "reporter", "--auth", "--from", "Disk Monitor <monitor@example.com>", "--to",
          "ops@example.com;night@example.com", "--subject", "CLI test", "--body-file", body.Path()},
         {"QUORVANE_SMTP_PASSWORD=s3cret"});
     EXPECT_EQ(result.ExitStatus, 0);
@@ -93,13 +94,38 @@ TEST(MailCli, FailuresGoToStandardErrorAndExitWithOne) {
 
     SinkServer sink(Credentials);
     ASSERT_TRUE(sink.Running()) << sink.StartError();
-    result = Mail({"--host", "127.0.0.1", "--port", std::to_string(sink.Port()), "--login",
-                   "reporter", "--auth", "--from", "a@example.com", "--to", "b@example.com"},
-                  {"QUORVANE_SMTP_PASSWORD=wrong"});
+    result =
+        Mail({"--host", "127.0.0.1", "--port", std::to_string(sink.Port()), "--security", "none",
+              "--login", "reporter", "--auth", "--from", "a@example.com", "--to", "b@example.com"},
+             {"QUORVANE_SMTP_PASSWORD=wrong"});
     EXPECT_EQ(result.ExitStatus, 1);
     EXPECT_EQ(result.Output, "");
     EXPECT_EQ(result.Error,
               "Report sending failed\n535 5.7.8 Authentication credentials invalid\n");
+}
+
+// Auto (the default) with --auth against a server that offers AUTH but no
+// STARTTLS: the password stays home, and so does the message; the error says
+// why and what sends it in clear.
+TEST(MailCli, AutoWithoutStartTlsSendsNoPassword) {
+    SinkServer sink(Credentials);
+    ASSERT_TRUE(sink.Running()) << sink.StartError();
+    const auto result =
+        Mail({"--host", "127.0.0.1", "--port", std::to_string(sink.Port()), "--auth", "--login",
+              "reporter", "--from", "a@example.com", "--to", "b@example.com"},
+             {"QUORVANE_SMTP_PASSWORD=s3cret"});
+    EXPECT_EQ(result.ExitStatus, 1);
+    EXPECT_EQ(result.Output, "");
+    EXPECT_EQ(result.Error, "Report sending failed\n"
+                            "The server offered no STARTTLS: the password is not sent "
+                            "unencrypted.\n"
+                            "--security none sends the password unencrypted.\n");
+    const std::string clear = sink.Session(1)["clear"];
+    EXPECT_EQ(clear.rfind("EHLO ", 0), 0u) << clear;
+    EXPECT_TRUE(EndsWith(clear, "\r\nQUIT\r\n")) << clear;
+    for (const char* never : {"AUTH", "czNjcmV0", "cmVwb3J0ZXI=", "MAIL", "DATA"})
+        EXPECT_EQ(clear.find(never), std::string::npos) << never << " in " << clear;
+    EXPECT_EQ(sink.Count(), 0);
 }
 
 TEST(MailCli, ServerTextReachesTheTerminalWithoutControlCharacters) {

@@ -1,6 +1,8 @@
 // The report mail's text, byte for byte.
 #include <gtest/gtest.h>
 
+#include "drive/Identify.h"
+#include "mail/MailMessage.h"
 #include "mail/MailReport.h"
 
 namespace quorvane {
@@ -49,6 +51,41 @@ TEST(MailReport, NoDrivesAndMidnight) {
     const ReportText report = ComposeReport(data, "12/8/2026");
     EXPECT_EQ(report.Subject, "Quorvane Report - 12/8/2026");
     EXPECT_EQ(report.Body, "Quorvane Report - 12/8/2026\r\n\r\n");
+}
+
+// IDENTIFY data whose model words 27-46 hold model (high byte first).
+std::vector<uint8_t> IdentifyWithModel(std::string model) {
+    std::vector<uint8_t> data(512, 0);
+    model.resize(40, ' ');
+    for (size_t i = 0; i < 40; i += 2) {
+        data[54 + i] = static_cast<uint8_t>(model[i + 1]);
+        data[54 + i + 1] = static_cast<uint8_t>(model[i]);
+    }
+    return data;
+}
+
+// A drive whose model holds a NUL, an escape and a line break: the mail body
+// used to end at the NUL, losing that drive's block and all after it.
+TEST(MailReport, ControlCharactersInAModelDoNotCutTheMail) {
+    ProgramData data = TwoDrives();
+    using namespace std::string_literals;
+    data.Drives[1].ModelNumber =
+        DecodeIdentify(IdentifyWithModel("WDC WD10\0EZEX\x1b[2J\r\n-08"s)).ModelNumber;
+    ASSERT_EQ(data.Drives[1].ModelNumber, "WDC WD10\0EZEX\x1b[2J\r\n-08"s);
+    data.Drives[1].SMARTStatusRead = true;
+    data.Drives[1].SMARTStatusOK = false;
+
+    MailMessage message;
+    message.SetBody(ComposeReport(data, "x").Body);
+    EXPECT_EQ(message.Body,
+              (std::vector<std::string>{"Quorvane Report - x", "", "WDC WD10?EZEX?[2J?\?-08:", "",
+                                        "S.M.A.R.T.: ERROR",
+                                        "Temperature: 35 \xC2\xB0"
+                                        "C",
+                                        "", "", "WDC WD10EZEX-08WN4A0:", "", "S.M.A.R.T.: ...",
+                                        "Temperature: 41 \xC2\xB0"
+                                        "C",
+                                        "", ""}));
 }
 
 } // namespace

@@ -126,7 +126,9 @@ TEST(ReportService, DeliversWithAuthLogin) {
     test::SinkServer sink(Credentials);
     ASSERT_TRUE(sink.Running()) << sink.StartError();
     Fixture f;
-    f.window.SetValues(To(sink.Port(), true));
+    SMTPSnapshot values = To(sink.Port(), true);
+    values.Security = SMTPSecurityMode::None; // the sink speaks no TLS
+    f.window.SetValues(values);
     f.service.SendReport(OneDrive(35), "12/7/2026 4:35:10 AM");
     ASSERT_TRUE(f.service.WaitForWorkers(seconds(30)));
 
@@ -153,7 +155,9 @@ TEST(ReportService, DeliversWithAuthLogin) {
 TEST(ReportService, AuthenticationOnButLoginNotOfferedSendsWithout) {
     test::ScriptedServer server("220 scripted.test ready\r\n", test::WillingReply);
     Fixture f;
-    f.window.SetValues(To(server.Port(), true));
+    SMTPSnapshot values = To(server.Port(), true);
+    values.Security = SMTPSecurityMode::None;
+    f.window.SetValues(values);
     f.service.SendReport(OneDrive(35), "x");
     ASSERT_TRUE(f.service.WaitForWorkers(seconds(30)));
     server.WaitUntilDone();
@@ -161,6 +165,32 @@ TEST(ReportService, AuthenticationOnButLoginNotOfferedSendsWithout) {
     for (const auto& command : server.Commands())
         EXPECT_NE(command.rfind("AUTH", 0), 0u) << command;
     EXPECT_NE(server.Data().find("S.M.A.R.T.: O.K."), std::string::npos);
+}
+
+// Auto, the default, against the real server without STARTTLS: with
+// authentication on, neither the password nor the report reaches it and the
+// send fails; with it off, the report goes out in clear.
+TEST(ReportService, AutoSendsThePasswordOnlyOverTls) {
+    for (const bool authentication : {true, false}) {
+        test::SinkServer sink(authentication ? std::optional(Credentials) : std::nullopt);
+        ASSERT_TRUE(sink.Running()) << sink.StartError();
+        Fixture f;
+        f.window.SetValues(To(sink.Port(), authentication));
+        f.service.SendReport(OneDrive(35), "x");
+        ASSERT_TRUE(f.service.WaitForWorkers(seconds(30)));
+        const std::string clear = sink.Session(1)["clear"];
+        if (authentication) {
+            EXPECT_EQ(f.window.Results(), std::vector<std::string>{"Report sending failed"});
+            EXPECT_EQ(clear, "EHLO client.test\r\nQUIT\r\n");
+            EXPECT_EQ(sink.Count(), 0);
+        } else {
+            EXPECT_EQ(f.window.Results(), std::vector<std::string>{"Report sending O.K."});
+            auto received = sink.Message(1);
+            EXPECT_EQ(received["tls"], "");
+            EXPECT_NE(received["content"].find("Temperature: 35"), std::string::npos);
+        }
+        EXPECT_EQ(clear.find("AUTH"), std::string::npos) << clear;
+    }
 }
 
 TEST(ReportService, SecurityModeOfTheSnapshotReachesTheClient) {
@@ -186,7 +216,9 @@ TEST(ReportService, RefusedLoginSendsNothing) {
         return test::WillingReply(command);
     });
     Fixture f;
-    f.window.SetValues(To(server.Port(), true));
+    SMTPSnapshot values = To(server.Port(), true);
+    values.Security = SMTPSecurityMode::None;
+    f.window.SetValues(values);
     f.service.SendReport(OneDrive(35), "x");
     ASSERT_TRUE(f.service.WaitForWorkers(seconds(30)));
     server.WaitUntilDone();
@@ -220,34 +252,54 @@ TEST(ReportService, WaitingWorkerSendsTheMostRecentReport) {
     test::SinkServer sink;
     ASSERT_TRUE(sink.Running()) << sink.StartError();
 
+    // While the reports queue up, the window points at a closed port; it
+    // points at the sink before the waiting worker's turn comes.
+    test::RefusingPort refusing;
+
     Fixture f;
     f.window.SetFirstValues(To(slow.Port()));
-    f.window.SetValues(To(sink.Port()));
+    f.window.SetValues(To(refusing.Port()));
     f.service.SendReport(OneDrive(30), "first");
     ASSERT_EQ(held.Holding.get_future().wait_for(seconds(20)), std::future_status::ready);
     // The lock is held: a bounded wait gives up.
     EXPECT_FALSE(f.service.WaitForSendLock(milliseconds(100)));
+    EXPECT_EQ(f.service.Workers(), 1);
+    EXPECT_FALSE(f.service.WorkerWaiting());
 
-    f.service.SendReport(OneDrive(40), "second");
-    f.service.SendReport(OneDrive(50), "third");
+    // Reports piling up behind the slow server: the worker in flight and one
+    // waiting, however many come.
+    const char* const later[] = {"second", "third", "fourth", "fifth"};
+    int temperature = 40;
+    for (const char* moment : later) {
+        f.service.SendReport(OneDrive(temperature++), moment);
+        EXPECT_EQ(f.service.Workers(), 2) << moment;
+        EXPECT_TRUE(f.service.WorkerWaiting()) << moment;
+    }
+    f.window.SetValues(To(sink.Port()));
     held.Release.set_value();
     ASSERT_TRUE(f.service.WaitForWorkers(seconds(40)));
 
     EXPECT_EQ(f.window.Results(),
-              (std::vector<std::string>{"Report sending O.K.", "Report sending O.K.",
-                                        "Report sending O.K."}));
+              (std::vector<std::string>{"Report sending O.K.", "Report sending O.K."}));
     // The first worker read the report when it took the lock, before the
-    // others were composed; both waiting workers send the newest one.
+    // others were composed; the one that waited sends the newest, with the
+    // window's values of its turn.
     EXPECT_NE(slow.Data().find("Quorvane Report - first"), std::string::npos);
-    for (int n = 1; n <= 2; ++n) {
-        auto received = sink.Message(n);
-        ASSERT_FALSE(received.empty()) << n;
-        EXPECT_NE(received["content"].find("Subject: Quorvane Report - third\r\n"),
-                  std::string::npos)
-            << received["content"];
-        EXPECT_NE(received["content"].find("Temperature: 50"), std::string::npos);
-    }
+    auto received = sink.Message(1);
+    ASSERT_FALSE(received.empty());
+    EXPECT_NE(received["content"].find("Subject: Quorvane Report - fifth\r\n"), std::string::npos)
+        << received["content"];
+    EXPECT_NE(received["content"].find("Temperature: 43"), std::string::npos);
+    EXPECT_EQ(sink.Count(), 1);
+    EXPECT_EQ(f.service.Workers(), 0);
+    EXPECT_FALSE(f.service.WorkerWaiting());
     EXPECT_TRUE(f.service.WaitForSendLock(milliseconds(0)));
+
+    // With nobody waiting, the next report has a worker of its own.
+    f.service.SendReport(OneDrive(60), "sixth");
+    ASSERT_TRUE(f.service.WaitForWorkers(seconds(30)));
+    EXPECT_NE(sink.Message(2)["content"].find("Subject: Quorvane Report - sixth\r\n"),
+              std::string::npos);
 }
 
 TEST(ReportService, WorkerOutlivingTheServiceTouchesNoWindow) {

@@ -27,6 +27,8 @@ std::unique_ptr<SmtpClient> ClientFor(const SinkServer& sink) {
     client->Settings.Username = Credentials.first;
     client->Settings.Password = Credentials.second;
     client->Settings.ReadTimeoutMs = 20000;
+    // The plain dialogue, password in clear included, as None speaks it.
+    client->Settings.Security = SMTPSecurityMode::None;
     return client;
 }
 

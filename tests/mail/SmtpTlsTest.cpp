@@ -242,15 +242,41 @@ TEST_F(SmtpTls, StartTlsModeAgainstAServerWithoutIt) {
     EXPECT_EQ(sink.Session(1)["clear"], "EHLO client.test\r\nQUIT\r\n");
 }
 
-TEST_F(SmtpTls, AutoAgainstAPlainServerDeliversAsBefore) {
-    SinkServer sink(Credentials);
-    ASSERT_TRUE(sink.Running()) << sink.StartError();
-    auto client = ClientFor(sink.Port(), SMTPSecurityMode::Auto);
+// A server without STARTTLS (or someone between who took it out of the EHLO
+// answer) is not handed the password under Auto, loopback or not: no AUTH,
+// no message. Without authentication the message still goes out in clear.
+TEST_F(SmtpTls, AutoAgainstAPlainServerSendsNoPassword) {
+    SinkServer withAuth(Credentials);
+    ASSERT_TRUE(withAuth.Running()) << withAuth.StartError();
+    auto client = ClientFor(withAuth.Port(), SMTPSecurityMode::Auto);
+    EXPECT_FALSE(Deliver(*client));
+    EXPECT_TRUE(client->LastError().PasswordWithheld);
+    EXPECT_EQ(client->LastError().Text,
+              "The server offered no STARTTLS: the password is not sent unencrypted.");
+    EXPECT_FALSE(client->Connected());
+    EXPECT_EQ(withAuth.Session(1)["clear"], "EHLO client.test\r\nQUIT\r\n");
+    EXPECT_EQ(withAuth.Count(), 0);
+    // The switch turned on after connecting: AUTH and the message held back all the same.
+    client->Settings.UseLogin = false;
+    ASSERT_TRUE(client->Connect(1000)) << client->LastError().Text;
+    client->Settings.UseLogin = true;
+    EXPECT_FALSE(client->Authenticate());
+    EXPECT_TRUE(client->LastError().PasswordWithheld);
+    EXPECT_FALSE(client->Send(Report()));
+    EXPECT_TRUE(client->LastError().PasswordWithheld);
+    client->Disconnect();
+    EXPECT_EQ(withAuth.Session(2)["clear"], "EHLO client.test\r\nRSET\r\nQUIT\r\n");
+
+    SinkServer open;
+    ASSERT_TRUE(open.Running()) << open.StartError();
+    client = ClientFor(open.Port(), SMTPSecurityMode::Auto);
+    client->Settings.UseLogin = false;
     ASSERT_TRUE(Deliver(*client)) << client->LastError().Text;
-    auto received = sink.Message(1);
+    auto received = open.Message(1);
     ASSERT_FALSE(received.empty());
     EXPECT_EQ(received["tls"], "");
-    EXPECT_EQ(received["password"], "s3cret");
+    EXPECT_EQ(received.count("password"), 0u);
+    EXPECT_NE(received["content"].find("S.M.A.R.T.: O.K."), std::string::npos);
 }
 
 TEST_F(SmtpTls, ModeNoneNeverStartsTls) {
