@@ -1,6 +1,6 @@
 #include "mail/MailReport.h"
 
-#include "shell/TerminalText.h"
+#include "platform/TerminalText.h"
 #include "smart/SmartHealth.h"
 
 namespace quorvane {

@@ -1,7 +1,7 @@
 // The report mail's text, byte for byte.
 #include <gtest/gtest.h>
 
-#include "drive/Identify.h"
+#include "ata/Identify.h"
 #include "mail/MailMessage.h"
 #include "mail/MailReport.h"
 
