@@ -3,14 +3,12 @@
 include(GNUInstallDirs)
 
 set(res ${PROJECT_SOURCE_DIR}/resources)
-if(CMAKE_INSTALL_PREFIX STREQUAL "/usr")
-  set(default_unit_dir /lib/systemd/system)
-else()
-  set(default_unit_dir ${CMAKE_INSTALL_PREFIX}/lib/systemd/system)
-endif()
-set(QUORVANE_SYSTEMD_UNIT_DIR ${default_unit_dir} CACHE PATH "systemd system unit folder")
+# Empty: /lib/systemd/system for the prefix /usr, else PREFIX/lib/systemd/system,
+# decided when installing. (The older QUORVANE_SYSTEMD_UNIT_DIR held the
+# configure prefix's folder; a cache that still has it forgets it.)
+unset(QUORVANE_SYSTEMD_UNIT_DIR CACHE)
+set(QUORVANE_UNIT_DIR "" CACHE PATH "systemd system unit folder (empty: by the install prefix)")
 set(QUORVANE_HELPER_DIR ${CMAKE_INSTALL_LIBEXECDIR}/quorvane)
-set(QUORVANE_HELPER_PATH ${CMAKE_INSTALL_FULL_LIBEXECDIR}/quorvane/quorvane-helper)
 
 install(TARGETS quorvane-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(TARGET quorvane)
@@ -31,24 +29,21 @@ endforeach()
 install(FILES ${res}/icons/quorvane.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
-# The helper's bus activation, bus policy and polkit actions; the service
-# file names the helper where it is installed.
-if(EXISTS ${res}/dbus/org.quorvane.Helper1.service.in)
-  configure_file(${res}/dbus/org.quorvane.Helper1.service.in
-                 ${CMAKE_BINARY_DIR}/install/org.quorvane.Helper1.service @ONLY)
-  install(FILES ${CMAKE_BINARY_DIR}/install/org.quorvane.Helper1.service
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/dbus-1/system-services)
-endif()
-if(EXISTS ${res}/dbus/org.quorvane.Helper1.conf)
-  install(FILES ${res}/dbus/org.quorvane.Helper1.conf DESTINATION ${CMAKE_INSTALL_DATADIR}/dbus-1/system.d)
-endif()
-if(EXISTS ${res}/polkit/org.quorvane.helper.policy)
-  install(FILES ${res}/polkit/org.quorvane.helper.policy
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/polkit-1/actions)
-endif()
-if(EXISTS ${res}/systemd/quorvane-watch.service)
-  install(FILES ${res}/systemd/quorvane-watch.service DESTINATION ${QUORVANE_SYSTEMD_UNIT_DIR})
-endif()
+# The helper's bus policy and polkit actions; its bus activation file, the
+# units of the helper and the watch service and the watch service's settings
+# name installed paths, so they are written when installing, for the prefix
+# given then (cmake/InstallPaths.cmake).
+install(FILES ${res}/dbus/org.quorvane.Helper1.conf DESTINATION ${CMAKE_INSTALL_DATADIR}/dbus-1/system.d)
+install(FILES ${res}/polkit/org.quorvane.helper.policy
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/polkit-1/actions)
+install(CODE "
+  set(QUORVANE_RES \"${res}\")
+  set(QUORVANE_STAGE \"${CMAKE_BINARY_DIR}/install\")
+  set(QUORVANE_BINDIR \"${CMAKE_INSTALL_BINDIR}\")
+  set(QUORVANE_LIBEXECDIR \"${CMAKE_INSTALL_LIBEXECDIR}\")
+  set(QUORVANE_DATADIR \"${CMAKE_INSTALL_DATADIR}\")
+  set(QUORVANE_UNIT_DIR \"${QUORVANE_UNIT_DIR}\")")
+install(SCRIPT ${PROJECT_SOURCE_DIR}/cmake/InstallPaths.cmake)
 
 # Manual pages and the package's own documents, compressed as Debian wants.
 set(doc_out ${CMAKE_BINARY_DIR}/install)
@@ -80,6 +75,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "polkitd")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "gnome-shell-extension-appindicator, prometheus-node-exporter")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://quorvane.example.org/")
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${res}/linux/debian/postinst ${res}/linux/debian/postrm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${res}/linux/debian/conffiles
+    ${res}/linux/debian/postinst ${res}/linux/debian/prerm ${res}/linux/debian/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -18,4 +18,4 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   libatasmart-bin \
   prometheus prometheus-node-exporter \
   clang libclang-rt-14-dev \
-  desktop-file-utils appstream libxml2-utils libdbus-1-dev polkitd systemd lintian dpkg-dev librsvg2-bin >/dev/null
+  desktop-file-utils appstream libxml2-utils libdbus-1-dev polkitd systemd lintian shellcheck dpkg-dev librsvg2-bin >/dev/null

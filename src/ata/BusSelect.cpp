@@ -24,8 +24,8 @@ bool HasRawIo() {
     return (caps[CAP_SYS_RAWIO / 32].effective & (1u << (CAP_SYS_RAWIO % 32))) != 0;
 }
 
-// Pass-through needs CAP_SYS_RAWIO and read/write access to every drive
-// device there is.
+// Pass-through needs CAP_SYS_RAWIO and read access to every drive device
+// there is (opened as LinuxSgBus opens them).
 bool MayOpenDrives() {
     if (!HasRawIo())
         return false;
@@ -34,7 +34,7 @@ bool MayOpenDrives() {
         struct stat st {};
         if (::stat(path.c_str(), &st) != 0)
             continue;
-        const int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0 && (errno == EACCES || errno == EPERM))
             return false;
         if (fd >= 0)

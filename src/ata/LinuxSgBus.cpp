@@ -81,7 +81,11 @@ std::unique_ptr<DriveHandle> LinuxSgBus::OpenDrive(unsigned driveNumber) {
     if (driveNumber > MaxDriveNumber)
         return nullptr;
     const std::string path = prefix_ + static_cast<char>('a' + driveNumber);
-    const int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    // Read-only: with CAP_SYS_RAWIO the kernel takes any pass-through command
+    // on such a descriptor, and closing it is no write (a descriptor open for
+    // writing makes udev re-probe the disk when it closes, which wakes a
+    // sleeping drive).
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         if (errno == EACCES || errno == EPERM)
             permissionDenied_ = true;

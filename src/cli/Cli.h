@@ -32,6 +32,9 @@ private:
 inline constexpr int ExitOk = 0;
 inline constexpr int ExitFailed = 1;
 inline constexpr int ExitUsage = 2;
+// watch found no drive to watch: waiting and scanning again would find none
+// either, so quorvane-watch.service does not restart on it.
+inline constexpr int ExitNoDrives = 3;
 
 // Subcommands: each in its own file.
 int RunScan(CliContext& ctx);

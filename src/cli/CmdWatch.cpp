@@ -140,7 +140,7 @@ int RunWatch(CliContext& ctx) {
 
     ProgramData data;
     if (!ScanForCommand(ctx, data, true))
-        return ExitFailed;
+        return ExitNoDrives;
 
     QuietView view;
     PendingMail mail;

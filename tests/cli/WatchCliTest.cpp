@@ -243,5 +243,15 @@ TEST_F(WatchCli, MetricsFileIsNeverSeenHalfWritten) {
     EXPECT_GE(seen.size(), 2u);
 }
 
+// A host without a drive: watch ends at once with a status of its own, the one
+// quorvane-watch.service does not restart on, and leaves no metrics behind.
+TEST_F(WatchCli, NoDriveEndsAtOnceWithStatusThreeAndWritesNoMetrics) {
+    const std::string metrics = folder_ + "/quorvane.prom";
+    const test::CliRun run = Run("--no-mail --metrics '" + metrics + "'");
+    EXPECT_EQ(run.Status, 3) << run.Err;
+    EXPECT_NE(run.Err.find("S.M.A.R.T. HDD(s) not found!"), std::string::npos) << run.Err;
+    EXPECT_FALSE(std::filesystem::exists(metrics));
+}
+
 } // namespace
 } // namespace quorvane

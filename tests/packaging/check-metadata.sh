@@ -25,7 +25,6 @@ for size in 16 22 24 32 48 64 128 256; do
 done
 policy=$res/polkit/org.quorvane.helper.policy
 busconf=$res/dbus/org.quorvane.Helper1.conf
-unit=$res/systemd/quorvane-watch.service
 [ -f "$policy" ] && check "polkit policy" xmllint --noout \
   --dtdvalid /usr/share/polkit-1/policyconfig-1.dtd "$policy"
 # Debian's busconfig.dtd predates send_destination and the other attributes
@@ -52,15 +51,17 @@ bus_policy_loads() { # file
   return $status
 }
 [ -f "$busconf" ] && check "bus policy" bus_policy_loads "$busconf"
-if [ -f "$unit" ]; then
-  # systemd-analyze verify wants the unit's programs to exist: check a copy
-  # that points at the built CLI.
-  tmp=$(mktemp -d); trap 'rm -rf "$tmp"' EXIT
-  sed "s#/usr/bin/quorvane-cli#$build/src/quorvane-cli#" "$unit" >"$tmp/quorvane-watch.service"
+# systemd-analyze verify wants the units' programs to exist: check copies that
+# point at the built ones.
+tmp=$(mktemp -d); trap 'rm -rf "$tmp"' EXIT
+for unit in quorvane-helper.service quorvane-watch.service; do
+  sed -e "s#/usr/bin/quorvane-cli#$build/src/quorvane-cli#" \
+      -e "s#/usr/libexec/quorvane/quorvane-helper#$build/src/quorvane-helper#" \
+      "$res/systemd/$unit" >"$tmp/$unit"
   if command -v systemd-analyze >/dev/null && systemd-analyze --version >/dev/null 2>&1; then
-    check "systemd unit" systemd-analyze verify --man=no "$tmp/quorvane-watch.service"
+    check "systemd unit $unit" systemd-analyze verify --man=no "$tmp/$unit"
   else
-    echo "skipped: systemd unit (systemd-analyze does not run here)"
+    echo "skipped: systemd unit $unit (systemd-analyze does not run here)"
   fi
-fi
+done
 exit $failed

@@ -1,5 +1,5 @@
 #!/bin/bash
-# helper-test.sh PATH/TO/quorvane-cli PATH/TO/quorvane-helper - the privileged
+# helper-test.sh PATH/TO/quorvane-cli PATH/TO/quorvane-helper PATH/TO/close-watch - the privileged
 # path on real (emulated) ATA drives: the guest runs a system bus
 # (dbus-daemon with the project's bus policy and activation file) and the real
 # polkitd with the project's actions; quorvane-cli runs as an unprivileged
@@ -11,6 +11,11 @@
 # grants read-smart to the user nobody alone: nobody's scan and S.M.A.R.T.
 # read must print exactly what root's direct ones print, another user's scan
 # finds nothing, and nobody's MBR read (read-sectors, not granted) fails.
+#
+# The bus starts the helper as root with no capability but CAP_SYS_RAWIO, as
+# quorvane-helper.service does, and the helped commands run under close-watch:
+# the helper must close the disk's node read-only (no IN_CLOSE_WRITE, which
+# would make udev re-probe the disk), so a user cannot wake a sleeping drive.
 # Exit: 0 pass, 1 fail, 77 skipped (QEMU or guest kernel not installed).
 set -euo pipefail
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -20,7 +25,9 @@ SRC=$(cd "$HERE/../.." && pwd)
 
 vm_init "${1:-}"
 HELPER=${2:-}
-[ -x "$HELPER" ] || vm_die "usage: $0 PATH/TO/quorvane-cli PATH/TO/quorvane-helper"
+CLOSE_WATCH=${3:-}
+[ -x "$HELPER" ] && [ -x "$CLOSE_WATCH" ] ||
+    vm_die "usage: $0 PATH/TO/quorvane-cli PATH/TO/quorvane-helper PATH/TO/close-watch"
 POLKITD=/usr/lib/polkit-1/polkitd
 for tool in /usr/bin/dbus-daemon /usr/bin/setpriv "$POLKITD"; do
     [ -x "$tool" ] || vm_die "$tool missing (run scripts/install-deps.sh)"
@@ -31,6 +38,8 @@ DISK_A=$(vm_disk a 3584 --disk-id 0x12345678)
 # The guest's files: users, the bus, its services, polkit's actions and rules.
 ROOT=$VM_WORK/root
 GUEST_HELPER=/usr/libexec/quorvane/quorvane-helper
+# util-linux's setpriv, at a path of its own: busybox has a smaller one.
+SETPRIV=/usr/libexec/qvm/setpriv
 mkdir -p "$ROOT/etc/qvm/services" "$ROOT/etc/polkit-1/rules.d" \
     "$ROOT/usr/share/polkit-1/actions" "$ROOT/usr/share/polkit-1/rules.d" \
     "$ROOT/usr/share/dbus-1/system.d"
@@ -46,8 +55,10 @@ polkitd:x:996:
 tester:x:1000:
 nogroup:x:65534:
 EOF2
-sed "s#@QUORVANE_HELPER_PATH@#$GUEST_HELPER#" "$SRC/resources/dbus/org.quorvane.Helper1.service.in" \
-    >"$ROOT/etc/qvm/services/org.quorvane.Helper1.service"
+sed "s#^Exec=@QUORVANE_HELPER_PATH@#Exec=$SETPRIV --inh-caps=-all --bounding-set=-all,+sys_rawio $GUEST_HELPER#" \
+    "$SRC/resources/dbus/org.quorvane.Helper1.service.in" >"$ROOT/etc/qvm/services/org.quorvane.Helper1.service"
+grep -q "^Exec=$SETPRIV " "$ROOT/etc/qvm/services/org.quorvane.Helper1.service" ||
+    vm_die "the activation file has no Exec=@QUORVANE_HELPER_PATH@ line"
 # polkitd is started by the bus too (the guest has no systemd).
 printf '[D-BUS Service]\nName=org.freedesktop.PolicyKit1\nExec=%s --no-debug\nUser=root\n' "$POLKITD" \
     >"$ROOT/etc/qvm/services/org.freedesktop.PolicyKit1.service"
@@ -92,20 +103,20 @@ cat >"$ROOT/etc/qvm/bus.conf" <<'EOF2'
 </busconfig>
 EOF2
 
-# util-linux's setpriv, at a path of its own: busybox has a smaller one.
-SETPRIV=/usr/libexec/qvm/setpriv
 AS_NOBODY=("$SETPRIV" --reuid=65534 --regid=65534 --clear-groups)
 AS_TESTER=("$SETPRIV" --reuid=1000 --regid=1000 --clear-groups)
 vm_step direct quorvane-cli scan --json
 vm_step directsmart quorvane-cli smart 1 --json
 vm_step bus sh -c 'mkdir -p /run/dbus && dbus-daemon --config-file=/etc/qvm/bus.conf --fork --print-address=1'
 vm_step denied "${AS_TESTER[@]}" quorvane-cli scan --json
-vm_step helped "${AS_NOBODY[@]}" quorvane-cli scan --json
-vm_step helpedsmart "${AS_NOBODY[@]}" quorvane-cli smart 1 --json
+vm_step helped close-watch /tmp/closes-helped.log /dev/sda -- "${AS_NOBODY[@]}" quorvane-cli scan --json
+vm_step helpedsmart close-watch /tmp/closes-helpedsmart.log /dev/sda -- \
+    "${AS_NOBODY[@]}" quorvane-cli smart 1 --json
 vm_step helpedmbr "${AS_NOBODY[@]}" quorvane-cli mbr 1 --json
+vm_step closes sh -c 'for f in /tmp/closes-*.log; do n=${f#/tmp/closes-}; echo "== ${n%.log}"; cat "$f"; done'
 vm_boot --ide --disk "$DISK_A,model=Hitachi HDS721010CLA332,serial=QVM-A-0001" \
     --include "$HELPER:$GUEST_HELPER" --include /usr/bin/dbus-daemon --include "/usr/bin/setpriv:$SETPRIV" \
-    --include "$POLKITD" --include "$ROOT:/"
+    --include "$POLKITD" --include "$ROOT:/" --include "$CLOSE_WATCH:/usr/local/bin/close-watch"
 
 ROUTE="quorvane-cli: using the privileged helper org.quorvane.Helper1 on the system bus"
 SAME=$HERE/check_same.py
@@ -115,4 +126,5 @@ vm_check helped "$SAME" --like "$VM_WORK/steps/direct" --err-has "$ROUTE"
 vm_check helpedsmart "$SAME" --like "$VM_WORK/steps/directsmart" --rc 0
 vm_check denied "$SAME" --rc 1 --out '{"simulated": false, "drives": []}' --err-has "$ROUTE"
 vm_check helpedmbr "$SAME" --rc 1
+vm_check closes "$HERE/check_closes.py" sda --steps helped helpedsmart
 vm_finish

@@ -1,5 +1,5 @@
 #!/bin/bash
-# scan-test.sh PATH/TO/quorvane-cli [--ide|--ahci] - the drive scan on real
+# scan-test.sh PATH/TO/quorvane-cli --ide|--ahci PATH/TO/close-watch - the drive scan on real
 # (emulated) ATA drives: boots a Linux guest under QEMU with two disks, runs
 # `quorvane-cli scan --json` there through the SG_IO backend and checks every
 # field against what QEMU's drives report in IDENTIFY DEVICE.
@@ -25,6 +25,11 @@
 # Then `quorvane-cli aam 1` / `apm 1`, plain and after a set: QEMU reports
 # neither feature and takes SET FEATURES as a no-op.
 #
+# The sets, a S.M.A.R.T. read and one `watch` tick also run as root with only
+# CAP_SYS_RAWIO left, as the helper's and the watch service's units run it.
+# Every drive command runs under close-watch: the disks' nodes must only ever
+# be closed read-only (no IN_CLOSE_WRITE, which would make udev re-probe them).
+#
 # More commands can join the same boot: add a vm_step before vm_boot and a
 # vm_check with a checker of their own after it.
 # Exit: 0 pass, 1 fail, 77 skipped (QEMU or guest kernel not installed).
@@ -35,6 +40,11 @@ HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
 vm_init "${1:-}"
 CONTROLLER=${2:---ide}
+CLOSE_WATCH=${3:-}
+[ -x "$CLOSE_WATCH" ] || vm_die "usage: $0 PATH/TO/quorvane-cli --ide|--ahci PATH/TO/close-watch"
+SRC=$(cd "$HERE/../.." && pwd)
+# util-linux's setpriv, at a path of its own: busybox has a smaller one.
+SETPRIV=/usr/libexec/qvm/setpriv
 case $CONTROLLER in
     --ide) SERIAL_B=QM00002 ;;
     --ahci) SERIAL_B=QM00007 ;;
@@ -87,19 +97,43 @@ EOF
 "$VM_PYTHON" "$HERE/mbr_expected.py" "$DISK_B" 0xCAFEBABE 0BADF00D SECOND >"$VM_WORK/mbr-b.json"
 MBR=("$VM_WORK/mbr-a.json" "$VM_WORK/mbr-b.json")
 
-vm_step scan quorvane-cli scan --json
-vm_step smart quorvane-cli smart 1 --json
-vm_step mbr1 quorvane-cli mbr 1 --json
-vm_step mbr2 quorvane-cli mbr 2 --json
+# Every drive command runs under close-watch, which logs the inotify events
+# on the disks' nodes: a node closed after an open for writing makes udev
+# re-probe the disk (and spin up a drive left asleep), so there must be only
+# read-only closes.
+WATCHED=()
+watched() { # NAME COMMAND...
+    local name=$1
+    shift
+    WATCHED+=("$name")
+    vm_step "$name" close-watch "/tmp/closes-$name.log" /dev/sda /dev/sdb -- "$@"
+}
+# As the services run: root with no capability but CAP_SYS_RAWIO.
+RAWIO_ONLY=("$SETPRIV" --inh-caps=-all --bounding-set=-all,+sys_rawio)
+watched scan quorvane-cli scan --json
+watched smart quorvane-cli smart 1 --json
+watched mbr1 quorvane-cli mbr 1 --json
+watched mbr2 quorvane-cli mbr 2 --json
 # AAM and APM through a real IDENTIFY and SET FEATURES: QEMU's drives support
 # neither and take SET FEATURES as a no-op, so the reads after the sets still
 # show both unsupported with level bytes 0.
-vm_step aam quorvane-cli aam 1 --json
-vm_step apm quorvane-cli apm 1 --json
-vm_step aam-set quorvane-cli aam 1 --set 128 --json
-vm_step apm-off quorvane-cli apm 1 --off --json
-vm_step metrics quorvane-cli metrics
-vm_boot "$CONTROLLER" --disk "$DISK_A,model=$MODEL_A,serial=$SERIAL_A" --disk "$DISK_B"
+watched aam quorvane-cli aam 1 --json
+watched apm quorvane-cli apm 1 --json
+watched aam-set "${RAWIO_ONLY[@]}" quorvane-cli aam 1 --set 128 --json
+watched apm-off "${RAWIO_ONLY[@]}" quorvane-cli apm 1 --off --json
+watched metrics quorvane-cli metrics
+watched rawio-smart "${RAWIO_ONLY[@]}" quorvane-cli smart 1 --json
+# One monitoring tick as quorvane-watch.service runs it, with the package's
+# settings file and "Let Drives Sleep" on (CHECK POWER MODE first).
+watched watch "${RAWIO_ONLY[@]}" quorvane-cli --settings /etc/quorvane/Quorvane.ini \
+    watch --count 1 --metrics /tmp/watch.prom
+vm_step watch-metrics cat /tmp/watch.prom
+vm_step closes sh -c 'for f in /tmp/closes-*.log; do n=${f#/tmp/closes-}; echo "== ${n%.log}"; cat "$f"; done'
+sed 's/^Let Drives Sleep=.*/Let Drives Sleep=1/' "$SRC/resources/linux/Quorvane.ini" >"$VM_WORK/Quorvane.ini"
+grep -qx 'Let Drives Sleep=1' "$VM_WORK/Quorvane.ini" || vm_die "Quorvane.ini has no 'Let Drives Sleep' line"
+vm_boot "$CONTROLLER" --disk "$DISK_A,model=$MODEL_A,serial=$SERIAL_A" --disk "$DISK_B" \
+    --include "$CLOSE_WATCH:/usr/local/bin/close-watch" --include "/usr/bin/setpriv:$SETPRIV" \
+    --include "$VM_WORK/Quorvane.ini:/etc/quorvane/Quorvane.ini"
 vm_check scan "$HERE/check_scan.py" "$VM_WORK/scan-expected.json" --any-order
 vm_check smart "$HERE/check_smart.py" "$VM_WORK/smart-expected.json"
 vm_check mbr1 "$HERE/check_mbr.py" 1 "${MBR[@]}"
@@ -109,5 +143,9 @@ vm_check apm "$HERE/check_feature.py" APM 1
 vm_check aam-set "$HERE/check_feature.py" AAM 1
 vm_check apm-off "$HERE/check_feature.py" APM 1
 vm_check metrics "$HERE/check_metrics.py" "$SERIAL_A" "$SERIAL_B"
+vm_check rawio-smart "$HERE/check_same.py" --like "$VM_WORK/steps/smart"
+vm_check watch "$HERE/check_same.py" --rc 0 --out-has "$MODEL_A" --out-has "QEMU HARDDISK"
+vm_check watch-metrics "$HERE/check_metrics.py" "$SERIAL_A" "$SERIAL_B"
+vm_check closes "$HERE/check_closes.py" sda sdb --steps "${WATCHED[@]}"
 vm_check scan "$HERE/check_slot_order.py" "$SERIAL_A=12345678" "$SERIAL_B=CAFEBABE"
 vm_finish
