@@ -73,9 +73,10 @@ public:
     // It woke: reports (when switched on) and monitoring run again, each a
     // full interval from now.
     void Woken();
-    // The session ends, or a shutdown was cancelled. True when the program
-    // is to end at once (a terminate signal): it then ends without saving
-    // and without showing a window.
+    // A session event: the end query, the session's real end, or a
+    // cancelled shutdown. True when the program is to end at once (a
+    // terminate signal, the session manager's quit): it then ends without
+    // saving and without showing a window.
     bool SessionEnding(SessionEvent event);
 
     // The "Save Log" dialog, made on first use.
@@ -143,6 +144,8 @@ private:
     void connectFeatureGroup(TFeatureGroup* group, Feature feature);
     // Ends the program now, without saving: the session is ending.
     void EndWithoutSaving();
+    // The way out as the core decided it, with ExitRequested to match.
+    void SetEnd(ProgramEnd end);
 
     // Scans, and starts monitoring with a first tick when drives were found.
     bool Scan();
@@ -185,8 +188,8 @@ private:
     SystemLocalClock clock_;
     bool trayAvailable_;
     bool placed_ = false; // centred on the screen when first shown
-    // The session is ending: whatever closes the window, nothing is saved.
-    bool sessionEnding_ = false;
+    // How far the program is on its way out.
+    ProgramEnd end_ = ProgramEnd::Running;
     QFileDialog* logSD_ = nullptr;
 };
 

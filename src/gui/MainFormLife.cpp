@@ -21,11 +21,11 @@ class QtProgramTimer final : public ProgramTimer {
 public:
     QtProgramTimer(QTimer& timer, std::function<void(bool)> running = {})
         : timer_(timer), running_(std::move(running)) {}
+    bool Running() const override { return timer_.isActive(); }
     void Start() override {
         if (running_)
             running_(true);
-        if (!timer_.isActive())
-            timer_.start();
+        timer_.start();
     }
     void Stop() override {
         if (running_)
@@ -87,7 +87,7 @@ void TMainForm::Minimize1Click() {
 }
 
 void TMainForm::Exit1Click() {
-    data_.ExitRequested = true;
+    SetEnd(AfterExitCommand(end_));
     close();
 }
 
@@ -104,13 +104,17 @@ void TMainForm::Woken() {
     ResumeActions({monitoring, reports}, settings_.SMTPReports);
 }
 
+void TMainForm::SetEnd(ProgramEnd end) {
+    end_ = end;
+    data_.ExitRequested = ExitRequestedIn(end);
+}
+
 bool TMainForm::SessionEnding(SessionEvent event) {
-    data_.ExitRequested = ExitRequestedAfter(event, data_.ExitRequested);
-    sessionEnding_ = event != SessionEvent::ShutdownCancelled;
-    if (event != SessionEvent::TerminateSignal)
-        return false;
-    EndWithoutSaving();
-    return true;
+    const SessionOutcome outcome = AfterSessionEvent(event, end_);
+    SetEnd(outcome.End);
+    if (outcome.EndsNow)
+        EndWithoutSaving();
+    return outcome.EndsNow;
 }
 
 void TMainForm::EndWithoutSaving() {
@@ -123,33 +127,36 @@ void TMainForm::EndWithoutSaving() {
         SMTPForm->CloseWindow();
     hide();
     Tray->HideAll();
+    SetEnd(ProgramEnd::Ended);
     emit ProgramEnded();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-    if (sessionEnding_) {
+    const CloseOutcome outcome = WhenClosing(end_, trayAvailable_);
+    SetEnd(outcome.End);
+    switch (outcome.Action) {
+    case CloseAction::HideIntoTray:
+        event->ignore();
+        MinimizeApplication();
+        return;
+    case CloseAction::EndWithoutSaving:
         // The session goes: settings changed since the last save are not
         // written, and no message may hold the end up.
         event->accept();
         EndWithoutSaving();
         return;
-    }
-    if (!data_.ExitRequested) {
-        if (trayAvailable_) {
+    case CloseAction::CloseHandler:
+        if (!CloseHandler()) {
             event->ignore();
-            MinimizeApplication();
             return;
         }
-        // Without a tray its menu's Exit cannot be reached: closing the
-        // window is the way out and ends the program as Exit does.
-        data_.ExitRequested = true;
-    }
-    if (!CloseHandler()) {
-        event->ignore();
+        event->accept();
+        emit ProgramEnded();
+        return;
+    case CloseAction::None:
+        event->accept();
         return;
     }
-    event->accept();
-    emit ProgramEnded();
 }
 
 bool TMainForm::CloseHandler() {
@@ -158,11 +165,12 @@ bool TMainForm::CloseHandler() {
     // A transfer in flight gets a bounded time to end; one that takes longer
     // goes on by itself and touches nothing of the closing window.
     program_.Reports().WaitForSendLock(CloseSendLockWait);
-    if (!SaveSettingsFromWindows()) {
+    const bool saved = SaveSettingsFromWindows();
+    SetEnd(AfterCloseHandler(end_, saved));
+    if (!saved) {
         // The program keeps running as before: closing a window hides it
         // again, and the reports go on.
-        data_.ExitRequested = false;
-        if (reportsRunning)
+        if (reportsRunning && end_ == ProgramEnd::Running)
             SMTPReportsTimer.start();
         return false;
     }

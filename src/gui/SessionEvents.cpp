@@ -3,6 +3,7 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusReply>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QSessionManager>
 #include <QSocketNotifier>
@@ -120,10 +121,21 @@ void SessionEvents::OnSignalPipe() {
 
 void SessionEvents::WatchSessionManager(QGuiApplication& app) {
     // The query is answered yes (nothing is cancelled): the session may end.
+    // Whether it does is told later, by the quit; a logout cancelled
+    // elsewhere, or a mere checkpoint, is followed by nothing.
     connect(
         &app, &QGuiApplication::commitDataRequest, this,
         [this](QSessionManager&) { emit SessionEnding(SessionEvent::EndQuery); },
         Qt::DirectConnection);
+    app_ = &app;
+    app.installEventFilter(this);
+}
+
+bool SessionEvents::eventFilter(QObject* watched, QEvent* event) {
+    // The program's own quit comes after it has ended, and changes nothing.
+    if (watched == app_ && event->type() == QEvent::Quit)
+        emit SessionEnding(SessionEvent::SessionQuit);
+    return QObject::eventFilter(watched, event);
 }
 
 } // namespace quorvane

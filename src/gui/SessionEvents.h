@@ -1,7 +1,8 @@
 // Sleep, wake and the end of the session as the desktop hears of them:
 // systemd-logind on the system bus (a delay lock held while awake, released
-// once the program is ready for sleep), the X11 session manager's query, and
-// SIGTERM / SIGHUP / SIGINT carried into the event loop through a pipe.
+// once the program is ready for sleep), the X11 session manager's query and
+// its quit, and SIGTERM / SIGHUP / SIGINT carried into the event loop through
+// a pipe.
 // Without a system bus or logind, or when logind refuses the lock, the
 // program runs as before and says nothing.
 #pragma once
@@ -28,8 +29,12 @@ public:
     // SIGTERM, SIGHUP and SIGINT become SessionEnding(TerminateSignal). One
     // object of the process may watch them.
     bool WatchTerminateSignals();
-    // The session manager's query becomes SessionEnding(EndQuery).
+    // The session manager's query becomes SessionEnding(EndQuery); the quit
+    // it sends the application when the session really ends (Qt's Quit
+    // event, before any window is closed) SessionEnding(SessionQuit).
     void WatchSessionManager(QGuiApplication& app);
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     bool HoldsSleepLock() const { return sleepLock_.isValid(); }
 
@@ -51,6 +56,7 @@ private:
 
     QDBusUnixFileDescriptor sleepLock_;
     QSocketNotifier* signalNotifier_ = nullptr;
+    QGuiApplication* app_ = nullptr; // watched for its quit
 };
 
 } // namespace quorvane

@@ -15,8 +15,8 @@ inline constexpr std::chrono::milliseconds SuspendSendLockWait{4000};
 class ProgramTimer {
 public:
     virtual ~ProgramTimer() = default;
-    // Starting a stopped timer begins a full interval; starting a running
-    // one changes nothing.
+    virtual bool Running() const = 0;
+    // Begins a full interval from now, also when the timer was running.
     virtual void Start() = 0;
     virtual void Stop() = 0;
 };
@@ -42,17 +42,75 @@ bool SuspendActions(PowerTimers timers, SendLockWaiter& lock,
 
 // After waking: the report timer when reports are switched on, and the
 // monitoring timer whatever the monitoring switch says, each with a full
-// interval.
+// interval. A timer that already runs is left as it is, so a second wake
+// notification moves no report later.
 void ResumeActions(PowerTimers timers, bool smtpReportsChecked);
 
-// The end of the session as the program sees it: a session manager's query,
-// logind's PrepareForShutdown, or SIGTERM / SIGHUP / SIGINT.
-enum class SessionEvent { EndQuery, ShutdownStarted, ShutdownCancelled, TerminateSignal };
+// The end of the session as the program sees it: a session manager's query
+// (it may be cancelled later without a word, or be a mere checkpoint), the
+// session manager's quit, logind's PrepareForShutdown (true: started, false:
+// cancelled), or SIGTERM / SIGHUP / SIGINT.
+enum class SessionEvent {
+    EndQuery,
+    SessionQuit,
+    ShutdownStarted,
+    ShutdownCancelled,
+    TerminateSignal
+};
 
-// Whether ExitRequested is set after the event: every end of the session
-// sets it (the program then ends without saving and without a window); a
-// cancelled shutdown clears it again, so that closing a window hides it as
-// before instead of ending the program.
-bool ExitRequestedAfter(SessionEvent event, bool exitRequested);
+// How far the program is on its way out. ExitRequested is set in every state
+// but Running.
+enum class ProgramEnd {
+    Running,
+    // The session manager asked whether the session may end, and nothing
+    // has ended it yet.
+    EndQueried,
+    // Exit was chosen: the close handler saves, then the program ends.
+    ExitChosen,
+    // The session really ends: the program ends without saving.
+    SessionEnds,
+    // The program has ended; nothing more happens.
+    Ended,
+};
+
+bool ExitRequestedIn(ProgramEnd end);
+
+// The tray menu's Exit; the main window is then closed.
+ProgramEnd AfterExitCommand(ProgramEnd end);
+
+struct SessionOutcome {
+    ProgramEnd End;
+    // The program ends at once, without saving and without a window.
+    bool EndsNow = false;
+};
+
+// A query answers yes and changes nothing else: only the session's real end
+// (the session manager's quit, a shutdown under way, a terminate signal)
+// ends the program without saving. A cancelled shutdown puts it back to
+// running.
+SessionOutcome AfterSessionEvent(SessionEvent event, ProgramEnd end);
+
+enum class CloseAction {
+    HideIntoTray,     // the window only goes back into the tray
+    CloseHandler,     // the orderly end: stop, save, release
+    EndWithoutSaving, // the session goes: nothing is saved
+    None,             // already ended
+};
+
+struct CloseOutcome {
+    ProgramEnd End;
+    CloseAction Action;
+};
+
+// The main window is asked to close (its close button, or Exit). After a
+// query that no real end followed, the session evidently goes on: the close
+// is the user's, as if no query had come. Without a tray, closing the window
+// is the way out and ends the program as Exit does.
+CloseOutcome WhenClosing(ProgramEnd end, bool trayAvailable);
+
+// After the close handler: ended when the settings were saved; running on
+// as before when they could not be, unless the session ended meanwhile
+// (while the message said so).
+ProgramEnd AfterCloseHandler(ProgramEnd end, bool saved);
 
 } // namespace quorvane

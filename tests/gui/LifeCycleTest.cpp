@@ -14,10 +14,12 @@
 #include <QToolButton>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <thread>
 
 #include "GuiTestSupport.h"
 #include "common/TestDrives.h"
 #include "gui/SmartForm.h"
+#include "mail/MailTestSupport.h"
 #include "platform/SingleInstance.h"
 
 namespace quorvane {
@@ -112,6 +114,17 @@ TEST(LifeCycle, SleepPausesBothTimersAndWakingStartsMonitoringWhateverItsSwitchS
     EXPECT_TRUE(f->SMTPReportsTimer.isActive());
     // Each with a full interval from the wake.
     EXPECT_GT(f->SMTPReportsTimer.remainingTime(), f->SMTPReportsTimer.interval() - 5000);
+    // A second wake notification leaves the running timers as they are.
+    // (A report interval of 3 s, shorter than any the window allows, to see
+    // it within the test.)
+    const int reportInterval = f->SMTPReportsTimer.interval();
+    f->SMTPReportsTimer.setInterval(3000);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    f->Woken();
+    // Restarted it would have 2850 ms or more left (a coarse timer may be
+    // 5 % early).
+    EXPECT_LT(f->SMTPReportsTimer.remainingTime(), 2500);
+    f->SMTPReportsTimer.setInterval(reportInterval);
     // The first tick after waking reads the drives although the switch is off.
     const uint64_t sent = f.Bus->SentTotal();
     ASSERT_TRUE(test::FireTimer(f->SMARTT));
@@ -154,14 +167,17 @@ TEST(LifeCycle, TheEndOfTheSessionSavesNothingAndACancelledShutdownKeepsTheProgr
         EXPECT_EQ(ended.count(), 0);
         EXPECT_TRUE(f->SMARTT.isActive());
     }
-    {
-        // A terminate signal ends it at once: nothing saved, no window shown,
-        // timers stopped, icons gone.
+    for (const SessionEvent end : {SessionEvent::TerminateSignal, SessionEvent::SessionQuit}) {
+        // A terminate signal, or the session manager's quit after its query,
+        // ends it at once: nothing saved, no window shown, timers stopped,
+        // icons gone.
         test::FormUnderTest f(test::SampleDrives());
         ASSERT_TRUE(f->StartupSequence());
         QSignalSpy ended(f.Form.get(), &TMainForm::ProgramEnded);
         QTest::mouseClick(f->SettingsGB->AlertCB, Qt::LeftButton);
-        EXPECT_TRUE(f->SessionEnding(SessionEvent::TerminateSignal));
+        f->Tray->Restore1->trigger();
+        EXPECT_FALSE(f->SessionEnding(SessionEvent::EndQuery));
+        EXPECT_TRUE(f->SessionEnding(end));
         EXPECT_EQ(ended.count(), 1);
         EXPECT_FALSE(f->isVisible());
         EXPECT_FALSE(f->SMARTT.isActive());
@@ -169,7 +185,42 @@ TEST(LifeCycle, TheEndOfTheSessionSavesNothingAndACancelledShutdownKeepsTheProgr
         EXPECT_FALSE(f->TrayIcon(1)->IconVisible());
         EXPECT_FALSE(std::filesystem::exists(f.Paths.SettingsFile));
         EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+        // The program's own quit that follows changes nothing.
+        EXPECT_FALSE(f->SessionEnding(SessionEvent::SessionQuit));
+        EXPECT_EQ(ended.count(), 1);
     }
+}
+
+// The session manager asks, and the logout is then cancelled elsewhere: it
+// says nothing more. The program runs on as before the query.
+TEST(LifeCycle, ALogoutCancelledAfterTheQueryHidesOnCloseAndExitSaves) {
+    test::FormUnderTest f(test::SampleDrives());
+    ASSERT_TRUE(f->StartupSequence());
+    QSignalSpy ended(f.Form.get(), &TMainForm::ProgramEnded);
+    EXPECT_FALSE(f->SessionEnding(SessionEvent::EndQuery));
+    EXPECT_TRUE(f.App->Data().ExitRequested);
+    EXPECT_EQ(ended.count(), 0);
+    EXPECT_FALSE(std::filesystem::exists(f.Paths.SettingsFile)); // the query saves nothing
+
+    f->Tray->Restore1->trigger();
+    f->close();
+    EXPECT_FALSE(f->isVisible());
+    EXPECT_EQ(ended.count(), 0);
+    EXPECT_FALSE(f.App->Data().ExitRequested);
+    EXPECT_TRUE(f->SMARTT.isActive());
+    EXPECT_TRUE(f->TrayIcon(1)->IconVisible());
+    EXPECT_FALSE(std::filesystem::exists(f.Paths.SettingsFile));
+
+    // A second query that nothing follows either; then Exit saves what the
+    // window shows and ends the program.
+    f->SessionEnding(SessionEvent::EndQuery);
+    QTest::mouseClick(f->SettingsGB->AlertCB, Qt::LeftButton);
+    f->Tray->Exit1->trigger();
+    EXPECT_EQ(ended.count(), 1);
+    ASSERT_TRUE(std::filesystem::exists(f.Paths.SettingsFile));
+    EXPECT_NE(test::ReadFileBytes(f.Paths.SettingsFile).find("Alert Sound=1"), std::string::npos);
+    EXPECT_FALSE(f->SMARTT.isActive());
+    EXPECT_FALSE(f->TrayIcon(1)->IconVisible());
 }
 
 // While the S.M.A.R.T. window is open, other top-level windows (as a tray

@@ -79,6 +79,32 @@ TEST(SessionEvents, HoldsADelayLockWhileAwakeAndHearsSleepShutdownAndSignals) {
     EXPECT_EQ(ending.at(3).at(0).value<SessionEvent>(), SessionEvent::TerminateSignal);
 }
 
+// The session manager's quit reaches the application as Qt's Quit event; the
+// watcher hears it before any window is closed. A filter installed first
+// (filters run newest first) keeps it from ending this test program.
+TEST(SessionEvents, TheSessionManagersQuitIsTheRealEnd) {
+    qRegisterMetaType<quorvane::SessionEvent>();
+    struct KeepRunning : QObject {
+        bool eventFilter(QObject*, QEvent* event) override { return event->type() == QEvent::Quit; }
+    } keep;
+    qApp->installEventFilter(&keep);
+    {
+        SessionEvents events;
+        QSignalSpy ending(&events, &SessionEvents::SessionEnding);
+        events.WatchSessionManager(*qApp);
+        QObject other;
+        for (QObject* to : {static_cast<QObject*>(&other), static_cast<QObject*>(qApp)}) {
+            QEvent quit(QEvent::Quit);
+            QCoreApplication::sendEvent(to, &quit);
+        }
+        QEvent user(QEvent::User);
+        QCoreApplication::sendEvent(qApp, &user);
+        ASSERT_EQ(ending.count(), 1);
+        EXPECT_EQ(ending.at(0).at(0).value<SessionEvent>(), SessionEvent::SessionQuit);
+    }
+    qApp->removeEventFilter(&keep);
+}
+
 } // namespace
 } // namespace quorvane
 

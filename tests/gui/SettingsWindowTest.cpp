@@ -14,6 +14,7 @@
 #include <QToolButton>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -101,9 +102,19 @@ TEST(SettingsWindow, StoredValuesReachTheControlsTimersAndTrayIcons) {
     test::WriteTextFile(f.Paths.AutostartEntry,
                         "[Desktop Entry]\nType=Application\nName=Quorvane\nExec=\"" +
                             std::string(test::TestExecutable) + "\"\n");
+    // Whether the reports run when the scan lists the first drive: the
+    // settings start them, not only the end of the start-up.
+    std::optional<bool> reportsAtScan;
+    QObject::connect(f->HDDCB->model(), &QAbstractItemModel::rowsInserted, f.Form.get(), [&] {
+        if (!reportsAtScan)
+            reportsAtScan = f->SMTPReportsTimer.isActive();
+    });
     ASSERT_TRUE(f->StartupSequence());
 
     EXPECT_FALSE(f->SettingsGB->SMARTMonCB->isChecked());
+    // Stored off, monitoring runs all the same until the box is clicked.
+    EXPECT_TRUE(f->SMARTT.isActive());
+    EXPECT_TRUE(f.App->Session().IsRunning());
     EXPECT_EQ(f->SettingsGB->HDDRefreshIntE->text(), "60");
     EXPECT_EQ(f->SettingsGB->HDDRefreshIntUD->Position(), 60);
     EXPECT_EQ(f->SMARTT.interval(), 60000);
@@ -144,9 +155,45 @@ TEST(SettingsWindow, StoredValuesReachTheControlsTimersAndTrayIcons) {
     EXPECT_TRUE(smtp.SMTPWarningsCB->isChecked());
     EXPECT_EQ(smtp.SMTPDelayE->text(), "50");
     EXPECT_EQ(smtp.SMTPWarningRepeatE->text(), "30");
-    // A stored "SMTP Reports" starts the reports with the stored interval.
+    // A stored "SMTP Reports" starts the reports with the stored interval,
+    // before the scan.
+    ASSERT_TRUE(reportsAtScan.has_value());
+    EXPECT_TRUE(*reportsAtScan);
     EXPECT_TRUE(f->SMTPReportsTimer.isActive());
     EXPECT_EQ(f->SMTPReportsTimer.interval(), 50 * 60000);
+}
+
+// An arrow of the report delay sets the report timer's interval at once: a
+// running timer counts the new one from the click, a stopped one stays
+// stopped. A typed number moves the position only.
+TEST(SettingsWindow, TheReportDelayArrowsRetimeTheReportTimer) {
+    FormUnderTest f(test::SampleDrives());
+    ASSERT_TRUE(f->StartupSequence());
+    TSMTPForm& smtp = *f->SMTPForm;
+    QToolButton* up = smtp.SMTPDelayUD->findChild<QToolButton*>("Up");
+    QToolButton* down = smtp.SMTPDelayUD->findChild<QToolButton*>("Down");
+    ASSERT_TRUE(up && down);
+    QTest::mouseClick(up, Qt::LeftButton);
+    EXPECT_FALSE(f->SMTPReportsTimer.isActive());
+    EXPECT_EQ(f->SMTPReportsTimer.interval(), 35 * 60000);
+
+    QTest::mouseClick(smtp.SMTPReportsCB, Qt::LeftButton);
+    ASSERT_TRUE(f->SMTPReportsTimer.isActive());
+    QTest::mouseClick(up, Qt::LeftButton);
+    EXPECT_TRUE(f->SMTPReportsTimer.isActive());
+    EXPECT_EQ(f->SMTPReportsTimer.interval(), 50 * 60000);
+    // More than the 35 minutes that were left: counted from the click.
+    EXPECT_GT(f->SMTPReportsTimer.remainingTime(), 50 * 60000 - 5000);
+    QTest::mouseClick(down, Qt::LeftButton);
+    QTest::mouseClick(down, Qt::LeftButton);
+    EXPECT_EQ(f->SMTPReportsTimer.interval(), 20 * 60000);
+    EXPECT_LE(f->SMTPReportsTimer.remainingTime(), 20 * 60000 + 5000);
+
+    smtp.SMTPDelayE->clear();
+    QTest::keyClicks(smtp.SMTPDelayE, "80");
+    EXPECT_EQ(smtp.SMTPDelayUD->Position(), 80);
+    EXPECT_EQ(f->SMTPReportsTimer.interval(), 20 * 60000);
+    EXPECT_TRUE(f->SMTPReportsTimer.isActive());
 }
 
 // A user changes the interval, a colour, an icon switch and the mail

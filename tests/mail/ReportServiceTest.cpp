@@ -303,20 +303,30 @@ TEST(ReportService, WaitingWorkerSendsTheMostRecentReport) {
 }
 
 TEST(ReportService, WorkerOutlivingTheServiceTouchesNoWindow) {
+    // Tells when the worker has handed over its last step.
+    struct LastStep : SerialHandOver {
+        std::promise<void> Done;
+        int Steps = 0;
+        void Run(std::function<void()> step) override {
+            SerialHandOver::Run(std::move(step));
+            if (++Steps == 2)
+                Done.set_value();
+        }
+    };
     HeldServer held;
     test::ScriptedServer& slow = held.Server;
-    auto window = std::make_unique<RecordingWindow>();
-    window->SetValues(To(slow.Port()));
-    auto service =
-        std::make_unique<ReportService>(*window, std::make_unique<SerialHandOver>(), NewClient);
+    RecordingWindow window; // outlives the worker: what it is shown is seen
+    window.SetValues(To(slow.Port()));
+    auto handOver = std::make_unique<LastStep>();
+    std::future<void> lastStep = handOver->Done.get_future();
+    auto service = std::make_unique<ReportService>(window, std::move(handOver), NewClient);
     service->SendReport(OneDrive(30), "x");
     ASSERT_EQ(held.Holding.get_future().wait_for(seconds(20)), std::future_status::ready);
     service.reset();
-    window.reset(); // a result shown now would touch freed memory (ASan)
     held.Release.set_value();
     slow.WaitUntilDone();
-    // Give the worker time to reach its last step.
-    std::this_thread::sleep_for(milliseconds(300));
+    ASSERT_EQ(lastStep.wait_for(seconds(20)), std::future_status::ready);
+    EXPECT_TRUE(window.Results().empty());
 }
 
 TEST(ReportService, PortText) {

@@ -24,22 +24,22 @@ struct Log {
     }
 };
 
+// Like the program's timers: every start begins a full interval, also on a
+// timer that runs.
 class RecordingTimer : public ProgramTimer {
 public:
     RecordingTimer(std::string name, Log& log, bool running)
         : name_(std::move(name)), log_(log), running_(running) {}
+    bool Running() const override { return running_; }
     void Start() override {
-        if (!running_) {
-            ++fullIntervals_;
-            log_.Add(name_ + " start");
-        }
+        ++fullIntervals_;
+        log_.Add(name_ + " start");
         running_ = true;
     }
     void Stop() override {
         running_ = false;
         log_.Add(name_ + " stop");
     }
-    bool Running() const { return running_; }
     int FullIntervals() const { return fullIntervals_; }
 
 private:
@@ -107,7 +107,8 @@ TEST(PowerEvents, ReportsOnRunAgainWithAFullInterval) {
     EXPECT_TRUE(p.reports.Running());
     EXPECT_EQ(p.reports.FullIntervals(), 1);
     EXPECT_EQ(p.log.Events.back(), "SMARTT start");
-    // A second wake notification starts nothing twice.
+    // A second wake notification restarts neither timer: the next report
+    // stays where the first wake put it.
     ResumeActions(p.Timers(), true);
     EXPECT_EQ(p.reports.FullIntervals(), 1);
     EXPECT_EQ(p.smartt.FullIntervals(), 1);
@@ -145,13 +146,82 @@ TEST(PowerEvents, TransferOutlastingTheBoundIsLeftToFinish) {
 }
 
 TEST(PowerEvents, EveryEndOfSessionRequestsExitAndACancelClearsIt) {
-    for (const SessionEvent event :
-         {SessionEvent::EndQuery, SessionEvent::ShutdownStarted, SessionEvent::TerminateSignal}) {
-        EXPECT_TRUE(ExitRequestedAfter(event, false));
-        EXPECT_TRUE(ExitRequestedAfter(event, true));
+    using enum ProgramEnd;
+    using enum SessionEvent;
+    struct Case {
+        SessionEvent Event;
+        ProgramEnd Before, After;
+        bool EndsNow;
+    };
+    const Case cases[] = {
+        // The query only asks: nothing ends, nothing is saved.
+        {EndQuery, Running, EndQueried, false},
+        {EndQuery, EndQueried, EndQueried, false},
+        {EndQuery, SessionEnds, SessionEnds, false},
+        // The session's real end: at once, or (logind) at the next close.
+        {SessionQuit, Running, SessionEnds, true},
+        {SessionQuit, EndQueried, SessionEnds, true},
+        {TerminateSignal, Running, SessionEnds, true},
+        {TerminateSignal, EndQueried, SessionEnds, true},
+        {TerminateSignal, ExitChosen, SessionEnds, true},
+        {ShutdownStarted, Running, SessionEnds, false},
+        {ShutdownStarted, EndQueried, SessionEnds, false},
+        // A cancelled shutdown undoes the session's end, not the user's Exit.
+        {ShutdownCancelled, SessionEnds, Running, false},
+        {ShutdownCancelled, EndQueried, Running, false},
+        {ShutdownCancelled, ExitChosen, ExitChosen, false},
+        // Once ended, nothing more happens: the program's own quit included.
+        {SessionQuit, Ended, Ended, false},
+        {TerminateSignal, Ended, Ended, false},
+        {EndQuery, Ended, Ended, false},
+    };
+    for (const Case& c : cases) {
+        const SessionOutcome outcome = AfterSessionEvent(c.Event, c.Before);
+        EXPECT_EQ(outcome.End, c.After) << int(c.Event) << " in " << int(c.Before);
+        EXPECT_EQ(outcome.EndsNow, c.EndsNow) << int(c.Event) << " in " << int(c.Before);
     }
-    EXPECT_FALSE(ExitRequestedAfter(SessionEvent::ShutdownCancelled, true));
-    EXPECT_FALSE(ExitRequestedAfter(SessionEvent::ShutdownCancelled, false));
+    EXPECT_FALSE(ExitRequestedIn(Running));
+    for (const ProgramEnd end : {EndQueried, ExitChosen, SessionEnds, Ended})
+        EXPECT_TRUE(ExitRequestedIn(end)) << int(end);
+}
+
+// After a query that nothing followed, the session goes on: the close button
+// hides the window and Exit saves, as if no query had come.
+TEST(PowerEvents, AClosingWindowHidesSavesOrEndsWithoutSavingByHowFarTheEndIs) {
+    using enum ProgramEnd;
+    using enum CloseAction;
+    struct Case {
+        ProgramEnd Before;
+        bool Tray;
+        ProgramEnd After;
+        CloseAction Action;
+    };
+    const Case cases[] = {
+        {Running, true, Running, HideIntoTray},
+        {EndQueried, true, Running, HideIntoTray},
+        {Running, false, ExitChosen, CloseHandler},
+        {EndQueried, false, ExitChosen, CloseHandler},
+        {ExitChosen, true, ExitChosen, CloseHandler},
+        {SessionEnds, true, SessionEnds, EndWithoutSaving},
+        {SessionEnds, false, SessionEnds, EndWithoutSaving},
+        {Ended, true, Ended, None},
+    };
+    for (const Case& c : cases) {
+        const CloseOutcome outcome = WhenClosing(c.Before, c.Tray);
+        EXPECT_EQ(outcome.End, c.After) << int(c.Before) << " tray " << c.Tray;
+        EXPECT_EQ(outcome.Action, c.Action) << int(c.Before) << " tray " << c.Tray;
+    }
+    // Exit after a query is the user's Exit; during a shutdown it saves nothing.
+    EXPECT_EQ(AfterExitCommand(Running), ExitChosen);
+    EXPECT_EQ(AfterExitCommand(EndQueried), ExitChosen);
+    EXPECT_EQ(AfterExitCommand(SessionEnds), SessionEnds);
+    EXPECT_EQ(AfterExitCommand(Ended), Ended);
+    // A refused save keeps the program running, unless the session ended
+    // while the message was shown.
+    EXPECT_EQ(AfterCloseHandler(ExitChosen, true), Ended);
+    EXPECT_EQ(AfterCloseHandler(ExitChosen, false), Running);
+    EXPECT_EQ(AfterCloseHandler(SessionEnds, false), SessionEnds);
+    EXPECT_EQ(AfterCloseHandler(Ended, false), Ended);
 }
 
 } // namespace
