@@ -1,15 +1,15 @@
 #include "app/Settings.h"
 
 #include <algorithm>
-#include <climits>
-#include <iterator>
-#include <variant>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <fcntl.h>
+#include <iterator>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <variant>
 
 #include "platform/ProfileFile.h"
 #include "platform/SafeWrite.h"
@@ -242,9 +242,7 @@ bool IsSlotRow(const SettingRow& row) {
            std::holds_alternative<ColourField>(row.Field);
 }
 
-template <class... F> struct Overloaded : F... {
-    using F::operator()...;
-};
+template <class... F> struct Overloaded : F... { using F::operator()...; };
 template <class... F> Overloaded(F...) -> Overloaded<F...>;
 
 SettingValue ValueOf(const SettingRow& row, const Settings& s, int slot) {
@@ -252,16 +250,22 @@ SettingValue ValueOf(const SettingRow& row, const Settings& s, int slot) {
     const std::string key = slot > 0 ? SlotKey(slot, row.Key) : row.Key;
     return std::visit(
         Overloaded{
-            [&](bool S::*m) { return SettingValue{key, flag(s.*m), SettingKind::Bool}; },
+            [&](bool S::*m) {
+                return SettingValue{key, flag(s.*m), SettingKind::Bool};
+            },
             [&](IntegerField f) {
                 return SettingValue{key, std::to_string(s.*f.Member), SettingKind::Integer};
             },
-            [&](std::string S::*m) { return SettingValue{key, s.*m, SettingKind::Text}; },
+            [&](std::string S::*m) {
+                return SettingValue{key, s.*m, SettingKind::Text};
+            },
             [&](SMTPSecurityMode S::*m) {
                 return SettingValue{key, std::to_string(static_cast<int>(s.*m)),
                                     SettingKind::Integer};
             },
-            [&](bool T::*m) { return SettingValue{key, flag(s.TraySlot(slot).*m), SettingKind::Bool}; },
+            [&](bool T::*m) {
+                return SettingValue{key, flag(s.TraySlot(slot).*m), SettingKind::Bool};
+            },
             [&](ColourField f) {
                 return SettingValue{key, std::to_string(s.TraySlot(slot).*f.Member),
                                     SettingKind::Integer};
@@ -273,21 +277,22 @@ SettingValue ValueOf(const SettingRow& row, const Settings& s, int slot) {
 // A missing key or a value that does not convert keeps the default.
 void ReadInto(const SettingRow& row, const SettingsReader& read, Settings& s, int slot) {
     const std::string key = slot > 0 ? SlotKey(slot, row.Key) : row.Key;
-    std::visit(Overloaded{
-                   [&](bool S::*m) { s.*m = read.Bool(key, s.*m); },
-                   [&](IntegerField f) { s.*f.Member = read.Integer(key, s.*f.Member, f.Low, f.High); },
-                   [&](std::string S::*m) { s.*m = read.Text(key, s.*m); },
-                   [&](SMTPSecurityMode S::*m) {
-                       if (const auto mode = read.Integer(key); mode && *mode >= 0 && *mode <= 3)
-                           s.*m = static_cast<SMTPSecurityMode>(*mode);
-                   },
-                   [&](bool T::*m) { s.TraySlot(slot).*m = read.Bool(key, s.TraySlot(slot).*m); },
-                   [&](ColourField f) {
-                       auto& colour = s.TraySlot(slot).*f.Member;
-                       colour = read.Colour(key, colour);
-                   },
-               },
-               row.Field);
+    std::visit(
+        Overloaded{
+            [&](bool S::*m) { s.*m = read.Bool(key, s.*m); },
+            [&](IntegerField f) { s.*f.Member = read.Integer(key, s.*f.Member, f.Low, f.High); },
+            [&](std::string S::*m) { s.*m = read.Text(key, s.*m); },
+            [&](SMTPSecurityMode S::*m) {
+                if (const auto mode = read.Integer(key); mode && *mode >= 0 && *mode <= 3)
+                    s.*m = static_cast<SMTPSecurityMode>(*mode);
+            },
+            [&](bool T::*m) { s.TraySlot(slot).*m = read.Bool(key, s.TraySlot(slot).*m); },
+            [&](ColourField f) {
+                auto& colour = s.TraySlot(slot).*f.Member;
+                colour = read.Colour(key, colour);
+            },
+        },
+        row.Field);
 }
 
 // Walks the rows in file order, a slot's rows once per slot 1..slots.

@@ -151,7 +151,8 @@ std::string SimulatedBus::Describe() const {
 // A page file holds one page, exactly: a shorter or longer file is no page
 // (a drive folder put together by hand, a dump cut off or with a header),
 // and is named rather than read in part.
-std::optional<SectorBuffer> SimulatedBus::LoadPage(const fs::path& path, const std::string& effect) {
+std::optional<SectorBuffer> SimulatedBus::LoadPage(const fs::path& path,
+                                                   const std::string& effect) {
     std::error_code ec;
     const auto status = fs::status(path, ec);
     if (!fs::exists(status))

@@ -47,8 +47,8 @@
 #include <string>
 #include <vector>
 
-#include "ata/DriveBus.h"
 #include "ata/DeviceNames.h"
+#include "ata/DriveBus.h"
 #include "ata/PowerMode.h"
 
 namespace quorvane {
@@ -97,7 +97,8 @@ private:
     void ReloadPower(Drive& drive);
     Drive* Load(unsigned driveNumber);
     // effect: what the drive does without the page, for the problem text.
-    std::optional<SectorBuffer> LoadPage(const std::filesystem::path& path, const std::string& effect);
+    std::optional<SectorBuffer> LoadPage(const std::filesystem::path& path,
+                                         const std::string& effect);
     // A command's answer: false when it did not come back (a fault or a
     // drive asleep), else the registers (and data) it answered with.
     bool Execute(Drive& drive, AtaCommand& cmd);

@@ -27,8 +27,8 @@ SaveOutcome Program::SaveSettings() const {
 
 void Program::Attach(ProgramPorts ports, ReportService::ClientFactory makeClient) {
     Detach();
-    session_ = std::make_unique<MonitorSession>(data_, *bus_, settings_, *ports.Monitor,
-                                                *ports.Warnings);
+    session_ =
+        std::make_unique<MonitorSession>(data_, *bus_, settings_, *ports.Monitor, *ports.Warnings);
     reports_ = std::make_unique<ReportService>(*ports.Reports, std::move(ports.HandOver),
                                                std::move(makeClient));
 }

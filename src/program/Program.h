@@ -53,10 +53,9 @@ public:
 
     // Makes the monitoring session and the report service over the front
     // end's ports; a second Attach replaces the first.
-    void Attach(ProgramPorts ports,
-                ReportService::ClientFactory makeClient = [] {
-                    return std::make_unique<SmtpClient>();
-                });
+    void Attach(
+        ProgramPorts ports,
+        ReportService::ClientFactory makeClient = [] { return std::make_unique<SmtpClient>(); });
     // Ends the session and the service (cutting any report worker off the
     // views) before the views go.
     void Detach();

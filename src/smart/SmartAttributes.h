@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <vector>
 
 namespace quorvane {
 
@@ -36,15 +37,24 @@ struct SMARTAttribute {
     bool operator==(const SMARTAttribute&) const = default;
 };
 
-// Decodes the first slot of the data page whose id is id. The walk examines
-// slot 0 always and stops at the first later empty slot, so attributes a
-// drive places behind an empty slot are not found. A page shorter than 512
-// bytes is walked only as far as whole slots reach.
-SMARTAttribute FindSMARTAttribute(std::span<const uint8_t> dataPage, uint8_t id);
+// How far a lookup walks the page. The program's own lookups examine slot 0
+// always and stop at the first later empty slot, so attributes a drive
+// places behind an empty slot are not found; the metrics export every
+// attribute on the page and pass empty slots by.
+enum class SlotWalk { StopAtEmpty, WholePage };
+
+// Decodes the first slot of the data page whose id is id. A page shorter
+// than 512 bytes is walked only as far as whole slots reach.
+SMARTAttribute FindSMARTAttribute(std::span<const uint8_t> dataPage, uint8_t id,
+                                  SlotWalk walk = SlotWalk::StopAtEmpty);
 
 // The threshold of the first slot of the threshold page whose id is id, by
 // the same walk; 0 when there is none.
-uint8_t FindSMARTThreshold(std::span<const uint8_t> thresholdPage, uint8_t id);
+uint8_t FindSMARTThreshold(std::span<const uint8_t> thresholdPage, uint8_t id,
+                           SlotWalk walk = SlotWalk::StopAtEmpty);
+
+// The ids on the data page in slot order, every slot looked at, each id once.
+std::vector<uint8_t> SMARTAttributeIds(std::span<const uint8_t> dataPage);
 
 struct SMARTAttributeName {
     uint8_t Id;

@@ -23,7 +23,7 @@ struct WatchOptions {
 
 // How the loop ended.
 struct WatchEnd {
-    bool Signalled = false;       // a stop signal ended it
+    bool Signalled = false; // a stop signal ended it
     bool MetricsWriteFailed = false;
 };
 
