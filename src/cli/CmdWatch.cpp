@@ -22,9 +22,7 @@ namespace quorvane::cli {
 
 namespace {
 
-constexpr const char* WatchUsage =
-    "usage: quorvane-cli [--drives DIR] [--settings FILE] watch [--interval S] [--count N]\n"
-    "       [--metrics FILE] [--no-mail]";
+const std::string WatchUsage = CommandUsage("watch");
 
 // Nothing to show: the lines printed after each tick say it all.
 class QuietView final : public MonitorView {
