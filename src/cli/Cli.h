@@ -58,6 +58,10 @@ bool TakeFlag(std::vector<std::string>& args, const std::string& flag);
 // Argument mistakes explain themselves: "quorvane-cli COMMAND: PROBLEM" on
 // one line, then the command's usage, both on standard error; ExitUsage.
 int UsageError(const std::string& command, const std::string& problem, const std::string& usage);
+// A command's usage from the table of commands: "usage: quorvane-cli
+// [--drives DIR] smart SLOT [--dec] [--json]" and the lines under it, without
+// a final newline; empty for no command.
+std::string CommandUsage(const std::string& name);
 // What is wrong with a slot argument; empty for a slot 1..6.
 std::string SlotProblem(const std::string& text);
 // What is wrong with an argument a command does not take: an option that

@@ -13,12 +13,6 @@ const char* CommandName(Feature feature) {
     return feature == Feature::AAM ? "aam" : "apm";
 }
 
-std::string Usage(Feature feature) {
-    return std::string("usage: quorvane-cli [--drives DIR] ") + CommandName(feature) +
-           " SLOT [--set LEVEL | --off] [--json]\n"
-           "  SLOT is a drive slot, 1..6; LEVEL is 0..254";
-}
-
 // A level as the bar offers it: decimal 0..254.
 std::optional<uint8_t> ParseLevel(const std::string& text) {
     if (text.empty() || text.size() > 3)
@@ -91,7 +85,7 @@ int RunFeature(CliContext& ctx, Feature feature) {
     if (problem.empty())
         problem = SlotProblem(ctx.Args[0]);
     if (!problem.empty())
-        return UsageError(command, problem, Usage(feature));
+        return UsageError(command, problem, CommandUsage(command));
     int slot = 0;
     ParseSlot(ctx.Args[0], slot);
     ProgramData& data = ctx.App().Data();

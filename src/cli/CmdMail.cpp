@@ -24,14 +24,7 @@ constexpr const char* PasswordVariable = "QUORVANE_SMTP_PASSWORD";
 constexpr const char* PasswordInClearHint = "--security none sends the password unencrypted.";
 
 int Usage(const std::string& problem) {
-    std::cerr
-        << "quorvane-cli mail: " << problem << "\n"
-        << "usage: quorvane-cli mail --host H [--port P] [--login L] [--auth] --from F --to T\n"
-           "                         [--subject S] [--body-file F]\n"
-           "                         [--security auto|none|starttls|tls] [--ca-file FILE]\n"
-           "The password is read from "
-        << PasswordVariable << ".\n";
-    return ExitUsage;
+    return UsageError("mail", problem, CommandUsage("mail"));
 }
 
 bool ParsePort(const std::string& text, std::uint16_t& port) {

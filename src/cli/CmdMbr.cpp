@@ -113,7 +113,7 @@ int RunMbr(CliContext& ctx) {
     if (problem.empty())
         problem = SlotProblem(ctx.Args[0]);
     if (!problem.empty())
-        return UsageError("mbr", problem, "usage: quorvane-cli [--drives DIR] mbr SLOT [--json]");
+        return UsageError("mbr", problem, CommandUsage("mbr"));
     int slot = 0;
     ParseSlot(ctx.Args[0], slot);
     ProgramData& data = ctx.App().Data();

@@ -12,8 +12,7 @@ namespace quorvane::cli {
 
 int RunMetrics(CliContext& ctx) {
     if (const std::string problem = OperandProblem("metrics", ctx.Args, {}); !problem.empty())
-        return UsageError("metrics", problem,
-                          "usage: quorvane-cli [--drives DIR] [--settings FILE] metrics");
+        return UsageError("metrics", problem, CommandUsage("metrics"));
     ctx.App().LoadSettings();
     const Settings& settings = ctx.App().Options();
 

@@ -15,8 +15,7 @@ int RunReport(CliContext& ctx) {
     if (problem.empty() && ctx.Args[1].empty())
         problem = "FILE is empty";
     if (!problem.empty())
-        return UsageError("report", problem,
-                          "usage: quorvane-cli [--drives DIR] report SLOT FILE [--dec]");
+        return UsageError("report", problem, CommandUsage("report"));
     int slot = 0;
     ParseSlot(ctx.Args[0], slot);
     const std::string path = ctx.Args[1];

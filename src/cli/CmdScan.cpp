@@ -89,7 +89,7 @@ void PrintTable(const ProgramData& data) {
 int RunScan(CliContext& ctx) {
     const bool json = TakeFlag(ctx.Args, "--json");
     if (const std::string problem = OperandProblem("scan", ctx.Args, {}); !problem.empty())
-        return UsageError("scan", problem, "usage: quorvane-cli [--drives DIR] scan [--json]");
+        return UsageError("scan", problem, CommandUsage("scan"));
     // Where the drives came from, when not straight from the devices.
     if (const std::string route = ctx.Bus().Route(); !route.empty())
         std::cerr << "quorvane-cli: using " << route << "\n";

@@ -50,8 +50,7 @@ std::string Printable(const std::string& text, bool keepControls) {
 int RunSettings(CliContext& ctx) {
     const bool json = TakeFlag(ctx.Args, "--json");
     if (const std::string problem = OperandProblem("settings", ctx.Args, {}); !problem.empty())
-        return UsageError("settings", problem,
-                          "usage: quorvane-cli [--settings FILE] settings [--json]");
+        return UsageError("settings", problem, CommandUsage("settings"));
     const SettingsPaths paths = ctx.Paths();
     struct stat st {};
     const bool exists = ::stat(paths.SettingsFile.c_str(), &st) == 0;

@@ -9,8 +9,6 @@
 namespace quorvane::cli {
 namespace {
 
-constexpr const char* SmartUsage = "usage: quorvane-cli [--drives DIR] smart SLOT [--dec] [--json]";
-
 void PrintJson(bool simulated, int slot, bool result, const SmartScreen& screen) {
     const TemperatureCaptions& t = screen.Temperatures;
     std::cout << "{\"simulated\": " << (simulated ? "true" : "false") << ", \"slot\": " << slot
@@ -66,7 +64,7 @@ int RunSmart(CliContext& ctx) {
     if (problem.empty())
         problem = SlotProblem(ctx.Args[0]);
     if (!problem.empty())
-        return UsageError("smart", problem, SmartUsage);
+        return UsageError("smart", problem, CommandUsage("smart"));
     int slot = 0;
     ParseSlot(ctx.Args[0], slot);
     ProgramData& data = ctx.App().Data();

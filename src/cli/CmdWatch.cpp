@@ -11,9 +11,7 @@ namespace quorvane::cli {
 
 namespace {
 
-constexpr const char* WatchUsage =
-    "usage: quorvane-cli [--drives DIR] [--settings FILE] watch [--interval S] [--count N]\n"
-    "       [--metrics FILE] [--no-mail]";
+const std::string WatchUsage = CommandUsage("watch");
 
 bool ParseCount(const std::string& text, long max, long& value) {
     if (text.empty() || text.size() > 9 ||

@@ -2,9 +2,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
-#include <map>
 
 #include "cli/Cli.h"
+#include "cli/Commands.h"
 #include "ata/BusSelect.h"
 #include "platform/Version.h"
 
@@ -85,19 +85,6 @@ bool IsProgramOption(const std::string& arg) {
            arg == "-h";
 }
 
-// The options some command takes, which come after it.
-bool IsCommandOption(const std::string& arg) {
-    static const char* const options[] = {
-        "--json",     "--dec",     "--set",      "--off",   "--host",    "--port",
-        "--login",    "--auth",    "--from",     "--to",    "--subject", "--body-file",
-        "--security", "--ca-file", "--interval", "--count", "--metrics", "--no-mail",
-    };
-    for (const char* option : options)
-        if (arg == option)
-            return true;
-    return false;
-}
-
 constexpr const char* ProgramOptions = "--drives DIR, --settings FILE, --version and --help";
 
 } // namespace
@@ -130,29 +117,9 @@ namespace {
 
 void PrintUsage(std::ostream& out) {
     out << "usage: quorvane-cli [--drives DIR] [--settings FILE] COMMAND [ARGS]\n"
-           "       quorvane-cli --version\n"
-           "commands:\n"
-           "  scan [--json]                      list the drives that answer S.M.A.R.T.\n"
-           "  smart SLOT [--dec] [--json]        S.M.A.R.T. status, temperatures, attributes\n"
-           "  report SLOT FILE [--dec]           write the S.M.A.R.T. report file\n"
-           "  mbr SLOT [--json]                  partition table and boot sectors\n"
-           "  aam SLOT [--set LEVEL | --off] [--json]\n"
-           "  apm SLOT [--set LEVEL | --off] [--json]\n"
-           "                                     read the AAM / APM level; --set LEVEL\n"
-           "                                     (0..254) enables it at LEVEL, --off\n"
-           "                                     disables it, then it is read again\n"
-           "  mail --host H [--port P] [--login L] [--auth] --from F --to T\n"
-           "       [--subject S] [--body-file F]\n"
-           "       [--security auto|none|starttls|tls] [--ca-file FILE]\n"
-           "                                     send one message (password in\n"
-           "                                     QUORVANE_SMTP_PASSWORD)\n"
-           "  settings [--json]                  the settings file and every setting in it\n"
-           "  metrics                            every drive read once, as Prometheus metrics\n"
-           "  watch [--interval S] [--count N] [--metrics FILE] [--no-mail]\n"
-           "                                     monitor until SIGTERM/SIGINT or N ticks:\n"
-           "                                     one line per drive per tick, the metrics\n"
-           "                                     file rewritten, warnings mailed\n"
-           "--drives DIR (or QUORVANE_DRIVES=DIR) uses the simulated drives in DIR.\n"
+           "       quorvane-cli --version\n";
+    PrintCommandList(out);
+    out << "--drives DIR (or QUORVANE_DRIVES=DIR) uses the simulated drives in DIR.\n"
            "--settings FILE (or QUORVANE_SETTINGS=FILE) reads the settings from FILE.\n";
 }
 
@@ -161,11 +128,6 @@ void PrintUsage(std::ostream& out) {
 
 int main(int argc, char** argv) {
     using namespace quorvane::cli;
-    static const std::map<std::string, int (*)(CliContext&)> commands = {
-        {"scan", RunScan},       {"smart", RunSmart},       {"report", RunReport}, {"mbr", RunMbr},
-        {"mail", RunMail},       {"settings", RunSettings}, {"aam", RunAam},       {"apm", RunApm},
-        {"metrics", RunMetrics}, {"watch", RunWatch},
-    };
     CliContext ctx;
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string command;
@@ -193,7 +155,7 @@ int main(int argc, char** argv) {
             // An option of a command put before it, or no option at all.
             std::string later = "COMMAND";
             for (size_t j = i + 1; j < args.size(); ++j)
-                if (commands.count(args[j]) != 0) {
+                if (FindCommand(args[j])) {
                     later = args[j];
                     break;
                 }
@@ -224,13 +186,13 @@ int main(int argc, char** argv) {
             return ExitUsage;
         }
     }
-    const auto it = commands.find(command);
-    if (it == commands.end()) {
+    const Command* found = FindCommand(command);
+    if (!found) {
         std::cerr << "quorvane-cli: "
                   << (command.empty() ? "no command given" : "unknown command '" + command + "'")
                   << "\n";
         PrintUsage(std::cerr);
         return ExitUsage;
     }
-    return it->second(ctx);
+    return found->Run(ctx);
 }
