@@ -119,17 +119,17 @@ int RunMail(CliContext& ctx) {
     }
 
     SmtpClient client;
-    client.Settings.UseLogin = auth;
-    client.Settings.Host = values["--host"];
-    if (values.count("--port") != 0 && !ParsePort(values["--port"], client.Settings.Port))
+    client.Config.UseLogin = auth;
+    client.Config.Host = values["--host"];
+    if (values.count("--port") != 0 && !ParsePort(values["--port"], client.Config.Port))
         return Usage("the port must be a number from 1 to 65535");
-    client.Settings.Username = values["--login"];
+    client.Config.Username = values["--login"];
     if (values.count("--security") != 0 &&
-        !ParseSecurity(values["--security"], client.Settings.Security))
+        !ParseSecurity(values["--security"], client.Config.Security))
         return Usage("--security must be auto, none, starttls or tls");
-    client.Settings.CaFile = values["--ca-file"];
+    client.Config.CaFile = values["--ca-file"];
     if (const char* password = std::getenv(PasswordVariable))
-        client.Settings.Password = password;
+        client.Config.Password = password;
 
     MailMessage message;
     if (values.count("--body-file") != 0) {

@@ -29,7 +29,7 @@ struct ReportService::Shared {
     ReportText Report;
     SMTPSnapshot Snapshot;
     bool Waiting = false;
-    std::atomic<std::uint8_t> SendResult{SendNotCompleted};
+    std::atomic<quorvane::SendResult> LastResult{SendResult::NotCompleted};
 
     mutable std::mutex WorkersMutex;
     std::condition_variable WorkersChanged;
@@ -122,8 +122,8 @@ ReportText ReportService::LastReport() const {
     return shared_->Report;
 }
 
-std::uint8_t ReportService::SendResult() const {
-    return shared_->SendResult;
+SendResult ReportService::LastSendResult() const {
+    return shared_->LastResult;
 }
 
 bool ReportService::WaitForSendLock(std::chrono::milliseconds bound) {
@@ -138,12 +138,25 @@ bool ReportService::WaitForWorkers(std::chrono::milliseconds bound) {
 }
 
 void ReportService::Work(std::shared_ptr<Shared> shared) {
-    shared->SendResult = SendNotCompleted;
-
+    shared->LastResult = SendResult::NotCompleted;
     // The transfer in flight ends first. SendLock is not held across the
     // hand-over below: the user-interface thread may be waiting for it.
     { std::lock_guard turn(shared->SendLock); }
+    CopyWindowValues(shared);
+    SendResult result;
+    {
+        std::unique_lock sendLock(shared->SendLock);
+        result = Transfer(*shared);
+    }
+    shared->LastResult = result;
+    ShowResult(shared, result);
 
+    std::lock_guard workers(shared->WorkersMutex);
+    --shared->Workers;
+    shared->WorkersChanged.notify_all();
+}
+
+void ReportService::CopyWindowValues(const std::shared_ptr<Shared>& shared) {
     shared->HandOver->Run([shared] {
         if (shared->Closed)
             return;
@@ -151,69 +164,71 @@ void ReportService::Work(std::shared_ptr<Shared> shared) {
         std::lock_guard texts(shared->TextsMutex);
         shared->Snapshot = std::move(snapshot);
     });
+}
 
+namespace {
+
+void Configure(SmtpConfig& config, const SMTPSnapshot& snapshot, std::uint16_t port) {
+    config.UseLogin = snapshot.Authentication;
+    config.Host = snapshot.Host;
+    config.Port = port;
+    config.Username = snapshot.Login;
+    config.Password = snapshot.Password;
+    config.MailAgent = ReportMailAgent;
+    config.Security = snapshot.Security;
+}
+
+} // namespace
+
+// Under SendLock.
+SendResult ReportService::Transfer(Shared& shared) {
+    SMTPSnapshot snapshot;
+    MailMessage message;
     {
-        std::unique_lock sendLock(shared->SendLock);
-        try {
-            SMTPSnapshot snapshot;
-            MailMessage message;
-            {
-                // Read now, under the lock: a worker that waited sends the
-                // report composed most recently, and a report composed from
-                // here on starts a worker of its own.
-                std::lock_guard texts(shared->TextsMutex);
-                shared->Waiting = false;
-                snapshot = shared->Snapshot;
-                message.SetBody(shared->Report.Body);
-                message.Subject = shared->Report.Subject;
-            }
-            message.SetFrom(snapshot.From);
-            message.SetRecipients(snapshot.Mail);
-
-            std::uint16_t port = 0;
-            // A port that is not a number fails the send like any other
-            // transfer error, with the status text and the cursor restored.
-            if (ParseSmtpPort(snapshot.Port, port)) {
-                if (!shared->Client)
-                    shared->Client = shared->MakeClient();
-                SmtpClient& client = *shared->Client;
-                client.Settings.UseLogin = snapshot.Authentication;
-                client.Settings.Host = snapshot.Host;
-                client.Settings.Port = port;
-                client.Settings.Username = snapshot.Login;
-                client.Settings.Password = snapshot.Password;
-                client.Settings.MailAgent = ReportMailAgent;
-                client.Settings.Security = snapshot.Security;
-
-                // Connect closes what it opened when it fails; only an open
-                // session is disconnected.
-                if (client.Connect(ReportConnectTimeoutMs) && client.Connected()) {
-                    // Without LOGIN or PLAIN on offer the message goes out without
-                    // authentication; what the server then says decides.
-                    // A refused login ends the transfer: the message is not
-                    // offered without it.
-                    const bool authenticated =
-                        !(snapshot.Authentication && client.OffersAuthentication()) ||
-                        client.Authenticate();
-                    shared->SendResult =
-                        authenticated && client.Send(message) ? SendDone : SendFailed;
-                    client.Disconnect();
-                }
-            }
-        } catch (const std::exception&) {
-            shared->SendResult = SendFailed;
-        }
+        // Read now, under the lock: a worker that waited sends the report
+        // composed most recently, and a report composed from here on starts
+        // a worker of its own.
+        std::lock_guard texts(shared.TextsMutex);
+        shared.Waiting = false;
+        snapshot = shared.Snapshot;
+        message.SetBody(shared.Report.Body);
+        message.Subject = shared.Report.Subject;
     }
+    try {
+        message.SetFrom(snapshot.From);
+        message.SetRecipients(snapshot.Mail);
+        // A port that is not a number fails the send like any other
+        // transfer error, with the status text and the cursor restored.
+        std::uint16_t port = 0;
+        if (!ParseSmtpPort(snapshot.Port, port))
+            return SendResult::NotCompleted;
+        if (!shared.Client)
+            shared.Client = shared.MakeClient();
+        SmtpClient& client = *shared.Client;
+        Configure(client.Config, snapshot, port);
+        // Connect closes what it opened when it fails; only an open session
+        // is disconnected.
+        if (!client.Connect(ReportConnectTimeoutMs) || !client.Connected())
+            return SendResult::NotCompleted;
+        // Without LOGIN or PLAIN on offer the message goes out without
+        // authentication; what the server then says decides. A refused login
+        // ends the transfer: the message is not offered without it.
+        const bool authenticated =
+            !(snapshot.Authentication && client.OffersAuthentication()) || client.Authenticate();
+        const bool sent = authenticated && client.Send(message);
+        client.Disconnect();
+        return sent ? SendResult::Done : SendResult::Failed;
+    } catch (const std::exception&) {
+        return SendResult::Failed;
+    }
+}
 
-    const std::string text = shared->SendResult == SendDone ? ReportSentText : ReportFailedText;
+void ReportService::ShowResult(const std::shared_ptr<Shared>& shared, SendResult result) {
+    const std::string text = result == SendResult::Done ? ReportSentText : ReportFailedText;
     shared->HandOver->Run([shared, text] {
         if (!shared->Closed)
             shared->Window->ShowSendResult(text);
     });
-
-    std::lock_guard workers(shared->WorkersMutex);
-    --shared->Workers;
-    shared->WorkersChanged.notify_all();
 }
 
 } // namespace quorvane

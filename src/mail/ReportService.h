@@ -28,11 +28,10 @@ inline constexpr const char* ReportFailedText = "Report sending failed";
 inline constexpr int ReportConnectTimeoutMs = 1000;
 inline constexpr const char* ReportMailAgent = "Quorvane";
 
-// SendResult: the transfer did not complete, the message was sent, the
-// transfer failed.
-inline constexpr std::uint8_t SendNotCompleted = 255;
-inline constexpr std::uint8_t SendDone = 0;
-inline constexpr std::uint8_t SendFailed = 1;
+// How the last transfer ended (SendResult): it did not complete (no session
+// was opened, or it was cut), the message was sent, or the transfer raised
+// an error.
+enum class SendResult : std::uint8_t { NotCompleted, Done, Failed };
 
 // What a worker copies from the SMTP window at each send, as typed.
 struct SMTPSnapshot {
@@ -106,7 +105,7 @@ public:
 
     // The report composed most recently.
     ReportText LastReport() const;
-    std::uint8_t SendResult() const;
+    quorvane::SendResult LastSendResult() const;
 
     // Waits until no worker holds SendLock, at most bound; true when it was
     // free in time. The close handler and the suspend use it; a transfer
@@ -118,7 +117,12 @@ public:
 
 private:
     struct Shared;
+    // A worker's life: its turn, the SMTP window's values, the transfer and
+    // its result in the status bar.
     static void Work(std::shared_ptr<Shared> shared);
+    static void CopyWindowValues(const std::shared_ptr<Shared>& shared);
+    static SendResult Transfer(Shared& shared);
+    static void ShowResult(const std::shared_ptr<Shared>& shared, SendResult result);
 
     std::shared_ptr<Shared> shared_;
 };

@@ -91,15 +91,15 @@ bool SmtpClient::Connect(int timeoutMs) {
     Disconnect(); // every session starts from a new connection
     lastError_ = {};
     authSchemes_.clear();
-    const SocketResult opened = socket_->Open(Settings.Host, Settings.Port, timeoutMs);
+    const SocketResult opened = socket_->Open(Config.Host, Config.Port, timeoutMs);
     if (!opened.Ok) {
         lastError_.Text = opened.Error;
         return false;
     }
-    const SMTPSecurityMode security = Settings.Security;
+    const SMTPSecurityMode security = Config.Security;
     try {
         if (security == SMTPSecurityMode::TLS ||
-            (security == SMTPSecurityMode::Auto && Settings.Port == ImplicitTlsPort))
+            (security == SMTPSecurityMode::Auto && Config.Port == ImplicitTlsPort))
             StartTls();
         const Reply greeting = ReadReply();
         if (greeting.Code != 220)
@@ -119,7 +119,7 @@ bool SmtpClient::Connect(int timeoutMs) {
         // Whoever strips STARTTLS from the EHLO answer must not be handed the
         // password (nor, with it, the message the server would refuse without
         // it). Loopback is no exception: None is the way to send in clear.
-        if (security == SMTPSecurityMode::Auto && Settings.UseLogin && !socket_->Encrypted())
+        if (security == SMTPSecurityMode::Auto && Config.UseLogin && !socket_->Encrypted())
             WithholdPassword();
         return true;
     } catch (const StepFailure& failure) {
@@ -171,7 +171,7 @@ bool SmtpClient::Send(const MailMessage& message) {
 void SmtpClient::Disconnect() {
     if (socket_->IsOpen()) {
         if (!peerClosed_ && !noQuit_)
-            socket_->Write("QUIT\r\n", Settings.ReadTimeoutMs); // the answer is not awaited
+            socket_->Write("QUIT\r\n", Config.ReadTimeoutMs); // the answer is not awaited
         socket_->Close();
     }
     received_.clear();
@@ -208,31 +208,31 @@ bool SmtpClient::Introduce() {
 void SmtpClient::StartTls() {
     noQuit_ = true;
     const SocketResult started =
-        socket_->StartTls({Settings.Host, Settings.CaFile}, Settings.ReadTimeoutMs);
+        socket_->StartTls({Config.Host, Config.CaFile}, Config.ReadTimeoutMs);
     if (!started.Ok)
         Fail(0, started.Error);
     noQuit_ = false;
 }
 
 void SmtpClient::DoAuthenticate() {
-    if (Settings.UseLogin && Settings.Security != SMTPSecurityMode::None && !socket_->Encrypted())
+    if (Config.UseLogin && Config.Security != SMTPSecurityMode::None && !socket_->Encrypted())
         WithholdPassword();
-    if (Settings.UseLogin && !OffersAuthScheme("LOGIN") && OffersAuthScheme("PLAIN")) {
+    if (Config.UseLogin && !OffersAuthScheme("LOGIN") && OffersAuthScheme("PLAIN")) {
         // One line: authorisation identity (none), NUL, user name, NUL, password.
-        Command("AUTH PLAIN " + EncodeBase64(std::string(1, '\0') + Settings.Username +
-                                             std::string(1, '\0') + Settings.Password),
+        Command("AUTH PLAIN " + EncodeBase64(std::string(1, '\0') + Config.Username +
+                                             std::string(1, '\0') + Config.Password),
                 {235});
-    } else if (Settings.UseLogin) {
+    } else if (Config.UseLogin) {
         Command("AUTH LOGIN", {334});
-        Command(EncodeBase64(Settings.Username), {334});
-        Command(EncodeBase64(Settings.Password), {235});
+        Command(EncodeBase64(Config.Username), {334});
+        Command(EncodeBase64(Config.Password), {235});
     }
     authenticated_ = true;
 }
 
 void SmtpClient::DoSend(const MailMessage& message) {
     Command("RSET", {});
-    if (Settings.UseLogin && OffersAuthentication() && !authenticated_)
+    if (Config.UseLogin && OffersAuthentication() && !authenticated_)
         DoAuthenticate();
     Command("MAIL FROM:<" + message.From.Address + ">", {250});
     for (const auto& recipient : message.Recipients)
@@ -243,7 +243,7 @@ void SmtpClient::DoSend(const MailMessage& message) {
     const HeaderCharset charset = HeaderCharsetForLocale(clock_->LocaleName());
     std::string data;
     for (const auto& line :
-         BuildHeaderBlock(message, Settings.MailAgent,
+         BuildHeaderBlock(message, Config.MailAgent,
                           FormatMailDate(now.UtcSeconds, now.UtcOffsetMinutes), charset))
         data += line + "\r\n";
     data += "\r\n";
@@ -266,7 +266,7 @@ SmtpClient::Reply SmtpClient::Command(std::string_view line, std::initializer_li
 }
 
 SmtpClient::Reply SmtpClient::ReadReply() {
-    ReplyBudget budget{Clock::now() + std::chrono::milliseconds(Settings.ReadTimeoutMs)};
+    ReplyBudget budget{Clock::now() + std::chrono::milliseconds(Config.ReadTimeoutMs)};
     std::string first;
     while (first.empty())
         first = Trim(ReadLine(budget));
@@ -319,14 +319,14 @@ std::string SmtpClient::ReadLine(ReplyBudget& budget) {
 }
 
 void SmtpClient::Write(std::string_view data) {
-    const SocketResult written = socket_->Write(data, Settings.ReadTimeoutMs);
+    const SocketResult written = socket_->Write(data, Config.ReadTimeoutMs);
     if (!written.Ok)
         Fail(0, written.Error);
 }
 
 std::string SmtpClient::HeloName() const {
-    if (!Settings.HeloName.empty())
-        return Settings.HeloName;
+    if (!Config.HeloName.empty())
+        return Config.HeloName;
     char name[256] = {};
     if (gethostname(name, sizeof name - 1) != 0)
         return "localhost";

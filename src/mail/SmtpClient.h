@@ -48,7 +48,7 @@ inline constexpr const char* SmtpSecurityHint =
     "None: no encryption; the password goes out unencrypted.\n"
     "STARTTLS, SSL/TLS: encrypted, or the report fails.";
 
-struct SmtpSettings {
+struct SmtpConfig {
     std::string Host;
     std::uint16_t Port = 25;
     std::string Username;
@@ -85,11 +85,11 @@ public:
     SmtpClient(const SmtpClient&) = delete;
     SmtpClient& operator=(const SmtpClient&) = delete;
 
-    SmtpSettings Settings;
+    SmtpConfig Config;
 
     // Opens the connection, reads the greeting (220) and introduces the client
     // with EHLO, or HELO when EHLO is not answered with 250. TLS as
-    // Settings.Security says: from the first byte, or STARTTLS followed by a
+    // Config.Security says: from the first byte, or STARTTLS followed by a
     // second EHLO whose answer alone counts. Under Auto with the login switch
     // on, a session left unencrypted fails here (PasswordWithheldText), so
     // neither the password nor the message goes out. On any failure the

@@ -80,16 +80,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     {
         SmtpClient client(std::make_unique<InputSocket>(in, written, reads),
                           std::make_unique<FixedLocale>());
-        client.Settings.Host = "mail.example";
-        client.Settings.UseLogin = (switches & 1) != 0;
+        client.Config.Host = "mail.example";
+        client.Config.UseLogin = (switches & 1) != 0;
         // Bit 3: Auto, which over this connection (never encrypted) must
         // hold the password back; otherwise None, the plain dialogue.
-        client.Settings.Security =
+        client.Config.Security =
             (switches & 8) != 0 ? SMTPSecurityMode::Auto : SMTPSecurityMode::None;
-        client.Settings.Username = "user";
-        client.Settings.Password = "secret";
-        client.Settings.HeloName = "quorvane.example";
-        client.Settings.ReadTimeoutMs = 60000;
+        client.Config.Username = "user";
+        client.Config.Password = "secret";
+        client.Config.HeloName = "quorvane.example";
+        client.Config.ReadTimeoutMs = 60000;
 
         MailMessage message;
         message.SetFrom("Quorvane <quorvane@example.org>");

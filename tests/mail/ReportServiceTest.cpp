@@ -98,8 +98,8 @@ ProgramData OneDrive(int temperature) {
 
 std::unique_ptr<SmtpClient> NewClient() {
     auto client = std::make_unique<SmtpClient>();
-    client->Settings.HeloName = "client.test";
-    client->Settings.ReadTimeoutMs = 20000;
+    client->Config.HeloName = "client.test";
+    client->Config.ReadTimeoutMs = 20000;
     return client;
 }
 
@@ -148,7 +148,7 @@ TEST(ReportService, DeliversWithAuthLogin) {
                            "C\r\n"),
               std::string::npos)
         << content;
-    EXPECT_EQ(f.service.SendResult(), SendDone);
+    EXPECT_EQ(f.service.LastSendResult(), SendResult::Done);
     EXPECT_TRUE(f.service.WaitForSendLock(milliseconds(0)));
 }
 
@@ -225,7 +225,7 @@ TEST(ReportService, RefusedLoginSendsNothing) {
     EXPECT_EQ(f.window.Results(), std::vector<std::string>{"Report sending failed"});
     for (const auto& command : server.Commands())
         EXPECT_NE(command.rfind("MAIL FROM", 0), 0u) << command;
-    EXPECT_EQ(f.service.SendResult(), SendFailed);
+    EXPECT_EQ(f.service.LastSendResult(), SendResult::Failed);
 }
 
 TEST(ReportService, RefusedConnectionAndBadPortFailWithTheLockFree) {
@@ -240,7 +240,7 @@ TEST(ReportService, RefusedConnectionAndBadPortFailWithTheLockFree) {
         ASSERT_TRUE(f.service.WaitForWorkers(seconds(30))) << port;
         EXPECT_EQ(f.window.Results(), std::vector<std::string>{"Report sending failed"}) << port;
         EXPECT_FALSE(f.window.Busy()) << port; // the cursor is back
-        EXPECT_EQ(f.service.SendResult(), SendNotCompleted) << port;
+        EXPECT_EQ(f.service.LastSendResult(), SendResult::NotCompleted) << port;
         EXPECT_TRUE(f.service.WaitForSendLock(milliseconds(0))) << port;
     }
 }

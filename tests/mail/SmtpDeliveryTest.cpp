@@ -21,14 +21,14 @@ const LocalDateTime SendingTime =
 std::unique_ptr<SmtpClient> ClientFor(const SinkServer& sink) {
     auto client = std::make_unique<SmtpClient>(
         MakeTcpMailSocket(), std::make_unique<test::FixedClock>(SendingTime, "C"));
-    client->Settings.Host = "127.0.0.1";
-    client->Settings.Port = sink.Port();
-    client->Settings.HeloName = "client.test";
-    client->Settings.Username = Credentials.first;
-    client->Settings.Password = Credentials.second;
-    client->Settings.ReadTimeoutMs = 20000;
+    client->Config.Host = "127.0.0.1";
+    client->Config.Port = sink.Port();
+    client->Config.HeloName = "client.test";
+    client->Config.Username = Credentials.first;
+    client->Config.Password = Credentials.second;
+    client->Config.ReadTimeoutMs = 20000;
     // The plain dialogue, password in clear included, as None speaks it.
-    client->Settings.Security = SMTPSecurityMode::None;
+    client->Config.Security = SMTPSecurityMode::None;
     return client;
 }
 
@@ -78,7 +78,7 @@ TEST(SmtpDelivery, WithAuthLoginRequired) {
     SinkServer sink(Credentials);
     ASSERT_TRUE(sink.Running()) << sink.StartError();
     auto client = ClientFor(sink);
-    client->Settings.UseLogin = true;
+    client->Config.UseLogin = true;
     ASSERT_TRUE(client->Connect(1000)) << client->LastError().Text;
     ASSERT_TRUE(client->OffersAuthScheme("LOGIN"));
     ASSERT_TRUE(client->Authenticate()) << client->LastError().Text;
@@ -105,7 +105,7 @@ TEST(SmtpDelivery, WithAuthenticationOff) {
     ASSERT_TRUE(sink.Running()) << sink.StartError();
     auto client = ClientFor(sink);
     // The switch is on, but a server that offers no LOGIN gets the mail without AUTH.
-    client->Settings.UseLogin = true;
+    client->Config.UseLogin = true;
     ASSERT_TRUE(client->Connect(1000)) << client->LastError().Text;
     EXPECT_FALSE(client->OffersAuthScheme("LOGIN"));
     MailMessage message = Report();
@@ -137,8 +137,8 @@ TEST(SmtpDelivery, RefusalsFromTheRealServerFailTheirStep) {
     EXPECT_EQ(client->LastError().ReplyCode, 530);
     client->Disconnect();
 
-    client->Settings.UseLogin = true;
-    client->Settings.Password = "wrong";
+    client->Config.UseLogin = true;
+    client->Config.Password = "wrong";
     ASSERT_TRUE(client->Connect(1000)) << client->LastError().Text;
     EXPECT_FALSE(client->Authenticate());
     EXPECT_EQ(client->LastError().ReplyCode, 535);

@@ -25,14 +25,14 @@ const LocalDateTime SendingTime = MomentAt(1796607310, 180);
 std::unique_ptr<SmtpClient> ClientFor(std::uint16_t port) {
     auto client = std::make_unique<SmtpClient>(
         MakeTcpMailSocket(), std::make_unique<test::FixedClock>(SendingTime, "C"));
-    client->Settings.Host = "127.0.0.1";
-    client->Settings.Port = port;
-    client->Settings.HeloName = "client.test";
-    client->Settings.Username = "reporter";
-    client->Settings.Password = "s3cret";
-    client->Settings.ReadTimeoutMs = 10000;
+    client->Config.Host = "127.0.0.1";
+    client->Config.Port = port;
+    client->Config.HeloName = "client.test";
+    client->Config.Username = "reporter";
+    client->Config.Password = "s3cret";
+    client->Config.ReadTimeoutMs = 10000;
     // The plain dialogue, password in clear included, as None speaks it.
-    client->Settings.Security = SMTPSecurityMode::None;
+    client->Config.Security = SMTPSecurityMode::None;
     return client;
 }
 
@@ -97,7 +97,7 @@ TEST(SmtpConnect, EhloRefusedFallsBackToHeloWithoutAuthentication) {
                                              : WillingReply(command);
     });
     auto client = ClientFor(server.Port());
-    client->Settings.UseLogin = true;
+    client->Config.UseLogin = true;
     ASSERT_TRUE(client->Connect(1000)) << client->LastError().Text;
     EXPECT_TRUE(client->AuthSchemes().empty());
     EXPECT_TRUE(client->Send(SmallReport())) << client->LastError().Text;
@@ -128,7 +128,7 @@ TEST(SmtpConnect, IntroducesItselfWithTheHostName) {
     ASSERT_EQ(gethostname(name, sizeof name - 1), 0);
     ScriptedServer server(Greeting, WillingReply);
     auto client = ClientFor(server.Port());
-    client->Settings.HeloName.clear();
+    client->Config.HeloName.clear();
     ASSERT_TRUE(client->Connect(1000));
     client->Disconnect();
     server.WaitUntilDone();
@@ -158,7 +158,7 @@ class SmtpAuthOffer : public testing::TestWithParam<AuthOffer> {};
 TEST_P(SmtpAuthOffer, MechanismFollowsTheOffer) {
     ScriptedServer server(Greeting, LoginServer(GetParam().EhloReply));
     auto client = ClientFor(server.Port());
-    client->Settings.UseLogin = true;
+    client->Config.UseLogin = true;
     ASSERT_TRUE(client->Connect(1000)) << client->LastError().Text;
     EXPECT_EQ(client->AuthSchemes(), GetParam().Schemes);
     const bool offered = client->OffersAuthentication();
@@ -207,7 +207,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(SmtpAuth, SendAuthenticatesFirstWhenNotYetDone) {
     ScriptedServer server(Greeting, LoginServer(EhloWithLogin));
     auto client = ClientFor(server.Port());
-    client->Settings.UseLogin = true;
+    client->Config.UseLogin = true;
     ASSERT_TRUE(client->Connect(1000));
     EXPECT_TRUE(client->Send(SmallReport())) << client->LastError().Text;
     client->Disconnect();
@@ -220,9 +220,9 @@ TEST(SmtpAuth, SendAuthenticatesFirstWhenNotYetDone) {
 TEST(SmtpAuth, EmptyCredentialsGoAsEmptyLinesAndRefusalFails) {
     ScriptedServer server(Greeting, LoginServer(EhloWithLogin, "535 Authentication failed\r\n"));
     auto client = ClientFor(server.Port());
-    client->Settings.UseLogin = true;
-    client->Settings.Username.clear();
-    client->Settings.Password.clear();
+    client->Config.UseLogin = true;
+    client->Config.Username.clear();
+    client->Config.Password.clear();
     ASSERT_TRUE(client->Connect(1000));
     EXPECT_FALSE(client->Authenticate());
     EXPECT_EQ(client->LastError().ReplyCode, 535);
@@ -308,7 +308,7 @@ TEST(SmtpReplies, OverLongLineFailsAtOnce) {
     // A line that never ends fails as soon as it is too long, not at the time-out.
     ScriptedServer endless("220-ok\r\n220-" + std::string(100000, 'y'), WillingReply);
     client = ClientFor(endless.Port());
-    client->Settings.ReadTimeoutMs = 60000;
+    client->Config.ReadTimeoutMs = 60000;
     EXPECT_FALSE(client->Connect(1000));
     EXPECT_EQ(client->LastError().Text, "Max line length exceeded.");
 }
@@ -340,20 +340,20 @@ TEST(SmtpReplies, ReplyIsBoundedInLinesAndBytes) {
     test::StreamingServer wideLines("220-" + wide + "\r\n", "220-" + wide + "\r\n",
                                     std::chrono::milliseconds(0));
     auto client = ClientFor(wideLines.Port());
-    client->Settings.ReadTimeoutMs = 60000;
+    client->Config.ReadTimeoutMs = 60000;
     EXPECT_FALSE(client->Connect(1000));
     EXPECT_EQ(client->LastError().Text, "Max reply size exceeded.");
 
     // Endless continuation lines after EHLO, and endless empty lines, too.
     test::StreamingServer endless(Greeting, "250-PIPELINING\r\n", std::chrono::milliseconds(0));
     client = ClientFor(endless.Port());
-    client->Settings.ReadTimeoutMs = 60000;
+    client->Config.ReadTimeoutMs = 60000;
     EXPECT_FALSE(client->Connect(1000));
     EXPECT_EQ(client->LastError().Text, "Max reply size exceeded.");
 
     test::StreamingServer blanks("", "\r\n", std::chrono::milliseconds(0));
     client = ClientFor(blanks.Port());
-    client->Settings.ReadTimeoutMs = 60000;
+    client->Config.ReadTimeoutMs = 60000;
     EXPECT_FALSE(client->Connect(1000));
     EXPECT_EQ(client->LastError().Text, "Max reply size exceeded.");
 }
@@ -365,14 +365,14 @@ TEST(SmtpReplies, ReadTimeLimitHoldsForTheWholeReply) {
     test::StreamingServer trickle("220-slow\r\n", "220-still going\r\n",
                                   std::chrono::milliseconds(20));
     auto client = ClientFor(trickle.Port());
-    client->Settings.ReadTimeoutMs = 300;
+    client->Config.ReadTimeoutMs = 300;
     EXPECT_FALSE(client->Connect(1000));
     EXPECT_EQ(client->LastError().Text, timedOut);
     EXPECT_FALSE(client->Connected());
 
     test::StreamingServer blanks(Greeting, "\r\n", std::chrono::milliseconds(20));
     client = ClientFor(blanks.Port());
-    client->Settings.ReadTimeoutMs = 300;
+    client->Config.ReadTimeoutMs = 300;
     EXPECT_FALSE(client->Connect(1000));
     EXPECT_EQ(client->LastError().Text, timedOut);
 }
@@ -398,7 +398,7 @@ TEST(SmtpReplies, SilentServerEndsAtTheReadBound) {
     const std::string timedOut = SocketErrorText(ETIMEDOUT, "Connection timed out.");
     ScriptedServer mute("", [](const std::string&) { return std::string(); });
     auto client = ClientFor(mute.Port());
-    client->Settings.ReadTimeoutMs = 300;
+    client->Config.ReadTimeoutMs = 300;
     EXPECT_FALSE(client->Connect(1000));
     EXPECT_EQ(client->LastError().Text, timedOut);
     EXPECT_FALSE(client->Connected());
@@ -410,7 +410,7 @@ TEST(SmtpReplies, SilentServerEndsAtTheReadBound) {
         return command == "." ? std::string() : WillingReply(command);
     });
     client = ClientFor(stalls.Port());
-    client->Settings.ReadTimeoutMs = 300;
+    client->Config.ReadTimeoutMs = 300;
     ASSERT_TRUE(client->Connect(1000));
     EXPECT_FALSE(client->Send(SmallReport()));
     EXPECT_EQ(client->LastError().Text, timedOut);
@@ -486,7 +486,7 @@ TEST(SmtpSend, MessageOnTheWireWithDotTransparency) {
 TEST(SmtpSend, EmptyBodyEndsRightAfterTheHeaders) {
     ScriptedServer server(Greeting, WillingReply);
     auto client = ClientFor(server.Port());
-    client->Settings.MailAgent = "Other Agent";
+    client->Config.MailAgent = "Other Agent";
     ASSERT_TRUE(client->Connect(1000));
     MailMessage message = SmallReport();
     message.SetBody("");
@@ -520,7 +520,7 @@ TEST(SmtpSession, DisconnectQuitsOnceAndReconnectStartsAfresh) {
 
     // The next session forgets what the previous server offered.
     ScriptedServer second(Greeting, WillingReply);
-    client->Settings.Port = second.Port();
+    client->Config.Port = second.Port();
     ASSERT_TRUE(client->Connect(1000));
     EXPECT_TRUE(client->AuthSchemes().empty());
 }
@@ -532,7 +532,7 @@ TEST(SmtpSession, ConnectFailuresCarryTheSocketText) {
     EXPECT_EQ(client->LastError().Text, SocketErrorText(ECONNREFUSED, "Connection refused."));
     EXPECT_FALSE(client->Connected());
 
-    client->Settings.Host = "no-such-host.quorvane.invalid";
+    client->Config.Host = "no-such-host.quorvane.invalid";
     EXPECT_FALSE(client->Connect(1000));
     const std::string& text = client->LastError().Text;
     EXPECT_EQ(text.rfind("Socket Error # ", 0), 0u) << text;

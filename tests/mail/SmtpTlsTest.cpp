@@ -23,15 +23,15 @@ std::unique_ptr<SmtpClient> ClientFor(std::uint16_t port, SMTPSecurityMode secur
     auto client =
         std::make_unique<SmtpClient>(MakeTlsMailSocket(MakeTcpMailSocket()),
                                      std::make_unique<test::FixedClock>(SendingTime, "C"));
-    client->Settings.Host = "localhost";
-    client->Settings.Port = port;
-    client->Settings.HeloName = "client.test";
-    client->Settings.Username = Credentials.first;
-    client->Settings.Password = Credentials.second;
-    client->Settings.UseLogin = true;
-    client->Settings.ReadTimeoutMs = 20000;
-    client->Settings.Security = security;
-    client->Settings.CaFile = TestCertificates::Get().CaFile();
+    client->Config.Host = "localhost";
+    client->Config.Port = port;
+    client->Config.HeloName = "client.test";
+    client->Config.Username = Credentials.first;
+    client->Config.Password = Credentials.second;
+    client->Config.UseLogin = true;
+    client->Config.ReadTimeoutMs = 20000;
+    client->Config.Security = security;
+    client->Config.CaFile = TestCertificates::Get().CaFile();
     return client;
 }
 
@@ -104,7 +104,7 @@ TEST_F(SmtpTls, ImplicitTlsFromTheFirstByte) {
     auto client = ClientFor(sink.Port(), SMTPSecurityMode::TLS);
     // A dotted address is checked against the certificate's addresses and
     // sends no server name.
-    client->Settings.Host = "127.0.0.1";
+    client->Config.Host = "127.0.0.1";
     ASSERT_TRUE(Deliver(*client)) << client->LastError().Text;
     EXPECT_EQ(sink.ServerNames(), "(none)\n");
 
@@ -144,8 +144,8 @@ TEST_F(SmtpTls, AutoSpeaksTlsFromTheFirstByteOnPort465) {
     ASSERT_TRUE(sink.Running()) << sink.StartError();
     SmtpClient client(MakeTlsMailSocket(std::make_unique<PortRedirect>(sink.Port())),
                       std::make_unique<test::FixedClock>(SendingTime, "C"));
-    client.Settings = ClientFor(sink.Port(), SMTPSecurityMode::Auto)->Settings;
-    client.Settings.Port = ImplicitTlsPort;
+    client.Config = ClientFor(sink.Port(), SMTPSecurityMode::Auto)->Config;
+    client.Config.Port = ImplicitTlsPort;
     ASSERT_TRUE(Deliver(client)) << client.LastError().Text;
     auto received = sink.Message(1);
     ASSERT_FALSE(received.empty());
@@ -199,9 +199,9 @@ TEST_P(SmtpTlsRefused, CertificateIsCheckedBeforeAnything) {
         ASSERT_TRUE(sink.Running()) << sink.StartError();
         auto client = ClientFor(sink.Port(), mode == Tls::StartTls ? SMTPSecurityMode::Auto
                                                                    : SMTPSecurityMode::TLS);
-        client->Settings.Host = bad.Host;
+        client->Config.Host = bad.Host;
         if (!bad.WithTestCa)
-            client->Settings.CaFile.clear();
+            client->Config.CaFile.clear();
         EXPECT_FALSE(client->Connect(1000));
         EXPECT_EQ(client->LastError().Text, bad.Error);
         EXPECT_FALSE(client->Connected());
@@ -257,9 +257,9 @@ TEST_F(SmtpTls, AutoAgainstAPlainServerSendsNoPassword) {
     EXPECT_EQ(withAuth.Session(1)["clear"], "EHLO client.test\r\nQUIT\r\n");
     EXPECT_EQ(withAuth.Count(), 0);
     // The switch turned on after connecting: AUTH and the message held back all the same.
-    client->Settings.UseLogin = false;
+    client->Config.UseLogin = false;
     ASSERT_TRUE(client->Connect(1000)) << client->LastError().Text;
-    client->Settings.UseLogin = true;
+    client->Config.UseLogin = true;
     EXPECT_FALSE(client->Authenticate());
     EXPECT_TRUE(client->LastError().PasswordWithheld);
     EXPECT_FALSE(client->Send(Report()));
@@ -270,7 +270,7 @@ TEST_F(SmtpTls, AutoAgainstAPlainServerSendsNoPassword) {
     SinkServer open;
     ASSERT_TRUE(open.Running()) << open.StartError();
     client = ClientFor(open.Port(), SMTPSecurityMode::Auto);
-    client->Settings.UseLogin = false;
+    client->Config.UseLogin = false;
     ASSERT_TRUE(Deliver(*client)) << client->LastError().Text;
     auto received = open.Message(1);
     ASSERT_FALSE(received.empty());
@@ -283,7 +283,7 @@ TEST_F(SmtpTls, ModeNoneNeverStartsTls) {
     SinkServer sink(SinkOptions{{}, false, Tls::StartTls});
     ASSERT_TRUE(sink.Running()) << sink.StartError();
     auto client = ClientFor(sink.Port(), SMTPSecurityMode::None);
-    client->Settings.UseLogin = false;
+    client->Config.UseLogin = false;
     ASSERT_TRUE(client->Connect(1000)) << client->LastError().Text;
     EXPECT_FALSE(client->Encrypted());
     // The server wants STARTTLS first, and says so.
@@ -313,7 +313,7 @@ TEST_F(SmtpTls, HandshakeFailuresAndTimeOuts) {
     // A server that never answers the hello: the read time-out holds.
     test::ScriptedServer mute("", [](const std::string&) { return std::string(); });
     client = ClientFor(mute.Port(), SMTPSecurityMode::TLS);
-    client->Settings.ReadTimeoutMs = 300;
+    client->Config.ReadTimeoutMs = 300;
     EXPECT_FALSE(client->Connect(1000));
     EXPECT_EQ(client->LastError().Text, SocketErrorText(ETIMEDOUT, "Connection timed out."));
     mute.WaitUntilDone();
