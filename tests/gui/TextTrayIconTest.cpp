@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include "GuiTestSupport.h"
+#include "common/RecordingPorts.h"
 #include "common/TestDrives.h"
 #include "app/Scan.h"
 #include "gui/Fonts.h"
@@ -142,10 +143,7 @@ class TrayBankTick : public ::testing::Test {
 protected:
     static constexpr const char* Model = "ST9160821AS--3.CLH"; // 38 C
 
-    class NoMail final : public WarningMail {
-    public:
-        void SendReport() override {}
-    };
+    using NoMail = test::CountingMail;
 
     // Forwards to the drives of one folder or another, so that a tick can
     // find other pages than the tick before.

@@ -8,6 +8,7 @@
 #include <map>
 #include <vector>
 
+#include "common/RecordingPorts.h"
 #include "common/TestDrives.h"
 #include "ata/PowerMode.h"
 #include "app/Scan.h"
@@ -22,33 +23,8 @@ constexpr const char* WesternDigital = "WDC_WD20EARS-00MVWB0"; // 44 C
 constexpr const char* Hitachi = "Hitachi_HDS721010CLA632";     // 30 C
 constexpr const char* Fujitsu = "FUJITSU_MHY2120BH--0084000D"; // 28 C
 
-struct Balloon {
-    int Slot;
-    std::string Title, Text;
-    int Seconds;
-};
-
-class RecordingView final : public MonitorView {
-public:
-    std::map<int, std::string> Texts;
-    std::map<int, uint32_t> Borders;
-    int Sirens = 0;
-    std::vector<Balloon> Balloons;
-
-    void SetTrayIconText(int slot, const std::string& text) override { Texts[slot] = text; }
-    void SetTrayIconBorderColor(int slot, uint32_t color) override { Borders[slot] = color; }
-    void PlaySiren() override { ++Sirens; }
-    void ShowErrorBalloon(int slot, const std::string& title, const std::string& text,
-                          int seconds) override {
-        Balloons.push_back({slot, title, text, seconds});
-    }
-};
-
-class RecordingMail final : public WarningMail {
-public:
-    int Sent = 0;
-    void SendReport() override { ++Sent; }
-};
+using RecordingView = test::RecordingTray;
+using RecordingMail = test::CountingMail;
 
 class MonitorSessionTest : public ::testing::Test {
 protected:

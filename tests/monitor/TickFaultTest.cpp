@@ -7,6 +7,7 @@
 #include <map>
 
 #include "common/FaultBus.h"
+#include "common/RecordingPorts.h"
 #include "common/TestDrives.h"
 #include "app/Scan.h"
 #include "monitor/MonitorSession.h"
@@ -18,24 +19,8 @@ using test::Fault;
 using test::FaultBus;
 using test::FaultName;
 
-struct TrayView final : MonitorView {
-    std::map<int, std::string> Texts;
-    std::map<int, uint32_t> Borders;
-    int Sirens = 0;
-    std::vector<std::pair<int, std::string>> Balloons;
-    void SetTrayIconText(int slot, const std::string& text) override { Texts[slot] = text; }
-    void SetTrayIconBorderColor(int slot, uint32_t color) override { Borders[slot] = color; }
-    void PlaySiren() override { ++Sirens; }
-    void ShowErrorBalloon(int slot, const std::string& title, const std::string& text,
-                          int) override {
-        Balloons.emplace_back(slot, title + ": " + text);
-    }
-};
-
-struct CountingMail final : WarningMail {
-    int Sent = 0;
-    void SendReport() override { ++Sent; }
-};
+using test::CountingMail;
+using TrayView = test::RecordingTray;
 
 struct TickRun {
     TickResult Result;
@@ -106,8 +91,9 @@ TEST_F(TickFaults, AFaultAlertsOnceAndChangesOnlyTheDriveItHit) {
         EXPECT_EQ(run->Tray.Sirens, 1);
         EXPECT_EQ(run->Mail.Sent, 1);
         ASSERT_EQ(run->Tray.Balloons.size(), 1u);
-        EXPECT_EQ(run->Tray.Balloons[0],
-                  (std::pair<int, std::string>{3, "Error: S.M.A.R.T. failure detected!"}));
+        EXPECT_EQ(run->Tray.Balloons[0].Slot, 3);
+        EXPECT_EQ(run->Tray.Balloons[0].Title + ": " + run->Tray.Balloons[0].Text,
+                  "Error: S.M.A.R.T. failure detected!");
 
         for (int slot = 1; slot <= 2; ++slot) {
             const std::string fresh = baseline->Tray.Texts[slot];

@@ -1,0 +1,47 @@
+// Recording fakes of the monitoring session's ports, shared by the tests
+// that tick a session: what the tray was told, and how many warning mails
+// the session asked for.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "monitor/MonitorSession.h"
+
+namespace quorvane::test {
+
+struct Balloon {
+    int Slot;
+    std::string Title, Text;
+    int Seconds;
+    bool operator==(const Balloon&) const = default;
+};
+
+// The last text and border colour of every icon, the sirens and every
+// balloon, in order.
+class RecordingTray final : public MonitorView {
+public:
+    std::map<int, std::string> Texts;
+    std::map<int, uint32_t> Borders;
+    int Sirens = 0;
+    std::vector<Balloon> Balloons;
+
+    void SetTrayIconText(int slot, const std::string& text) override { Texts[slot] = text; }
+    void SetTrayIconBorderColor(int slot, uint32_t color) override { Borders[slot] = color; }
+    void PlaySiren() override { ++Sirens; }
+    void ShowErrorBalloon(int slot, const std::string& title, const std::string& text,
+                          int seconds) override {
+        Balloons.push_back({slot, title, text, seconds});
+    }
+};
+
+// Counts the warning mails asked for.
+class CountingMail final : public WarningMail {
+public:
+    int Sent = 0;
+    void SendReport() override { ++Sent; }
+};
+
+} // namespace quorvane::test
