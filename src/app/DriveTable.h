@@ -28,9 +28,15 @@ struct DriveReading {
     std::string LastFailure;
 };
 
+// What kind of device a slot holds: the commands it takes and the pages it
+// answers with. ATA disks through SCSI/ATA pass-through are the one kind so
+// far.
+enum class DriveKind : uint8_t { Ata };
+
 // One drive slot. Its tray icon's switch and colours are settings
 // (Settings::Tray), kept by slot.
 struct HDD {
+    DriveKind Kind = DriveKind::Ata;
     uint8_t DriveNumber = 0;
     char Vendor = '\0';
     std::string SerialNumber;
