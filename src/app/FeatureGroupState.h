@@ -4,10 +4,10 @@
 
 #include <string>
 
+#include "smart/SmartHealth.h"
+
 namespace quorvane {
 
-// What a level label shows when there is no level to show.
-inline constexpr const char* FeatureNoLevelText = "...";
 
 // The level bar's range and tick spacing.
 inline constexpr int FeatureLevelMin = 0;
@@ -23,10 +23,10 @@ struct FeatureGroupState {
     bool CheckBoxEnabled = true;
     int LevelPosition = FeatureLevelMin; // AAMLevelTB / APMLevelTB
     bool LevelEnabled = true;
-    std::string CurrentLevelCaption = FeatureNoLevelText; // CurrentAAMLevelL / CurrentAPMLevelL
+    std::string CurrentLevelCaption = NotMeasuredText; // CurrentAAMLevelL / CurrentAPMLevelL
     bool CurrentLevelEnabled = true;
     std::string RecommendedLevelCaption =
-        FeatureNoLevelText; // RecommendedAAMLevelL / RecommendedAPMLevelL
+        NotMeasuredText; // RecommendedAAMLevelL / RecommendedAPMLevelL
     bool RecommendedLevelEnabled = true;
     bool GetEnabled = true; // AAMGetSB / APMGetSB
     bool SetEnabled = true; // AAMSetSB / APMSetSB

@@ -89,9 +89,9 @@ FeatureGroupState FeatureGroupFromLevels(Feature feature, const FeatureLevels& l
         group.Checked = false;
         group.CheckBoxEnabled = false;
         group.LevelEnabled = false;
-        group.CurrentLevelCaption = FeatureNoLevelText;
+        group.CurrentLevelCaption = NotMeasuredText;
         group.CurrentLevelEnabled = false;
-        group.RecommendedLevelCaption = FeatureNoLevelText;
+        group.RecommendedLevelCaption = NotMeasuredText;
         group.RecommendedLevelEnabled = false;
         group.GetEnabled = false;
         group.SetEnabled = false;
@@ -104,7 +104,7 @@ FeatureGroupState FeatureGroupFromLevels(Feature feature, const FeatureLevels& l
         group.Checked = false;
         group.CheckBoxEnabled = feature == Feature::AAM;
         group.LevelEnabled = false;
-        group.CurrentLevelCaption = FeatureNoLevelText;
+        group.CurrentLevelCaption = NotMeasuredText;
         group.CurrentLevelEnabled = false;
         group.GetEnabled = true;
         group.SetEnabled = true;
@@ -122,8 +122,8 @@ FeatureGroupState FeatureGroupFromLevels(Feature feature, const FeatureLevels& l
         levels.CurrentLevel == 0xFF || (feature == Feature::APM && levels.CurrentLevel == 0);
     if (noLevel) {
         MoveFeatureLevel(group, 0);
-        group.CurrentLevelCaption = FeatureNoLevelText;
-        group.RecommendedLevelCaption = FeatureNoLevelText;
+        group.CurrentLevelCaption = NotMeasuredText;
+        group.RecommendedLevelCaption = NotMeasuredText;
     } else {
         MoveFeatureLevel(group, levels.CurrentLevel);
         group.CurrentLevelCaption = std::to_string(levels.CurrentLevel);

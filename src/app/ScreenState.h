@@ -12,7 +12,6 @@
 
 namespace quorvane {
 
-inline constexpr const char* NotMeasuredText = "...";
 
 // The state of the Information group's labels: each caption and whether the
 // label is enabled (a disabled flag label is shown greyed).
@@ -37,7 +36,7 @@ struct InfoPanel {
 // starts as "..." and the grid with its header row only, and each read with
 // show replaces what it gets to.
 struct SmartScreen {
-    std::string SMARTStatusL = SmartNotReadText; // main window and S.M.A.R.T. window
+    std::string SMARTStatusL = NotMeasuredText; // main window and S.M.A.R.T. window
     TemperatureCaptions Temperatures;            // HDDTempL, HDDTempLoL, HDDTempHiL, HDDAirTempL
     RawValueFormat RAWValuesRG = RawValueFormat::Hex; // the raw form the grid was filled with
     SmartGridModel SMARTSG;

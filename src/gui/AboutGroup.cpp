@@ -5,6 +5,7 @@
 #include "gui/Controls.h"
 #include "monitor/TextIcon.h"
 #include "platform/Version.h"
+#include "smart/SmartHealth.h"
 
 namespace quorvane {
 
@@ -30,7 +31,7 @@ TAboutGroup::TAboutGroup(QWidget* parent) : QGroupBox("About", parent) {
     FlagI->setGeometry(178, 16, 32, 16);
     FlagI->setPixmap(QPixmap(":/flag.png"));
     // Kernel numbers and a distribution name can take two lines.
-    OSL = MakeLabel(this, "OSL", "...", 8, 52, 205);
+    OSL = MakeLabel(this, "OSL", NotMeasuredText, 8, 52, 205);
     OSL->setWordWrap(true);
     OSL->resize(205, 28);
     OSL->setAlignment(Qt::AlignLeft | Qt::AlignTop);

@@ -10,6 +10,7 @@
 #include <QToolButton>
 
 #include "gui/Controls.h"
+#include "smart/SmartHealth.h"
 
 namespace quorvane {
 
@@ -52,8 +53,8 @@ TFeatureGroup::TFeatureGroup(const QString& prefix, const QString& caption, cons
     CB = new QCheckBox(Panel);
     CB->setObjectName(p + "CB");
     CB->move(1, 1);
-    CurrentLevelL = MakeLabel(this, "Current" + p + "LevelL", "...", 30, 18, 36);
-    RecommendedLevelL = MakeLabel(this, "Recommended" + p + "LevelL", "...", 70, 18, 36);
+    CurrentLevelL = MakeLabel(this, "Current" + p + "LevelL", NotMeasuredText, 30, 18, 36);
+    RecommendedLevelL = MakeLabel(this, "Recommended" + p + "LevelL", NotMeasuredText, 70, 18, 36);
     LevelTB = new QSlider(Qt::Horizontal, this);
     LevelTB->setObjectName(p + "LevelTB");
     LevelTB->setRange(FeatureLevelMin, FeatureLevelMax);

@@ -6,6 +6,7 @@
 #include "app/FeatureLevels.h"
 #include "gui/Controls.h"
 #include "gui/FeatureGroup.h"
+#include "smart/SmartHealth.h"
 
 namespace quorvane {
 
@@ -20,18 +21,18 @@ TInformationGroup::TInformationGroup(QWidget* parent) : QGroupBox("Information",
 
     constexpr int valueX = 118;
     HDDModelNL = MakeLabel(this, "HDDModelNL", "Model Number:", 8, 20);
-    HDDModelL = MakeLabel(this, "HDDModelL", "...", valueX, 20, 236);
+    HDDModelL = MakeLabel(this, "HDDModelL", NotMeasuredText, valueX, 20, 236);
     SetTextColor(HDDModelL, Blue);
     HDDSNNL = MakeLabel(this, "HDDSNNL", "Serial Number:", 8, 38);
-    HDDSNL = MakeLabel(this, "HDDSNL", "...", valueX, 38, 236);
+    HDDSNL = MakeLabel(this, "HDDSNL", NotMeasuredText, valueX, 38, 236);
     HDDFirmwareNL = MakeLabel(this, "HDDFirmwareNL", "Firmware Revision:", 8, 56);
-    HDDFirmwareL = MakeLabel(this, "HDDFirmwareL", "...", valueX, 56, 120);
+    HDDFirmwareL = MakeLabel(this, "HDDFirmwareL", NotMeasuredText, valueX, 56, 120);
 
     HDDSizeNL = MakeLabel(this, "HDDSizeNL", "Size, GB:", 8, 74);
-    HDDSizeL = MakeLabel(this, "HDDSizeL", "...", 62, 74, 56);
+    HDDSizeL = MakeLabel(this, "HDDSizeL", NotMeasuredText, 62, 74, 56);
     SetTextColor(HDDSizeL, Blue);
     HDDHPANL = MakeLabel(this, "HDDHPANL", "HPA, MB:", 120, 74);
-    HDDHPAUL = MakeLabel(this, "HDDHPAUL", "...", 176, 74, 56);
+    HDDHPAUL = MakeLabel(this, "HDDHPAUL", NotMeasuredText, 176, 74, 56);
 
     HDDLBA48L = MakeLabel(this, "HDDLBA48L", "LBA48", 8, 92);
     HDDSMARTL = MakeLabel(this, "HDDSMARTL", "S.M.A.R.T.", 54, 92);
@@ -40,15 +41,15 @@ TInformationGroup::TInformationGroup(QWidget* parent) : QGroupBox("Information",
     SetTextColor(HDDSecML, Blue);
 
     HDDTempNL = MakeLabel(this, "HDDTempNL", QString::fromUtf8("Temperature, °C:"), 8, 112);
-    HDDTempL = MakeLabel(this, "HDDTempL", "...", 112, 112, 28);
+    HDDTempL = MakeLabel(this, "HDDTempL", NotMeasuredText, 112, 112, 28);
     HDDTempL->setToolTip("Temperature");
-    HDDTempLoL = MakeLabel(this, "HDDTempLoL", "...", 140, 112, 28);
+    HDDTempLoL = MakeLabel(this, "HDDTempLoL", NotMeasuredText, 140, 112, 28);
     HDDTempLoL->setToolTip("Low Airflow Temperature");
     SetTextColor(HDDTempLoL, Blue);
-    HDDTempHiL = MakeLabel(this, "HDDTempHiL", "...", 168, 112, 28);
+    HDDTempHiL = MakeLabel(this, "HDDTempHiL", NotMeasuredText, 168, 112, 28);
     HDDTempHiL->setToolTip("High Airflow Temperature");
     SetTextColor(HDDTempHiL, Red);
-    HDDAirTempL = MakeLabel(this, "HDDAirTempL", "...", 196, 112, 28);
+    HDDAirTempL = MakeLabel(this, "HDDAirTempL", NotMeasuredText, 196, 112, 28);
     HDDAirTempL->setToolTip("Airflow Temperature");
 
     for (QLabel* l : {HDDLBA48L, HDDSMARTL, HDDHPAL, HDDHPANL, HDDHPAUL, HDDSecML, HDDTempNL,

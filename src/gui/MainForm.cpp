@@ -31,6 +31,7 @@
 #include "platform/SafeWrite.h"
 #include "platform/Version.h"
 #include "smart/SmartReport.h"
+#include "smart/SmartHealth.h"
 
 namespace quorvane {
 
@@ -116,7 +117,7 @@ void TMainForm::createDriveRow() {
     HDDGB->setObjectName("HDDGB");
     HDDGB->setGeometry(0, 32, 485, 37);
     SMARTNL = MakeLabel(HDDGB, "SMARTNL", "S.M.A.R.T.:", 12, 14);
-    SMARTStatusL = MakeLabel(HDDGB, "SMARTStatusL", "...", 80, 14, 120);
+    SMARTStatusL = MakeLabel(HDDGB, "SMARTStatusL", NotMeasuredText, 80, 14, 120);
     SetTextColor(SMARTStatusL, Blue);
     SMARTReadSB = MakeSpeedButton(HDDGB, "SMARTReadSB",
                                   style()->standardIcon(QStyle::SP_FileDialogDetailedView),

@@ -136,7 +136,7 @@ void TSMARTForm::createControls() {
     SMARTNL->move(4, 8);
     SMARTNL->adjustSize();
 
-    SMARTStatusL = new QLabel("...", this);
+    SMARTStatusL = new QLabel(NotMeasuredText, this);
     SMARTStatusL->setObjectName("SMARTStatusL");
     SMARTStatusL->setGeometry(68, 8, 120, 14);
     QPalette blue = SMARTStatusL->palette();

@@ -7,7 +7,7 @@ namespace quorvane {
 
 std::string DriveStatusCaption(const HDD& drive) {
     if (!drive.SMARTStatusRead)
-        return SmartNotReadText;
+        return NotMeasuredText;
     return SmartStatusText(drive.SMARTStatusOK);
 }
 

@@ -12,7 +12,7 @@ constexpr uint8_t NoThresholdExceededMid = 0x4F;
 constexpr uint8_t NoThresholdExceededHigh = 0xC2;
 
 std::string DecimalOrNotRead(uint8_t value) {
-    return value == 0 ? std::string(SmartNotReadText) : std::to_string(value);
+    return value == 0 ? std::string(NotMeasuredText) : std::to_string(value);
 }
 
 } // namespace

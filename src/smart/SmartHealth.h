@@ -10,8 +10,10 @@ namespace quorvane {
 
 inline constexpr const char* SmartStatusOkText = "O.K.";
 inline constexpr const char* SmartStatusErrorText = "ERROR";
-// Captions before anything was read, and for a temperature that is 0.
-inline constexpr const char* SmartNotReadText = "...";
+// What every caption shows before anything was read, for a value that was
+// not measured (a temperature of 0, a level a drive does not have, a size
+// the drive did not tell).
+inline constexpr const char* NotMeasuredText = "...";
 inline constexpr const char* AttributeOkText = "O.K.";
 inline constexpr const char* AttributeBelowThresholdText = "!!!";
 
@@ -50,10 +52,10 @@ DriveTemperatures ReadDriveTemperatures(std::span<const uint8_t> dataPage, char 
 // The captions of the four temperature labels: the drive temperature always
 // in decimal ("0" included), the airflow values in decimal or "..." for 0.
 struct TemperatureCaptions {
-    std::string HDDTempL = SmartNotReadText;
-    std::string HDDTempLoL = SmartNotReadText;
-    std::string HDDTempHiL = SmartNotReadText;
-    std::string HDDAirTempL = SmartNotReadText;
+    std::string HDDTempL = NotMeasuredText;
+    std::string HDDTempLoL = NotMeasuredText;
+    std::string HDDTempHiL = NotMeasuredText;
+    std::string HDDAirTempL = NotMeasuredText;
     bool operator==(const TemperatureCaptions&) const = default;
 };
 TemperatureCaptions FormatTemperatureCaptions(const DriveTemperatures& temperatures);

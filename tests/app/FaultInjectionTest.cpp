@@ -172,7 +172,7 @@ TEST_F(ReadSmartFaults, EachFaultStopsTheReadWhereItHits) {
 
         if (c.Kind == Fault::OpenRefused && step == 0) {
             // Nothing could be asked: nothing changes.
-            EXPECT_EQ(run.Screen.SMARTStatusL, SmartNotReadText);
+            EXPECT_EQ(run.Screen.SMARTStatusL, NotMeasuredText);
             EXPECT_EQ(run.Data.SMARTDataPage, oldData);
             EXPECT_EQ(run.Data.Drives[1].Temperature, 99);
             EXPECT_EQ(run.Screen.Temperatures, untouched.Temperatures);

@@ -92,7 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const bool ok = ReadSMART(program, bus, slot, true);
         const SmartScreen& screen = program.Screen.Smart;
         FUZZ_CHECK(bus.OpenHandles() == 0);
-        FUZZ_CHECK(screen.SMARTStatusL == SmartNotReadText || screen.SMARTStatusL == "O.K." ||
+        FUZZ_CHECK(screen.SMARTStatusL == NotMeasuredText || screen.SMARTStatusL == "O.K." ||
                    screen.SMARTStatusL == "ERROR");
         FUZZ_CHECK(!ok || screen.SMARTStatusL == "O.K.");
         CheckCaption(screen.Temperatures.HDDTempL);

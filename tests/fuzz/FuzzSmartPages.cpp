@@ -15,7 +15,7 @@ namespace {
 constexpr char Vendors[] = {'\0', 'S', 'W', 'M', 'H', 'A', 'F', 'I', 'T', 'Q', 'X'};
 
 bool IsCaption(const std::string& text) {
-    if (text == SmartNotReadText)
+    if (text == NotMeasuredText)
         return true;
     if (text.empty() || text.size() > 3)
         return false;
@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!VendorReportsTemperature(vendor))
         FUZZ_CHECK(temperatures.DriveTemperature == 0);
     const TemperatureCaptions captions = FormatTemperatureCaptions(temperatures);
-    FUZZ_CHECK(IsCaption(captions.HDDTempL) && captions.HDDTempL != SmartNotReadText);
+    FUZZ_CHECK(IsCaption(captions.HDDTempL) && captions.HDDTempL != NotMeasuredText);
     FUZZ_CHECK(IsCaption(captions.HDDTempLoL));
     FUZZ_CHECK(IsCaption(captions.HDDTempHiL));
     FUZZ_CHECK(IsCaption(captions.HDDAirTempL));

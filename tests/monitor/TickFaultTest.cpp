@@ -118,11 +118,11 @@ TEST_F(TickFaults, AFaultAlertsOnceAndChangesOnlyTheDriveItHit) {
         // The selected drive's labels.
         if (hitSlot == 1 && step == 0)
             EXPECT_EQ(run->Screen.SMARTStatusL,
-                      c.Kind == Fault::OpenRefused ? SmartNotReadText : SmartStatusErrorText);
+                      c.Kind == Fault::OpenRefused ? NotMeasuredText : SmartStatusErrorText);
         else
             EXPECT_EQ(run->Screen.SMARTStatusL, SmartStatusOkText);
         if (hitSlot == 1 && !(step == 0 && c.Kind != Fault::OpenRefused))
-            EXPECT_EQ(run->Screen.Temperatures.HDDTempL, SmartNotReadText);
+            EXPECT_EQ(run->Screen.Temperatures.HDDTempL, NotMeasuredText);
         else
             EXPECT_EQ(run->Screen.Temperatures.HDDTempL, "38");
     }
