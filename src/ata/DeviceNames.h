@@ -14,10 +14,15 @@ inline constexpr unsigned MaxDriveNumber = 15;
 // S.M.A.R.T. data and thresholds, a sector of the disk).
 using SectorBuffer = std::array<uint8_t, 512>;
 
-// The kernel's name of drive N: "sda" for 0. driveNumber must be at most
+// The letter of drive N: 'a' for 0. driveNumber must be at most
 // MaxDriveNumber.
+constexpr char DriveLetter(unsigned driveNumber) {
+    return static_cast<char>('a' + driveNumber);
+}
+
+// The kernel's name of drive N: "sda" for 0.
 inline std::string KernelDriveName(unsigned driveNumber) {
-    return std::string("sd") + static_cast<char>('a' + driveNumber);
+    return std::string("sd") + DriveLetter(driveNumber);
 }
 
 // The device node of drive N: "/dev/sda" for 0.

@@ -80,7 +80,7 @@ LinuxSgBus::LinuxSgBus(std::string devicePrefix) : prefix_(std::move(devicePrefi
 std::unique_ptr<DriveHandle> LinuxSgBus::OpenDrive(unsigned driveNumber) {
     if (driveNumber > MaxDriveNumber)
         return nullptr;
-    const std::string path = prefix_ + static_cast<char>('a' + driveNumber);
+    const std::string path = prefix_ + DriveLetter(driveNumber);
     // Read-only: with CAP_SYS_RAWIO the kernel takes any pass-through command
     // on such a descriptor, and closing it is no write (a descriptor open for
     // writing makes udev re-probe the disk when it closes, which wakes a
