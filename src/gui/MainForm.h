@@ -58,14 +58,11 @@ public:
     // program is to end at once (no drive found).
     bool StartupSequence();
 
-    bool TrayAvailable() const { return trayAvailable_; }
     // Copies the settings into the controls, the swatches and the icons.
     void ShowSettings();
 
     // The selected drive: the drive list's item index + 1 (0: none).
     int SelectedSlot() const;
-    // The tray icon of slot 1..6.
-    TTextTrayIcon* TrayIcon(int slot) const { return Tray->Icon(slot); }
 
     // The computer is about to sleep: the report timer stops, a mail in
     // flight gets a bounded time to finish, monitoring stops.

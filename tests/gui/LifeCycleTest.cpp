@@ -38,7 +38,7 @@ TEST(LifeCycle, CloseAndMinimiseOnlyHideAndOnlyExitEndsTheProgram) {
     QSignalSpy ended(f.Form.get(), &TMainForm::ProgramEnded);
 
     // A click on any tray icon shows the window.
-    emit f->TrayIcon(3)->Click();
+    emit f->Tray->Icon(3)->Click();
     EXPECT_TRUE(f->isVisible());
     f->close();
     EXPECT_FALSE(f->isVisible());
@@ -52,7 +52,7 @@ TEST(LifeCycle, CloseAndMinimiseOnlyHideAndOnlyExitEndsTheProgram) {
     // The title bar's minimise: hidden with one notification from the six icons.
     std::vector<std::unique_ptr<QSignalSpy>> spies;
     for (int slot = 1; slot <= 6; ++slot)
-        spies.push_back(std::make_unique<QSignalSpy>(f->TrayIcon(slot),
+        spies.push_back(std::make_unique<QSignalSpy>(f->Tray->Icon(slot),
                                                      &TCoolTrayIcon::MinimizeToTrayRequested));
     f->Tray->Restore1->trigger();
     f->setWindowState(Qt::WindowMinimized);
@@ -62,7 +62,7 @@ TEST(LifeCycle, CloseAndMinimiseOnlyHideAndOnlyExitEndsTheProgram) {
     EXPECT_TRUE(f->isVisible());
     EXPECT_FALSE(f->windowState() & Qt::WindowMinimized);
     EXPECT_EQ(ended.count(), 0);
-    EXPECT_TRUE(f->TrayIcon(1)->IconVisible());
+    EXPECT_TRUE(f->Tray->Icon(1)->IconVisible());
 
     f->Tray->Exit1->trigger();
     EXPECT_TRUE(f.App->Data().ExitRequested);
@@ -70,7 +70,7 @@ TEST(LifeCycle, CloseAndMinimiseOnlyHideAndOnlyExitEndsTheProgram) {
     EXPECT_FALSE(f->isVisible());
     EXPECT_FALSE(f->SMARTT.isActive());
     for (int slot = 1; slot <= 6; ++slot)
-        EXPECT_FALSE(f->TrayIcon(slot)->IconVisible()) << slot;
+        EXPECT_FALSE(f->Tray->Icon(slot)->IconVisible()) << slot;
 }
 
 TEST(LifeCycle, ASecondStartEndsAtOnceSilentlyWithStatusZero) {
@@ -182,7 +182,7 @@ TEST(LifeCycle, TheEndOfTheSessionSavesNothingAndACancelledShutdownKeepsTheProgr
         EXPECT_FALSE(f->isVisible());
         EXPECT_FALSE(f->SMARTT.isActive());
         EXPECT_FALSE(f->SMTPReportsTimer.isActive());
-        EXPECT_FALSE(f->TrayIcon(1)->IconVisible());
+        EXPECT_FALSE(f->Tray->Icon(1)->IconVisible());
         EXPECT_FALSE(std::filesystem::exists(f.Paths.SettingsFile));
         EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
         // The program's own quit that follows changes nothing.
@@ -208,7 +208,7 @@ TEST(LifeCycle, ALogoutCancelledAfterTheQueryHidesOnCloseAndExitSaves) {
     EXPECT_EQ(ended.count(), 0);
     EXPECT_FALSE(f.App->Data().ExitRequested);
     EXPECT_TRUE(f->SMARTT.isActive());
-    EXPECT_TRUE(f->TrayIcon(1)->IconVisible());
+    EXPECT_TRUE(f->Tray->Icon(1)->IconVisible());
     EXPECT_FALSE(std::filesystem::exists(f.Paths.SettingsFile));
 
     // A second query that nothing follows either; then Exit saves what the
@@ -220,7 +220,7 @@ TEST(LifeCycle, ALogoutCancelledAfterTheQueryHidesOnCloseAndExitSaves) {
     ASSERT_TRUE(std::filesystem::exists(f.Paths.SettingsFile));
     EXPECT_NE(test::ReadFileBytes(f.Paths.SettingsFile).find("Alert Sound=1"), std::string::npos);
     EXPECT_FALSE(f->SMARTT.isActive());
-    EXPECT_FALSE(f->TrayIcon(1)->IconVisible());
+    EXPECT_FALSE(f->Tray->Icon(1)->IconVisible());
 }
 
 // While the S.M.A.R.T. window is open, other top-level windows (as a tray

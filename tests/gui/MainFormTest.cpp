@@ -46,7 +46,7 @@ TEST(MainForm, StartsHiddenWithOneFramedIconPerSampleDrive) {
     EXPECT_NE(f->windowTitle().indexOf("simulated"), -1);
     for (int slot = 1; slot <= 5; ++slot) {
         SCOPED_TRACE(slot);
-        TTextTrayIcon* icon = f->TrayIcon(slot);
+        TTextTrayIcon* icon = f->Tray->Icon(slot);
         EXPECT_EQ(icon->objectName(), QString("HDD%1I").arg(slot - 1));
         EXPECT_TRUE(icon->IconVisible());
         EXPECT_EQ(icon->Hint(), SampleModels[slot - 1]);
@@ -59,7 +59,7 @@ TEST(MainForm, StartsHiddenWithOneFramedIconPerSampleDrive) {
         EXPECT_TRUE(f->SettingsGB->HDDnTempTrayCB[static_cast<size_t>(slot - 1)]->isChecked());
     }
     // No drive in slot 6: its icon never shows and its box stays disabled.
-    EXPECT_FALSE(f->TrayIcon(6)->IconVisible());
+    EXPECT_FALSE(f->Tray->Icon(6)->IconVisible());
     EXPECT_FALSE(f->SettingsGB->HDDnTempTrayCB[5]->isEnabled());
     // The scan started the timer and ran the first tick.
     EXPECT_TRUE(f->SMARTT.isActive());
@@ -157,13 +157,13 @@ TEST(MainForm, MonitoringTickRedrawsIconsAndTurnsTheActivityIndicator) {
     ASSERT_TRUE(f->StartupSequence());
     // Stale values are replaced by what the drives report.
     for (int slot = 1; slot <= 5; ++slot) {
-        f->TrayIcon(slot)->SetText("99");
-        f->TrayIcon(slot)->SetBorderColor(Blue);
+        f->Tray->Icon(slot)->SetText("99");
+        f->Tray->Icon(slot)->SetBorderColor(Blue);
     }
     ASSERT_TRUE(test::FireTimer(f->SMARTT));
     for (int slot = 1; slot <= 5; ++slot) {
-        EXPECT_EQ(f->TrayIcon(slot)->Text(), SampleTemperatures[slot - 1]) << slot;
-        const QImage image = f->TrayIcon(slot)->Image();
+        EXPECT_EQ(f->Tray->Icon(slot)->Text(), SampleTemperatures[slot - 1]) << slot;
+        const QImage image = f->Tray->Icon(slot)->Image();
         EXPECT_EQ(image.pixelColor(0, 0), Rgb(slot == 2 ? Red : Green)) << slot;
     }
     EXPECT_EQ(f->SettingsGB->SMARTRunL->text(), "/");
@@ -187,7 +187,7 @@ TEST(MainForm, AFailingDriveRaisesSirenBalloonAndMail) {
     test::RefusingPort nowhere; // the mail is composed and fails on loopback
     f.App->Options().SMTPHost = "127.0.0.1";
     f.App->Options().SMTPPort = std::to_string(nowhere.Port());
-    QSignalSpy balloons(f->TrayIcon(5), &TCoolTrayIcon::BalloonHintShow);
+    QSignalSpy balloons(f->Tray->Icon(5), &TCoolTrayIcon::BalloonHintShow);
     ASSERT_TRUE(test::FireTimer(f->SMARTT));
     EXPECT_EQ(f.Sirens, 1);
     EXPECT_EQ(f.App->Reports().LastReport().Subject.rfind("Quorvane Report - ", 0), 0u);
@@ -206,7 +206,7 @@ TEST(MainForm, HealthyDrivesRaiseNoAlert) {
     dir.AddRealDrive(0, "ST9160821AS--3.CLH");
     FormUnderTest f(dir.Path());
     f.WriteSettings("[Settings]\nAlert Sound=1\nBalloon Hints=1\nSMTP Warnings=1\n");
-    QSignalSpy balloons(f->TrayIcon(1), &TCoolTrayIcon::BalloonHintShow);
+    QSignalSpy balloons(f->Tray->Icon(1), &TCoolTrayIcon::BalloonHintShow);
     ASSERT_TRUE(f->StartupSequence());
     ASSERT_TRUE(test::FireTimer(f->SMARTT));
     EXPECT_EQ(f.Sirens, 0);
@@ -227,8 +227,8 @@ TEST(MainForm, ADriveWithoutSmartShowsDashesInABlueFrame) {
     f.WriteSettings("[Settings]\nAlert Sound=1\n");
     ASSERT_TRUE(f->StartupSequence());
     EXPECT_TRUE(f->SettingsGB->AlertCB->isChecked());
-    EXPECT_EQ(f->TrayIcon(1)->Text(), "---");
-    EXPECT_EQ(f->TrayIcon(1)->Image().pixelColor(15, 15), Rgb(Blue));
+    EXPECT_EQ(f->Tray->Icon(1)->Text(), "---");
+    EXPECT_EQ(f->Tray->Icon(1)->Image().pixelColor(15, 15), Rgb(Blue));
     EXPECT_FALSE(f->InformationGB->HDDTempL->isEnabled());
     EXPECT_EQ(f.Sirens, 0);
 }
@@ -247,7 +247,7 @@ TEST(MainForm, ColourSwatchesOpenTheDialogAndRepaintIconAndSwatch) {
     });
     QTest::mouseClick(swatch, Qt::LeftButton);
     EXPECT_EQ(f.App->Options().TraySlot(3).TrayFontColor, 0x00FFFFFFu);
-    EXPECT_EQ(f->TrayIcon(3)->FontColor(), 0x00FFFFFFu);
+    EXPECT_EQ(f->Tray->Icon(3)->FontColor(), 0x00FFFFFFu);
     const QImage painted = swatch->pixmap().toImage();
     EXPECT_EQ(painted.pixelColor(0, 0), QColor(Qt::black));
     EXPECT_EQ(painted.pixelColor(8, 8), QColor(Qt::black));
@@ -260,7 +260,7 @@ TEST(MainForm, ColourSwatchesOpenTheDialogAndRepaintIconAndSwatch) {
     });
     QTest::mouseClick(f->SettingsGB->HDDnTempTrayBI[2], Qt::LeftButton);
     EXPECT_EQ(f.App->Options().TraySlot(3).TrayBackColor, Black);
-    EXPECT_EQ(f->TrayIcon(3)->Color(), Black);
+    EXPECT_EQ(f->Tray->Icon(3)->Color(), Black);
     EXPECT_EQ(f->SettingsGB->HDDnTempTrayBI[2]->pixmap().toImage().pixelColor(4, 4), QColor(Qt::black));
 
     // Background set to the font colour: the icon inverts it.
@@ -269,7 +269,7 @@ TEST(MainForm, ColourSwatchesOpenTheDialogAndRepaintIconAndSwatch) {
         f->SettingsGB->ColorDialog->accept();
     });
     QTest::mouseClick(f->SettingsGB->HDDnTempTrayBI[2], Qt::LeftButton);
-    EXPECT_EQ(f->TrayIcon(3)->Image().pixelColor(7, 1), QColor(Qt::black));
+    EXPECT_EQ(f->Tray->Icon(3)->Image().pixelColor(7, 1), QColor(Qt::black));
 }
 
 TEST(MainForm, AtLeastOneIconStaysInTheTray) {
@@ -278,16 +278,16 @@ TEST(MainForm, AtLeastOneIconStaysInTheTray) {
     for (size_t i = 0; i < 4; ++i)
         QTest::mouseClick(f->SettingsGB->HDDnTempTrayCB[i], Qt::LeftButton);
     for (int slot = 1; slot <= 4; ++slot) {
-        EXPECT_FALSE(f->TrayIcon(slot)->IconVisible()) << slot;
+        EXPECT_FALSE(f->Tray->Icon(slot)->IconVisible()) << slot;
         EXPECT_FALSE(f.App->Options().TraySlot(slot).TrayIcon) << slot;
     }
     // The last checked box cannot be unchecked.
     QTest::mouseClick(f->SettingsGB->HDDnTempTrayCB[4], Qt::LeftButton);
     EXPECT_TRUE(f->SettingsGB->HDDnTempTrayCB[4]->isChecked());
-    EXPECT_TRUE(f->TrayIcon(5)->IconVisible());
+    EXPECT_TRUE(f->Tray->Icon(5)->IconVisible());
     // Checking another brings its icon back.
     QTest::mouseClick(f->SettingsGB->HDDnTempTrayCB[0], Qt::LeftButton);
-    EXPECT_TRUE(f->TrayIcon(1)->IconVisible());
+    EXPECT_TRUE(f->Tray->Icon(1)->IconVisible());
     EXPECT_TRUE(f.App->Options().TraySlot(1).TrayIcon);
 }
 
@@ -323,8 +323,8 @@ TEST(MainForm, RefreshRescansTheDrives) {
     dir.AddRealDrive(1, "Hitachi_HDS721010CLA632");
     QTest::mouseClick(f->HDDRefreshSB, Qt::LeftButton);
     EXPECT_EQ(f->HDDCB->count(), 2);
-    EXPECT_TRUE(f->TrayIcon(2)->IconVisible());
-    EXPECT_EQ(f->TrayIcon(2)->Text(), "30");
+    EXPECT_TRUE(f->Tray->Icon(2)->IconVisible());
+    EXPECT_EQ(f->Tray->Icon(2)->Text(), "30");
 }
 
 TEST(MainForm, AboutShowsVersionSystemAndLinks) {
@@ -481,7 +481,7 @@ TEST(MainForm, LetDrivesSleepLeavesAStandbyDriveUnreadAndSaysSoOnItsIcon) {
     ASSERT_TRUE(f->StartupSequence());
     // Gone to standby after the scan (whose reads spin a drive up).
     dir.WriteFile(1, "drive.ini", "[drive]\npower = standby\n");
-    const QString model = f->TrayIcon(2)->Hint();
+    const QString model = f->Tray->Icon(2)->Hint();
     QTest::mouseClick(f->SettingsGB->LetDrivesSleepCB, Qt::LeftButton);
     ASSERT_TRUE(f.App->Options().LetDrivesSleep);
 
@@ -493,16 +493,16 @@ TEST(MainForm, LetDrivesSleepLeavesAStandbyDriveUnreadAndSaysSoOnItsIcon) {
         if (sent[i].DriveNumber == 1)
             toSlot2.push_back(sent[i].TaskFile.Command);
     EXPECT_EQ(toSlot2, std::vector<uint8_t>{AtaCmdCheckPowerMode});
-    EXPECT_EQ(f->TrayIcon(2)->Text(), "zz");
-    EXPECT_EQ(f->TrayIcon(2)->Hint(), model + " (sleeping)");
-    EXPECT_EQ(f->TrayIcon(1)->Hint().contains("sleeping"), false);
-    EXPECT_NE(f->TrayIcon(1)->Text(), "zz");
+    EXPECT_EQ(f->Tray->Icon(2)->Text(), "zz");
+    EXPECT_EQ(f->Tray->Icon(2)->Hint(), model + " (sleeping)");
+    EXPECT_EQ(f->Tray->Icon(1)->Hint().contains("sleeping"), false);
+    EXPECT_NE(f->Tray->Icon(1)->Text(), "zz");
 
     // Awake again: read and shown as before.
     dir.WriteFile(1, "drive.ini", "[drive]\npower = active\n");
     ASSERT_TRUE(test::FireTimer(f->SMARTT));
-    EXPECT_EQ(f->TrayIcon(2)->Hint(), model);
-    EXPECT_NE(f->TrayIcon(2)->Text(), "zz");
+    EXPECT_EQ(f->Tray->Icon(2)->Hint(), model);
+    EXPECT_NE(f->Tray->Icon(2)->Text(), "zz");
 }
 
 } // namespace

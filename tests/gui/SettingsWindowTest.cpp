@@ -127,20 +127,20 @@ TEST(SettingsWindow, StoredValuesReachTheControlsTimersAndTrayIcons) {
     EXPECT_TRUE(f->SMARTForm->HEXRB->isChecked());
 
     // Slot 1: red on blue; slot 2 switched off; slot 3 yellow on white.
-    EXPECT_EQ(f->TrayIcon(1)->FontColor(), 0x000000FFu);
-    EXPECT_EQ(f->TrayIcon(1)->Color(), 0x00FF0000u);
+    EXPECT_EQ(f->Tray->Icon(1)->FontColor(), 0x000000FFu);
+    EXPECT_EQ(f->Tray->Icon(1)->Color(), 0x00FF0000u);
     EXPECT_EQ(f->SettingsGB->HDDnTempTrayFI[0]->PaintedColor(), 0x000000FFu);
     EXPECT_EQ(f->SettingsGB->HDDnTempTrayBI[0]->PaintedColor(), 0x00FF0000u);
-    EXPECT_TRUE(f->TrayIcon(1)->IconVisible());
-    EXPECT_FALSE(f->TrayIcon(2)->IconVisible());
+    EXPECT_TRUE(f->Tray->Icon(1)->IconVisible());
+    EXPECT_FALSE(f->Tray->Icon(2)->IconVisible());
     EXPECT_FALSE(f->SettingsGB->HDDnTempTrayCB[1]->isChecked());
     EXPECT_TRUE(f->SettingsGB->HDDnTempTrayCB[1]->isEnabled());
-    EXPECT_EQ(f->TrayIcon(3)->FontColor(), Yellow);
-    EXPECT_EQ(f->TrayIcon(3)->Color(), 0x00FFFFFFu);
+    EXPECT_EQ(f->Tray->Icon(3)->FontColor(), Yellow);
+    EXPECT_EQ(f->Tray->Icon(3)->Color(), 0x00FFFFFFu);
     EXPECT_EQ(f->SettingsGB->HDDnTempTrayBI[2]->PaintedColor(), 0x00FFFFFFu);
-    EXPECT_TRUE(f->TrayIcon(3)->IconVisible());
+    EXPECT_TRUE(f->Tray->Icon(3)->IconVisible());
     // The icon is drawn on the stored background.
-    EXPECT_EQ(f->TrayIcon(3)->Image().pixelColor(7, 1), QColor(Qt::white));
+    EXPECT_EQ(f->Tray->Icon(3)->Image().pixelColor(7, 1), QColor(Qt::white));
 
     const TSMTPForm& smtp = *f->SMTPForm;
     EXPECT_EQ(smtp.SMTPHostE->text(), "mail.example.org");
@@ -240,9 +240,9 @@ TEST(SettingsWindow, ExitThroughTheTrayMenuSavesForTheNextStart) {
     ASSERT_TRUE(again->StartupSequence());
     EXPECT_EQ(again->SettingsGB->HDDRefreshIntE->text(), "30");
     EXPECT_EQ(again->SMARTT.interval(), 30000);
-    EXPECT_EQ(again->TrayIcon(4)->Color(), 0x0000FF00u);
+    EXPECT_EQ(again->Tray->Icon(4)->Color(), 0x0000FF00u);
     EXPECT_EQ(again->SettingsGB->HDDnTempTrayBI[3]->PaintedColor(), 0x0000FF00u);
-    EXPECT_FALSE(again->TrayIcon(5)->IconVisible());
+    EXPECT_FALSE(again->Tray->Icon(5)->IconVisible());
     EXPECT_TRUE(again->SettingsGB->AlertCB->isChecked());
     EXPECT_TRUE(again->SettingsGB->AutoRunCB->isChecked());
     EXPECT_TRUE(again->SettingsGB->LetDrivesSleepCB->isChecked());
@@ -341,10 +341,10 @@ TEST(SettingsWindow, ASaveThatCannotBeWrittenSaysSoAndExitKeepsTheProgramRunning
     EXPECT_FALSE(f.App->Data().ExitRequested);
     EXPECT_TRUE(f->SMARTT.isActive());
     EXPECT_TRUE(f->SMTPReportsTimer.isActive());
-    EXPECT_TRUE(f->TrayIcon(1)->IconVisible());
+    EXPECT_TRUE(f->Tray->Icon(1)->IconVisible());
     ASSERT_TRUE(f->SMTPForm);
     // Closing the window still only hides it.
-    emit f->TrayIcon(1)->Click();
+    emit f->Tray->Icon(1)->Click();
     f->close();
     EXPECT_FALSE(f->isVisible());
     EXPECT_EQ(ended.count(), 0);
