@@ -10,12 +10,12 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   libgtest-dev libgmock-dev \
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libqt6svg6 qt6-qpa-plugins \
   libgl-dev fonts-dejavu-core fonts-dejavu-extra \
-  xvfb xauth \
+  xvfb xauth trayer \
   qemu-system-x86 linux-image-amd64 busybox-static cpio fdisk dosfstools binutils file xz-utils libc6-dev \
   ntfs-3g exfatprogs e2fsprogs util-linux \
   python3 python3-aiosmtpd dbus-daemon python3-dbusmock python3-dbus \
   libsystemd-dev \
-  libatasmart-bin \
+  libatasmart-bin smartmontools strace \
   prometheus prometheus-node-exporter \
   clang libclang-rt-14-dev \
   desktop-file-utils appstream libxml2-utils libdbus-1-dev polkitd systemd lintian shellcheck dpkg-dev librsvg2-bin >/dev/null

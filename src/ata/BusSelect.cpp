@@ -1,13 +1,8 @@
 #include "ata/BusSelect.h"
-#include "ata/DeviceNames.h"
 
-#include <cerrno>
 #include <cstdlib>
-#include <fcntl.h>
 #include <linux/capability.h>
-#include <sys/stat.h>
 #include <sys/syscall.h>
-#include <unistd.h>
 
 #include "ata/HelperBus.h"
 #include "ata/LinuxSgBus.h"
@@ -24,42 +19,36 @@ bool HasRawIo() {
     return (caps[CAP_SYS_RAWIO / 32].effective & (1u << (CAP_SYS_RAWIO % 32))) != 0;
 }
 
-// Pass-through needs CAP_SYS_RAWIO and read access to every drive device
-// there is (opened as LinuxSgBus opens them).
-bool MayOpenDrives() {
-    if (!HasRawIo())
-        return false;
-    for (unsigned n = 0; n <= MaxDriveNumber; ++n) {
-        const std::string path = DriveDevicePath(n);
-        struct stat st {};
-        if (::stat(path.c_str(), &st) != 0)
-            continue;
-        const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0 && (errno == EACCES || errno == EPERM))
-            return false;
-        if (fd >= 0)
-            ::close(fd);
-    }
-    return true;
+// The simulated drives asked for, if any.
+std::unique_ptr<DriveBus> SimulatedDrives(const std::string& drivesDir) {
+    if (!drivesDir.empty())
+        return std::make_unique<SimulatedBus>(drivesDir);
+    if (const char* env = std::getenv(DrivesEnvironmentVariable); env && *env)
+        return std::make_unique<SimulatedBus>(env);
+    return nullptr;
 }
 
 } // namespace
 
 std::unique_ptr<DriveBus> MakeLocalDriveBus(const std::string& drivesDir) {
-    if (!drivesDir.empty())
-        return std::make_unique<SimulatedBus>(drivesDir);
-    if (const char* env = std::getenv(DrivesEnvironmentVariable); env && *env)
-        return std::make_unique<SimulatedBus>(env);
+    if (auto simulated = SimulatedDrives(drivesDir))
+        return simulated;
     return std::make_unique<LinuxSgBus>();
 }
 
 std::unique_ptr<DriveBus> MakeDriveBus(const std::string& drivesDir) {
-    auto local = MakeLocalDriveBus(drivesDir);
-    if (local->IsSimulated() || MayOpenDrives())
-        return local;
+    if (auto simulated = SimulatedDrives(drivesDir))
+        return simulated;
+    // Pass-through needs CAP_SYS_RAWIO and read access to every drive device
+    // there is. The devices are opened once here and the first scan takes
+    // those descriptors, so no node is opened twice to find this out; and
+    // the system bus is only asked for the helper when a device refused.
+    auto direct = std::make_unique<LinuxSgBus>();
+    if (HasRawIo() && direct->OpenAll())
+        return direct;
     if (auto helper = HelperBus::Find())
         return helper;
-    return local;
+    return direct;
 }
 
 } // namespace quorvane

@@ -2,10 +2,8 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <systemd/sd-bus.h>
-
 #include "ata/HelperProtocol.h"
-#include "ata/SdBusScope.h"
+#include "ata/SdBusLibrary.h"
 
 namespace quorvane {
 namespace {
@@ -17,27 +15,39 @@ constexpr const char* BusDriverInterface = "org.freedesktop.DBus";
 // the helper gives up on polkit a little earlier than this.
 constexpr uint64_t CallTimeoutUsec = 120ull * 1000 * 1000;
 
-using Message = SdBusMessage;
-using Error = SdBusError;
+// What sd-bus hands out, freed when the scope ends (only a bus that was
+// opened makes any, so the library is there).
+struct Message {
+    sd_bus_message* m = nullptr;
+    ~Message() {
+        if (m)
+            SdBus()->sd_bus_message_unref(m);
+    }
+};
+
+struct Error {
+    sd_bus_error e = SD_BUS_ERROR_NULL;
+    ~Error() { SdBus()->sd_bus_error_free(&e); }
+};
 
 bool NameHasOwner(sd_bus* bus, const char* name) {
     Message reply;
     Error error;
-    if (sd_bus_call_method(bus, BusDriverName, BusDriverPath, BusDriverInterface, "NameHasOwner",
+    if (SdBus()->sd_bus_call_method(bus, BusDriverName, BusDriverPath, BusDriverInterface, "NameHasOwner",
                            &error.e, &reply.m, "s", name) < 0)
         return false;
     int owned = 0;
-    return sd_bus_message_read(reply.m, "b", &owned) >= 0 && owned;
+    return SdBus()->sd_bus_message_read(reply.m, "b", &owned) >= 0 && owned;
 }
 
 bool NameIsActivatable(sd_bus* bus, const char* name) {
     Message reply;
     Error error;
-    if (sd_bus_call_method(bus, BusDriverName, BusDriverPath, BusDriverInterface,
+    if (SdBus()->sd_bus_call_method(bus, BusDriverName, BusDriverPath, BusDriverInterface,
                            "ListActivatableNames", &error.e, &reply.m, "") < 0)
         return false;
     char** names = nullptr;
-    if (sd_bus_message_read_strv(reply.m, &names) < 0)
+    if (SdBus()->sd_bus_message_read_strv(reply.m, &names) < 0)
         return false;
     bool found = false;
     for (char** n = names; n && *n; ++n) {
@@ -57,26 +67,26 @@ public:
 protected:
     bool Send(AtaCommand& cmd) override {
         Message call;
-        if (sd_bus_message_new_method_call(bus_, &call.m, HelperBusName, HelperObjectPath,
+        if (SdBus()->sd_bus_message_new_method_call(bus_, &call.m, HelperBusName, HelperObjectPath,
                                            HelperInterface, HelperMethod) < 0)
             return false;
         const HelperRegisters registers = EncodeHelperRegisters(cmd);
-        if (sd_bus_message_append(call.m, "u", uint32_t{driveNumber_}) < 0 ||
-            sd_bus_message_append_array(call.m, 'y', registers.data(), registers.size()) < 0)
+        if (SdBus()->sd_bus_message_append(call.m, "u", uint32_t{driveNumber_}) < 0 ||
+            SdBus()->sd_bus_message_append_array(call.m, 'y', registers.data(), registers.size()) < 0)
             return false;
         // A refusal (not allowed, not authorised) or no answer is a failed command.
         Message reply;
         Error error;
-        if (sd_bus_call(bus_, call.m, CallTimeoutUsec, &error.e, &reply.m) < 0)
+        if (SdBus()->sd_bus_call(bus_, call.m, CallTimeoutUsec, &error.e, &reply.m) < 0)
             return false;
         int ok = 0;
         const void* regs = nullptr;
         size_t regsSize = 0;
         const void* data = nullptr;
         size_t dataSize = 0;
-        if (sd_bus_message_read(reply.m, "b", &ok) < 0 ||
-            sd_bus_message_read_array(reply.m, 'y', &regs, &regsSize) < 0 ||
-            sd_bus_message_read_array(reply.m, 'y', &data, &dataSize) < 0)
+        if (SdBus()->sd_bus_message_read(reply.m, "b", &ok) < 0 ||
+            SdBus()->sd_bus_message_read_array(reply.m, 'y', &regs, &regsSize) < 0 ||
+            SdBus()->sd_bus_message_read_array(reply.m, 'y', &data, &dataSize) < 0)
             return false;
         if (!ok)
             return false;
@@ -100,11 +110,14 @@ private:
 };
 
 std::unique_ptr<HelperBus> HelperBus::Find() {
+    // Without libsystemd there is no system bus to find the helper on.
+    if (!SdBus())
+        return nullptr;
     sd_bus* bus = nullptr;
-    if (sd_bus_open_system(&bus) < 0)
+    if (SdBus()->sd_bus_open_system(&bus) < 0)
         return nullptr;
     if (!NameHasOwner(bus, HelperBusName) && !NameIsActivatable(bus, HelperBusName)) {
-        sd_bus_flush_close_unref(bus);
+        SdBus()->sd_bus_flush_close_unref(bus);
         return nullptr;
     }
     std::unique_ptr<HelperBus> helper(new HelperBus(bus));
@@ -112,13 +125,13 @@ std::unique_ptr<HelperBus> HelperBus::Find() {
     // helper that cannot be started or does not answer is no helper.
     Error error;
     int simulated = 0;
-    if (sd_bus_get_property_trivial(bus, HelperBusName, HelperObjectPath, HelperInterface,
+    if (SdBus()->sd_bus_get_property_trivial(bus, HelperBusName, HelperObjectPath, HelperInterface,
                                     HelperSimulatedProperty, &error.e, 'b', &simulated) < 0)
         return nullptr;
     helper->simulated_ = simulated != 0;
     char* description = nullptr;
     Error error2;
-    if (sd_bus_get_property_string(bus, HelperBusName, HelperObjectPath, HelperInterface,
+    if (SdBus()->sd_bus_get_property_string(bus, HelperBusName, HelperObjectPath, HelperInterface,
                                    HelperDescriptionProperty, &error2.e, &description) >= 0) {
         helper->description_ = description;
         free(description);
@@ -129,7 +142,7 @@ std::unique_ptr<HelperBus> HelperBus::Find() {
 HelperBus::HelperBus(sd_bus* bus) : bus_(bus) {}
 
 HelperBus::~HelperBus() {
-    sd_bus_flush_close_unref(bus_);
+    SdBus()->sd_bus_flush_close_unref(bus_);
 }
 
 std::unique_ptr<DriveHandle> HelperBus::OpenDrive(unsigned driveNumber) {

@@ -75,11 +75,17 @@ private:
 
 } // namespace
 
-LinuxSgBus::LinuxSgBus(std::string devicePrefix) : prefix_(std::move(devicePrefix)) {}
+LinuxSgBus::LinuxSgBus(std::string devicePrefix) : prefix_(std::move(devicePrefix)) {
+    opened_.fill(Fresh);
+}
 
-std::unique_ptr<DriveHandle> LinuxSgBus::OpenDrive(unsigned driveNumber) {
-    if (driveNumber > MaxDriveNumber)
-        return nullptr;
+LinuxSgBus::~LinuxSgBus() {
+    for (int fd : opened_)
+        if (fd >= 0)
+            ::close(fd);
+}
+
+int LinuxSgBus::Open(unsigned driveNumber) {
     const std::string path = prefix_ + DriveLetter(driveNumber);
     // Read-only: with CAP_SYS_RAWIO the kernel takes any pass-through command
     // on such a descriptor, and closing it is no write (a descriptor open for
@@ -89,14 +95,34 @@ std::unique_ptr<DriveHandle> LinuxSgBus::OpenDrive(unsigned driveNumber) {
     if (fd < 0) {
         if (errno == EACCES || errno == EPERM)
             permissionDenied_ = true;
-        return nullptr;
+        return Missing;
     }
     // Only devices take pass-through requests.
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !(S_ISBLK(st.st_mode) || S_ISCHR(st.st_mode))) {
         ::close(fd);
-        return nullptr;
+        return Missing;
     }
+    return fd;
+}
+
+bool LinuxSgBus::OpenAll() {
+    static_assert(MaxDriveNumber + 1 == std::tuple_size_v<decltype(opened_)>);
+    for (unsigned n = 0; n <= MaxDriveNumber; ++n)
+        if (opened_[n] == Fresh)
+            opened_[n] = Open(n);
+    return !permissionDenied_;
+}
+
+std::unique_ptr<DriveHandle> LinuxSgBus::OpenDrive(unsigned driveNumber) {
+    if (driveNumber > MaxDriveNumber)
+        return nullptr;
+    int fd = opened_[driveNumber];
+    opened_[driveNumber] = Fresh;
+    if (fd == Fresh)
+        fd = Open(driveNumber);
+    if (fd < 0)
+        return nullptr;
     return std::make_unique<LinuxSgHandle>(fd, permissionDenied_);
 }
 

@@ -2,6 +2,7 @@
 // one SG_IO request carrying an ATA PASS-THROUGH(16) CDB (SatPassThrough.h).
 #pragma once
 
+#include <array>
 #include <string>
 
 #include "ata/DriveBus.h"
@@ -12,6 +13,14 @@ class LinuxSgBus final : public DriveBus {
 public:
     // devicePrefix + ('a' + N) is drive N: "/dev/sd" on a real system.
     explicit LinuxSgBus(std::string devicePrefix = "/dev/sd");
+    ~LinuxSgBus() override;
+    LinuxSgBus(const LinuxSgBus&) = delete;
+    LinuxSgBus& operator=(const LinuxSgBus&) = delete;
+    // Opens every drive's node once, as a scan would, and keeps what it got
+    // for the next OpenDrive of each drive (which then opens nothing: a
+    // drive found missing stays missing for that call). False when a node
+    // refused this process (EACCES/EPERM); PermissionDenied() says so too.
+    bool OpenAll();
     std::unique_ptr<DriveHandle> OpenDrive(unsigned driveNumber) override;
     bool IsSimulated() const override { return false; }
     std::string Describe() const override;
@@ -20,8 +29,13 @@ public:
     bool PermissionDenied() const override { return permissionDenied_; }
 
 private:
+    // What opening drive N's node gave, or Fresh when it has to be opened.
+    enum : int { Fresh = -1, Missing = -2 };
+    int Open(unsigned driveNumber);
+
     std::string prefix_;
     bool permissionDenied_ = false;
+    std::array<int, 16> opened_;
 };
 
 } // namespace quorvane

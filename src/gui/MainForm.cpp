@@ -51,7 +51,9 @@ QIcon ProgramIcon() {
 } // namespace
 
 TMainForm::TMainForm(Program& program, MainFormServices services, QWidget* parent)
-    : QWidget(parent), program_(program), data_(program.Data()), settings_(program.Options()),
+    : QWidget(parent), SMARTForm([this] { return makeSmartForm(); }),
+      MBRForm([this] { return makeMbrForm(); }), SMTPForm([this] { return makeSmtpForm(); }),
+      program_(program), data_(program.Data()), settings_(program.Options()),
       trayAvailable_(services.TrayAvailable) {
     setObjectName("MainForm");
     setWindowTitle(QString::fromStdString(MainWindowTitle(program_.Bus().IsSimulated())));
@@ -84,15 +86,37 @@ TMainForm::TMainForm(Program& program, MainFormServices services, QWidget* paren
     ports.Reports = this;
     ports.HandOver = std::make_unique<QtUiHandOver>(this);
     program_.Attach(std::move(ports));
-    SMTPForm = new TSMTPForm(settings_, data_.ExitRequested, this);
-    SMARTForm = new TSMARTForm(this);
-    MBRForm = new TMBRForm(this);
-    // Each window blocks the main window only: the tray icons and their menu
-    // stay usable, and Exit closes an open window first.
-    for (QWidget* window : {static_cast<QWidget*>(SMARTForm), static_cast<QWidget*>(MBRForm),
-                            static_cast<QWidget*>(SMTPForm.data())})
-        window->setWindowModality(Qt::WindowModal);
     createConnections();
+}
+
+// Each window blocks the main window only: the tray icons and their menu
+// stay usable, and Exit closes an open window first.
+TSMARTForm* TMainForm::makeSmartForm() {
+    auto* form = new TSMARTForm(this);
+    form->setWindowModality(Qt::WindowModal);
+    connect(form, &TSMARTForm::ReadRequested, this, &TMainForm::ReadSelectedDrive);
+    connect(form, &TSMARTForm::RawValuesChosen, this, &TMainForm::RAWValuesRGClick);
+    connect(form, &TSMARTForm::SaveRequested, this, &TMainForm::SaveSMARTSBClick);
+    const SmartScreen& screen = data_.Screen.Smart;
+    form->SMARTStatusL->setText(CoreText(screen.SMARTStatusL));
+    form->ShowGrid(screen.SMARTSG);
+    return form;
+}
+
+TMBRForm* TMainForm::makeMbrForm() {
+    auto* form = new TMBRForm(this);
+    form->setWindowModality(Qt::WindowModal);
+    return form;
+}
+
+TSMTPForm* TMainForm::makeSmtpForm() {
+    auto* form = new TSMTPForm(settings_, data_.ExitRequested, this);
+    form->setWindowModality(Qt::WindowModal);
+    connect(form, &TSMTPForm::ReportsClicked, this, &TMainForm::SMTPReportsCBClick);
+    connect(form, &TSMTPForm::DelayClicked, this, &TMainForm::SMTPDelayUDClick);
+    connect(form, &TSMTPForm::SendTestReportClicked, this, &TMainForm::SendReport);
+    form->ShowSettings();
+    return form;
 }
 
 // The session and the report service go before the views they show
@@ -143,18 +167,12 @@ void TMainForm::createConnections() {
     connectFeatureGroup(InformationGB->AAMGB, Feature::AAM);
     connectFeatureGroup(InformationGB->APMGB, Feature::APM);
     connect(&SMTPReportsTimer, &QTimer::timeout, this, &TMainForm::SMTPReportsTimerTimer);
-    connect(SMTPForm, &TSMTPForm::ReportsClicked, this, &TMainForm::SMTPReportsCBClick);
-    connect(SMTPForm, &TSMTPForm::DelayClicked, this, &TMainForm::SMTPDelayUDClick);
-    connect(SMTPForm, &TSMTPForm::SendTestReportClicked, this, &TMainForm::SendReport);
     connect(Tray, &TTrayBank::IconClicked, this, &TMainForm::HDDnIClick);
     connect(Tray, &TTrayBank::MinimizeToTrayRequested, this, &TMainForm::HDDnIMinimizeToTray);
     connect(Tray->Restore1, &QAction::triggered, this, &TMainForm::Restore1Click);
     connect(Tray->Minimize1, &QAction::triggered, this, &TMainForm::Minimize1Click);
     connect(Tray->Exit1, &QAction::triggered, this, &TMainForm::Exit1Click);
     connect(AboutGB, &TAboutGroup::OpenLinkRequested, this, &TMainForm::OpenLinkRequested);
-    connect(SMARTForm, &TSMARTForm::ReadRequested, this, &TMainForm::ReadSelectedDrive);
-    connect(SMARTForm, &TSMARTForm::RawValuesChosen, this, &TMainForm::RAWValuesRGClick);
-    connect(SMARTForm, &TSMARTForm::SaveRequested, this, &TMainForm::SaveSMARTSBClick);
 }
 
 void TMainForm::connectFeatureGroup(TFeatureGroup* group, Feature feature) {
@@ -231,8 +249,8 @@ bool TMainForm::SaveSettingsFromWindows() {
 
 void TMainForm::ShowSettings() {
     SettingsGB->ShowSettings();
-    if (SMTPForm)
-        SMTPForm->ShowSettings();
+    if (TSMTPForm* smtp = SMTPForm.Made())
+        smtp->ShowSettings();
     for (int slot = 1; slot <= MaxDrives; ++slot) {
         Tray->SetFontColor(slot, settings_.TraySlot(slot).TrayFontColor);
         Tray->SetBackColor(slot, settings_.TraySlot(slot).TrayBackColor);
@@ -255,9 +273,12 @@ void TMainForm::ShowSmartScreen() {
     const SmartScreen& screen = data_.Screen.Smart;
     const QString status = CoreText(screen.SMARTStatusL);
     SMARTStatusL->setText(status);
-    SMARTForm->SMARTStatusL->setText(status);
     InformationGB->ShowTemperatures(screen.Temperatures);
-    SMARTForm->ShowGrid(screen.SMARTSG);
+    // A window not made yet is filled when it is made.
+    if (TSMARTForm* form = SMARTForm.Made()) {
+        form->SMARTStatusL->setText(status);
+        form->ShowGrid(screen.SMARTSG);
+    }
 }
 
 void TMainForm::HDDRefreshSBClick() {
@@ -392,7 +413,9 @@ void TMainForm::SaveSMARTSBClick() {
     QMessageBox box(QMessageBox::Warning, ProgramTitle,
                     QFile::decodeName(QByteArray::fromStdString(UnableToWriteText(path))),
                     QMessageBox::Ok,
-                    SMARTForm->isVisible() ? static_cast<QWidget*>(SMARTForm) : this);
+                    SMARTForm.Made() && SMARTForm.Made()->isVisible()
+                        ? static_cast<QWidget*>(SMARTForm.Made())
+                        : this);
     box.setObjectName("SaveLogMessage");
     box.setWindowModality(Qt::WindowModal);
     box.exec();

@@ -13,6 +13,7 @@
 #include "app/DriveTable.h"
 #include "app/Scan.h"
 #include "gui/InformationGroup.h"
+#include "gui/LazyWindow.h"
 #include "gui/SmtpForm.h"
 #include "gui/TrayBank.h"
 #include "mail/ReportService.h"
@@ -98,10 +99,11 @@ public:
     TTrayBank* Tray;
     QTimer SMARTT;
     QTimer SMTPReportsTimer;
-    TSMARTForm* SMARTForm;
-    TMBRForm* MBRForm;
-    // Released when the program ends.
-    QPointer<TSMTPForm> SMTPForm;
+    // The secondary windows, made on first use. SMTPForm is released when
+    // the program ends.
+    LazyWindow<TSMARTForm> SMARTForm;
+    LazyWindow<TMBRForm> MBRForm;
+    LazyWindow<TSMTPForm> SMTPForm;
 
 signals:
     // Exit closed the window: the program ends.
@@ -137,6 +139,10 @@ private:
 
     void createDriveRow();
     void createConnections();
+    // The secondary windows' makers: each connects and fills its window.
+    TSMARTForm* makeSmartForm();
+    TMBRForm* makeMbrForm();
+    TSMTPForm* makeSmtpForm();
     // The get and set buttons and the level bar of one feature group.
     void connectFeatureGroup(TFeatureGroup* group, Feature feature);
     // Ends the program now, without saving: the session is ending.

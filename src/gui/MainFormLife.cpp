@@ -121,10 +121,12 @@ void TMainForm::EndWithoutSaving() {
     SMTPReportsTimer.stop();
     program_.Session().Stop();
     SMARTT.stop();
-    SMARTForm->close();
-    MBRForm->close();
-    if (SMTPForm)
-        SMTPForm->CloseWindow();
+    if (TSMARTForm* smart = SMARTForm.Made())
+        smart->close();
+    if (TMBRForm* mbr = MBRForm.Made())
+        mbr->close();
+    if (TSMTPForm* smtp = SMTPForm.Made())
+        smtp->CloseWindow();
     hide();
     Tray->HideAll();
     SetEnd(ProgramEnd::Ended);
@@ -174,10 +176,12 @@ bool TMainForm::CloseHandler() {
             SMTPReportsTimer.start();
         return false;
     }
-    SMARTForm->close();
-    MBRForm->close();
-    if (SMTPForm)
-        SMTPForm->CloseWindow();
+    if (TSMARTForm* smart = SMARTForm.Made())
+        smart->close();
+    if (TMBRForm* mbr = MBRForm.Made())
+        mbr->close();
+    if (TSMTPForm* smtp = SMTPForm.Made())
+        smtp->CloseWindow();
     if (data_.DriveCount > 0) {
         program_.Session().Stop();
         SMARTT.stop();

@@ -3,8 +3,6 @@
 
 #include <QObject>
 
-class QSoundEffect;
-
 namespace quorvane {
 
 class SirenSound {
@@ -15,6 +13,9 @@ public:
     virtual void Play() = 0;
 };
 
+// Plays through the quorvane-siren module (Qt Multimedia), loaded on the
+// first Play: a program that never sounds an alert never loads the sound
+// libraries.
 class QtSirenSound final : public QObject, public SirenSound {
     Q_OBJECT
 
@@ -22,10 +23,17 @@ public:
     explicit QtSirenSound(QObject* parent = nullptr);
     void Play() override;
 
+    // Where the module is looked for: beside the executable (a build), then
+    // the installed module folder.
+    static QStringList ModuleFolders();
+
 private:
-    QSoundEffect* effect_ = nullptr; // made on first use
+    using PlayFunction = void (*)(QObject* owner, const char* source);
+    PlayFunction play_ = nullptr;
+    bool looked_ = false;
 };
 
 inline constexpr const char* SirenResource = "qrc:/siren.wav";
+inline constexpr const char* SirenModuleName = "quorvane-siren";
 
 } // namespace quorvane

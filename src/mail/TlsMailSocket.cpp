@@ -8,12 +8,10 @@
 #include <chrono>
 #include <climits>
 #include <netinet/in.h>
-#include <openssl/err.h>
-#include <openssl/ssl.h>
-#include <openssl/x509v3.h>
 #include <system_error>
 
 #include "mail/MailSocket.h"
+#include "mail/OpenSslLibrary.h"
 
 namespace quorvane {
 namespace {
@@ -27,14 +25,14 @@ int RemainingMs(Clock::time_point deadline) {
 }
 
 // The reason of the earliest error OpenSSL queued, as OpenSSL names it.
-std::string OpenSslReason() {
-    const unsigned long code = ERR_get_error();
-    ERR_clear_error();
+std::string OpenSslReason(const OpenSslLibrary& tls) {
+    const unsigned long code = tls.ERR_get_error();
+    tls.ERR_clear_error();
     if (code == 0)
         return "unknown error";
     if (ERR_SYSTEM_ERROR(code)) // a system call failed: the reason is its errno
         return std::system_category().message(ERR_GET_REASON(code));
-    const char* reason = ERR_reason_error_string(code);
+    const char* reason = tls.ERR_reason_error_string(code);
     return reason != nullptr ? reason : "error " + std::to_string(ERR_GET_REASON(code));
 }
 
@@ -65,13 +63,17 @@ public:
             return SocketResult::Failure("TLS is already on.");
         // Until the handshake is done, nothing more goes over the connection in clear.
         state_ = State::Broken;
+        std::string missing;
+        tls_ = OpenSsl(&missing);
+        if (tls_ == nullptr)
+            return SocketResult::Failure("TLS is not available: " + missing);
         const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-        ERR_clear_error();
+        tls_->ERR_clear_error();
         if (SocketResult made = Prepare(peer); !made.Ok)
             return made;
         for (;;) {
-            const int done = SSL_do_handshake(ssl_);
-            const int error = done == 1 ? SSL_ERROR_NONE : SSL_get_error(ssl_, done);
+            const int done = tls_->SSL_do_handshake(ssl_);
+            const int error = done == 1 ? SSL_ERROR_NONE : tls_->SSL_get_error(ssl_, done);
             // What the handshake has to say goes out first, an alert after a
             // failure too, so the server learns why.
             if (SocketResult flushed = Flush(deadline); !flushed.Ok)
@@ -99,15 +101,15 @@ public:
         if (state_ == State::Broken)
             return SocketResult::Failure("TLS handshake failed.");
         const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-        ERR_clear_error();
+        tls_->ERR_clear_error();
         while (!data.empty()) {
             const int chunk = static_cast<int>(std::min<size_t>(data.size(), 1 << 20));
-            const int written = SSL_write(ssl_, data.data(), chunk);
+            const int written = tls_->SSL_write(ssl_, data.data(), chunk);
             if (written > 0) {
                 data.remove_prefix(static_cast<size_t>(written));
                 continue;
             }
-            const int error = SSL_get_error(ssl_, written);
+            const int error = tls_->SSL_get_error(ssl_, written);
             if (error == SSL_ERROR_WANT_READ) {
                 if (SocketResult flushed = Flush(deadline); !flushed.Ok)
                     return flushed;
@@ -119,7 +121,7 @@ public:
                 continue;
             }
             if (error != SSL_ERROR_WANT_WRITE)
-                return SocketResult::Failure("TLS write failed: " + OpenSslReason());
+                return SocketResult::Failure("TLS write failed: " + OpenSslReason(*tls_));
             if (SocketResult flushed = Flush(deadline); !flushed.Ok)
                 return flushed;
         }
@@ -132,15 +134,15 @@ public:
         if (state_ == State::Broken)
             return SocketResult::Failure("TLS handshake failed.");
         const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-        ERR_clear_error();
+        tls_->ERR_clear_error();
         for (;;) {
             char chunk[16384];
-            const int got = SSL_read(ssl_, chunk, sizeof chunk);
+            const int got = tls_->SSL_read(ssl_, chunk, sizeof chunk);
             if (got > 0) {
                 buffer.append(chunk, static_cast<size_t>(got));
                 return {};
             }
-            const int error = SSL_get_error(ssl_, got);
+            const int error = tls_->SSL_get_error(ssl_, got);
             if (error == SSL_ERROR_ZERO_RETURN)
                 return {true, true, {}}; // the server ended TLS with its close notice
             if (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) {
@@ -158,85 +160,87 @@ public:
             // A connection closed without the close notice reads as closed too.
             if (innerClosed_)
                 return {true, true, {}};
-            return SocketResult::Failure("TLS read failed: " + OpenSslReason());
+            return SocketResult::Failure("TLS read failed: " + OpenSslReason(*tls_));
         }
     }
 
     void Close() override {
         if (state_ == State::Secure && inner_->IsOpen() && !innerClosed_) {
             // The close notice, if the connection takes it at once.
-            SSL_shutdown(ssl_);
+            tls_->SSL_shutdown(ssl_);
             Flush(Clock::now());
         }
         if (ssl_ != nullptr)
-            SSL_free(ssl_); // frees both memory buffers
+            tls_->SSL_free(ssl_); // frees both memory buffers
         if (ctx_ != nullptr)
-            SSL_CTX_free(ctx_);
+            tls_->SSL_CTX_free(ctx_);
         ssl_ = nullptr;
         ctx_ = nullptr;
         state_ = State::Plain;
         innerClosed_ = false;
-        ERR_clear_error();
+        if (tls_ != nullptr)
+            tls_->ERR_clear_error();
         inner_->Close();
     }
 
 private:
     SocketResult Prepare(const TlsPeer& peer) {
-        ctx_ = SSL_CTX_new(TLS_client_method());
+        ctx_ = tls_->SSL_CTX_new(tls_->TLS_client_method());
         if (ctx_ == nullptr)
-            return SocketResult::Failure("TLS set-up failed: " + OpenSslReason());
-        SSL_CTX_set_min_proto_version(ctx_, TLS1_2_VERSION);
-        SSL_CTX_set_verify(ctx_, SSL_VERIFY_PEER, nullptr);
-        SSL_CTX_set_mode(ctx_, SSL_MODE_AUTO_RETRY);
-        if (SSL_CTX_set_default_verify_paths(ctx_) != 1)
-            return SocketResult::Failure("TLS set-up failed: " + OpenSslReason());
+            return SocketResult::Failure("TLS set-up failed: " + OpenSslReason(*tls_));
+        tls_->SSL_CTX_ctrl(ctx_, SSL_CTRL_SET_MIN_PROTO_VERSION, TLS1_2_VERSION, nullptr);
+        tls_->SSL_CTX_set_verify(ctx_, SSL_VERIFY_PEER, nullptr);
+        tls_->SSL_CTX_ctrl(ctx_, SSL_CTRL_MODE, SSL_MODE_AUTO_RETRY, nullptr);
+        if (tls_->SSL_CTX_set_default_verify_paths(ctx_) != 1)
+            return SocketResult::Failure("TLS set-up failed: " + OpenSslReason(*tls_));
         if (!peer.CaFile.empty() &&
-            SSL_CTX_load_verify_locations(ctx_, peer.CaFile.c_str(), nullptr) != 1)
+            tls_->SSL_CTX_load_verify_locations(ctx_, peer.CaFile.c_str(), nullptr) != 1)
             return SocketResult::Failure("cannot load the CA file " + peer.CaFile + ": " +
-                                         OpenSslReason());
-        ssl_ = SSL_new(ctx_);
-        BIO* incoming = BIO_new(BIO_s_mem());
-        BIO* outgoing = BIO_new(BIO_s_mem());
+                                         OpenSslReason(*tls_));
+        ssl_ = tls_->SSL_new(ctx_);
+        BIO* incoming = tls_->BIO_new(tls_->BIO_s_mem());
+        BIO* outgoing = tls_->BIO_new(tls_->BIO_s_mem());
         if (ssl_ == nullptr || incoming == nullptr || outgoing == nullptr) {
-            BIO_free(incoming);
-            BIO_free(outgoing);
-            return SocketResult::Failure("TLS set-up failed: " + OpenSslReason());
+            tls_->BIO_free(incoming);
+            tls_->BIO_free(outgoing);
+            return SocketResult::Failure("TLS set-up failed: " + OpenSslReason(*tls_));
         }
-        SSL_set_bio(ssl_, incoming, outgoing);
+        tls_->SSL_set_bio(ssl_, incoming, outgoing);
         incoming_ = incoming;
         outgoing_ = outgoing;
         // The name the certificate must carry: a dotted address is matched
         // against its IP addresses and sends no server name.
         bool named = false;
         if (IsIpv4Address(peer.Host)) {
-            named = X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl_), peer.Host.c_str()) == 1;
+            named = tls_->X509_VERIFY_PARAM_set1_ip_asc(tls_->SSL_get0_param(ssl_), peer.Host.c_str()) == 1;
         } else {
-            SSL_set_hostflags(ssl_, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
-            named = SSL_set1_host(ssl_, peer.Host.c_str()) == 1 &&
-                    SSL_set_tlsext_host_name(ssl_, peer.Host.c_str()) == 1;
+            tls_->SSL_set_hostflags(ssl_, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
+            named = tls_->SSL_set1_host(ssl_, peer.Host.c_str()) == 1 &&
+                    tls_->SSL_ctrl(ssl_, SSL_CTRL_SET_TLSEXT_HOSTNAME, TLSEXT_NAMETYPE_host_name,
+                                        const_cast<char*>(peer.Host.c_str())) == 1;
         }
         if (!named)
             return SocketResult::Failure("TLS set-up failed: cannot check the name " + peer.Host);
-        SSL_set_connect_state(ssl_);
+        tls_->SSL_set_connect_state(ssl_);
         return {};
     }
 
     // The certificate problem as OpenSSL names it, or the handshake's reason.
     std::string HandshakeError() {
-        const long verified = SSL_get_verify_result(ssl_);
+        const long verified = tls_->SSL_get_verify_result(ssl_);
         if (verified != X509_V_OK) {
-            ERR_clear_error();
+            tls_->ERR_clear_error();
             return std::string("certificate verify failed: ") +
-                   X509_verify_cert_error_string(verified);
+                   tls_->X509_verify_cert_error_string(verified);
         }
-        return "TLS handshake failed: " + OpenSslReason();
+        return "TLS handshake failed: " + OpenSslReason(*tls_);
     }
 
     // Sends what OpenSSL has queued.
     SocketResult Flush(Clock::time_point deadline) {
         char chunk[16384];
-        while (BIO_ctrl_pending(outgoing_) > 0) {
-            const int got = BIO_read(outgoing_, chunk, sizeof chunk);
+        while (tls_->BIO_ctrl_pending(outgoing_) > 0) {
+            const int got = tls_->BIO_read(outgoing_, chunk, sizeof chunk);
             if (got <= 0)
                 break;
             if (SocketResult sent = inner_->Write(std::string_view(chunk, static_cast<size_t>(got)),
@@ -256,12 +260,13 @@ private:
         if (read.PeerClosed)
             innerClosed_ = true;
         if (!arrived.empty() &&
-            BIO_write(incoming_, arrived.data(), static_cast<int>(arrived.size())) <= 0)
-            return SocketResult::Failure("TLS read failed: " + OpenSslReason());
+            tls_->BIO_write(incoming_, arrived.data(), static_cast<int>(arrived.size())) <= 0)
+            return SocketResult::Failure("TLS read failed: " + OpenSslReason(*tls_));
         return {};
     }
 
     std::unique_ptr<MailSocket> inner_;
+    const OpenSslLibrary* tls_ = nullptr; // loaded by the first StartTls
     SSL_CTX* ctx_ = nullptr;
     SSL* ssl_ = nullptr;
     BIO* incoming_ = nullptr; // owned by ssl_

@@ -511,5 +511,55 @@ TEST(LinuxSgBus, ADriveRefusedForLackOfPermissionIsRemembered) {
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
+// The permission check and the scan share one open of each node: OpenAll's
+// descriptors serve the next OpenDrive of each drive, found or missing.
+TEST(LinuxSgBus, OpenAllOpensEachNodeOnceForTheNextOpenDrive) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("quorvane-all-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    fs::permissions(dir, fs::perms::all);
+    fs::create_symlink("/dev/null", dir / "sda"); // a device
+    std::ofstream(dir / "sdb") << "not a device";
+    std::ofstream(dir / "sdc") << "x";
+    ASSERT_EQ(::chmod((dir / "sdc").c_str(), 0), 0);
+
+    // As an unprivileged user, so that sdc refuses (root opens anything).
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(90);
+        LinuxSgBus bus((dir / "sd").string());
+        if (bus.OpenAll() || !bus.PermissionDenied())
+            ::_exit(91); // sdc's refusal is not seen
+        // The nodes change after the one open: the first OpenDrive of each
+        // drive still gets what OpenAll found, the next one opens afresh.
+        fs::remove(dir / "sda");
+        fs::create_symlink("/dev/null", dir / "sdd");
+        const struct {
+            unsigned Drive;
+            bool Found;
+            int Code;
+        } steps[] = {
+            {0, true, 92},  // OpenAll's descriptor, though the node is gone
+            {0, false, 93}, // opened again: gone
+            {1, false, 94}, // a regular file is no drive
+            {2, false, 95}, // refused
+            {3, false, 96}, // missing when OpenAll looked
+            {3, true, 97},  // there now
+            {16, false, 98},
+        };
+        for (const auto& step : steps)
+            if ((bus.OpenDrive(step.Drive) != nullptr) != step.Found)
+                ::_exit(step.Code);
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    fs::remove_all(dir);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "90: no user change, 91: no refusal seen, 92..98: step";
+}
+
 } // namespace
 } // namespace quorvane

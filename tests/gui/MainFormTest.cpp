@@ -10,13 +10,17 @@
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
+#include <QTableWidget>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 
 #include "GuiTestSupport.h"
 #include "common/TestDrives.h"
 #include "gui/AboutGroup.h"
 #include "gui/Controls.h"
 #include "gui/FeatureGroup.h"
+#include "gui/MbrForm.h"
 #include "gui/SmartForm.h"
 #include "gui/TextTrayIcon.h"
 #include "mail/MailTestSupport.h"
@@ -199,6 +203,37 @@ TEST(MainForm, AFailingDriveRaisesSirenBalloonAndMail) {
     EXPECT_EQ(balloons[0][2].toInt(), 10);
     EXPECT_EQ(balloons[0][3].value<TCoolTrayIcon::BalloonIcon>(),
               TCoolTrayIcon::BalloonIcon::Error);
+}
+
+// The first minutes need only the tray: the secondary windows are made when
+// first used (then showing what the main window shows), and the sound
+// libraries are not loaded before an alert sounds.
+TEST(MainForm, SecondaryWindowsAndSoundWaitForTheirFirstUse) {
+    FormUnderTest f(test::SampleDrives());
+    ASSERT_TRUE(f->StartupSequence());
+    ASSERT_TRUE(test::FireTimer(f->SMARTT));
+    EXPECT_TRUE(f->findChildren<TSMARTForm*>().isEmpty());
+    EXPECT_TRUE(f->findChildren<TMBRForm*>().isEmpty());
+    EXPECT_TRUE(f->findChildren<TSMTPForm*>().isEmpty());
+    QtSirenSound siren;
+    std::ifstream maps("/proc/self/maps");
+    const std::string mapped((std::istreambuf_iterator<char>(maps)), {});
+    EXPECT_EQ(mapped.find("libQt6Multimedia"), std::string::npos);
+    EXPECT_EQ(mapped.find("libpulse"), std::string::npos);
+
+    // Made on first use, once, with the scan's and the tick's state.
+    TSMARTForm& smart = *f->SMARTForm;
+    EXPECT_EQ(f->findChildren<TSMARTForm*>().size(), 1);
+    EXPECT_EQ(&*f->SMARTForm, &smart);
+    EXPECT_EQ(smart.SMARTStatusL->text(), f->SMARTStatusL->text());
+    const auto& rows = f.App->Data().Screen.Smart.SMARTSG.Rows;
+    ASSERT_GT(rows.size(), 1u);
+    ASSERT_EQ(smart.SMARTSG->rowCount(), static_cast<int>(rows.size()));
+    EXPECT_EQ(smart.SMARTSG->item(1, 1)->text(), QString::fromStdString(rows[1][1]));
+    EXPECT_TRUE(f->SMTPForm);
+    EXPECT_EQ(f->SMTPForm->SMTPHostE->text(),
+              QString::fromStdString(f.App->Options().SMTPHost));
+    EXPECT_NE(f->MBRForm, nullptr);
 }
 
 TEST(MainForm, HealthyDrivesRaiseNoAlert) {
