@@ -147,6 +147,7 @@ private:
     void connectFeatureGroup(TFeatureGroup* group, Feature feature);
     // Ends the program now, without saving: the session is ending.
     void EndWithoutSaving();
+    void CloseSecondaryWindows();
     // The way out as the core decided it, with ExitRequested to match.
     void SetEnd(ProgramEnd end);
 

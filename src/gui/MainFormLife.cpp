@@ -117,16 +117,21 @@ bool TMainForm::SessionEnding(SessionEvent event) {
     return outcome.EndsNow;
 }
 
-void TMainForm::EndWithoutSaving() {
-    SMTPReportsTimer.stop();
-    program_.Session().Stop();
-    SMARTT.stop();
+// The windows made so far close; one never shown is not made for it.
+void TMainForm::CloseSecondaryWindows() {
     if (TSMARTForm* smart = SMARTForm.Made())
         smart->close();
     if (TMBRForm* mbr = MBRForm.Made())
         mbr->close();
     if (TSMTPForm* smtp = SMTPForm.Made())
         smtp->CloseWindow();
+}
+
+void TMainForm::EndWithoutSaving() {
+    SMTPReportsTimer.stop();
+    program_.Session().Stop();
+    SMARTT.stop();
+    CloseSecondaryWindows();
     hide();
     Tray->HideAll();
     SetEnd(ProgramEnd::Ended);
@@ -176,12 +181,7 @@ bool TMainForm::CloseHandler() {
             SMTPReportsTimer.start();
         return false;
     }
-    if (TSMARTForm* smart = SMARTForm.Made())
-        smart->close();
-    if (TMBRForm* mbr = MBRForm.Made())
-        mbr->close();
-    if (TSMTPForm* smtp = SMTPForm.Made())
-        smtp->CloseWindow();
+    CloseSecondaryWindows();
     if (data_.DriveCount > 0) {
         program_.Session().Stop();
         SMARTT.stop();
