@@ -21,7 +21,7 @@ const fs::path& DriveFolder() {
         const fs::path root =
             fs::temp_directory_path() / ("quorvane-fuzz-drive-" + std::to_string(::getpid()));
         fs::create_directories(root / "drive0");
-        SmartPage identify{};
+        SectorBuffer identify{};
         identify[86 * 2 + 1] = 0x04; // 48-bit addressing
         identify[85 * 2] = 0x01;     // S.M.A.R.T.
         identify[100 * 2] = 0x00;
