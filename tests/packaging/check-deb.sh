@@ -57,7 +57,11 @@ echo "ok: /etc/quorvane/Quorvane.ini is a conffile, $mode"
 "$src/tests/packaging/check-maintainer-scripts.sh" "$work/control"
 
 deps=$(dpkg-deb -f "$deb" Depends)
-case $deps in *libc6*) echo "ok: Depends: $deps" ;; *) echo "FAILED: Depends: '$deps'"; exit 1 ;; esac
+# libssl and libsystemd are loaded at run time, so the package must name them.
+for dep in libc6 libssl3 libsystemd0; do
+  case $deps in *"$dep"*) ;; *) echo "FAILED: Depends lacks $dep: '$deps'"; exit 1 ;; esac
+done
+echo "ok: Depends: $deps"
 [ "$(dpkg-deb -f "$deb" Recommends)" = polkitd ] || { echo "FAILED: Recommends"; exit 1; }
 
 # lintian: no errors (warnings are listed).
