@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <span>
 
+#include "ata/CommandAccess.h"
+
 namespace quorvane {
 
 // The eight task-file bytes in the order the drive sees them. On the way out
@@ -127,10 +129,6 @@ struct AtaCommand {
     static AtaCommand ReadSectorsExt(unsigned driveNumber, uint64_t lba);
 };
 
-// What a command gives access to, for the privileged helper's authorisation:
-// reading identity and S.M.A.R.T. state, changing the drive's AAM/APM
-// features, and reading raw sectors (which shows any file's bytes).
-enum class CommandAccess : uint8_t { ReadSmart, SetFeatures, ReadSectors };
 
 // Registers of a row that the caller fills in.
 inline constexpr uint8_t RowFreeSectorCount = 0x01; // SET FEATURES level

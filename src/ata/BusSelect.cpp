@@ -11,12 +11,12 @@
 namespace quorvane {
 namespace {
 
-bool HasRawIo() {
+bool HasCapability(unsigned capability) {
     __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
     __user_cap_data_struct caps[_LINUX_CAPABILITY_U32S_3]{};
     if (::syscall(SYS_capget, &header, caps) != 0)
         return false;
-    return (caps[CAP_SYS_RAWIO / 32].effective & (1u << (CAP_SYS_RAWIO % 32))) != 0;
+    return (caps[capability / 32].effective & (1u << (capability % 32))) != 0;
 }
 
 // The simulated drives asked for, if any.
@@ -40,11 +40,13 @@ std::unique_ptr<DriveBus> MakeDriveBus(const std::string& drivesDir) {
     if (auto simulated = SimulatedDrives(drivesDir))
         return simulated;
     // Pass-through needs CAP_SYS_RAWIO and read access to every drive device
-    // there is. The devices are opened once here and the first scan takes
+    // there is; NVMe admin commands need CAP_SYS_ADMIN as well, whatever the
+    // node's mode. The devices are opened once here and the first scan takes
     // those descriptors, so no node is opened twice to find this out; and
     // the system bus is only asked for the helper when a device refused.
     auto direct = std::make_unique<LinuxSgBus>();
-    if (HasRawIo() && direct->OpenAll())
+    if (HasCapability(CAP_SYS_RAWIO) && direct->OpenAll() &&
+        (direct->NvmeControllersOpened() == 0 || HasCapability(CAP_SYS_ADMIN)))
         return direct;
     if (auto helper = HelperBus::Find())
         return helper;

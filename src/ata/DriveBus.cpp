@@ -7,4 +7,9 @@ bool SendOnce(DriveBus& bus, unsigned driveNumber, AtaCommand& cmd) {
     return handle && handle->SendAtaCommand(cmd);
 }
 
+bool SendNvmeOnce(DriveBus& bus, unsigned controller, NvmeAdminCommand& cmd) {
+    auto handle = bus.OpenNvme(controller);
+    return handle && handle->SendNvmeAdmin(cmd);
+}
+
 } // namespace quorvane

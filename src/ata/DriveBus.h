@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ata/AtaCommand.h"
+#include "nvme/NvmeCommand.h"
 
 namespace quorvane {
 
@@ -17,9 +18,14 @@ public:
     // with its registers (and, for data-in commands, its 512 data bytes);
     // whether the drive itself reported an error is read from the Status byte.
     bool SendAtaCommand(AtaCommand& cmd) { return AtaCommandIsCarriable(cmd) && Send(cmd); }
+    // Sends one NVMe admin command of an NVMe controller's handle. True when
+    // the controller completed it (its status, success or not, is in
+    // cmd.Status); an ATA drive's handle never carries one.
+    bool SendNvmeAdmin(NvmeAdminCommand& cmd) { return NvmeCommandIsCarriable(cmd) && SendNvme(cmd); }
 
 protected:
     virtual bool Send(AtaCommand& cmd) = 0;
+    virtual bool SendNvme(NvmeAdminCommand&) { return false; }
 };
 
 class DriveBus {
@@ -28,6 +34,9 @@ public:
     // Opens drive number N (0..15); nullptr when it does not exist or cannot
     // be opened.
     virtual std::unique_ptr<DriveHandle> OpenDrive(unsigned driveNumber) = 0;
+    // Opens NVMe controller N (0..15, /dev/nvmeN); nullptr when it does not
+    // exist or cannot be opened. Its handle carries NVMe admin commands only.
+    virtual std::unique_ptr<DriveHandle> OpenNvme(unsigned) { return nullptr; }
     // Why drives were missing: true once a drive could not be opened, or its
     // commands were refused, for lack of permission; false while every drive
     // missing was simply absent.
@@ -48,5 +57,7 @@ public:
 // Opens drive N, sends one command and closes the drive again; false when the
 // drive could not be opened or the request did not go through.
 bool SendOnce(DriveBus& bus, unsigned driveNumber, AtaCommand& cmd);
+// The same for an NVMe controller; true when the controller completed it.
+bool SendNvmeOnce(DriveBus& bus, unsigned controller, NvmeAdminCommand& cmd);
 
 } // namespace quorvane

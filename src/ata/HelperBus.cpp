@@ -109,6 +109,50 @@ private:
     unsigned driveNumber_;
 };
 
+class HelperNvmeHandle final : public DriveHandle {
+public:
+    HelperNvmeHandle(sd_bus* bus, unsigned controller) : bus_(bus), controller_(controller) {}
+
+protected:
+    bool Send(AtaCommand&) override { return false; }
+    bool SendNvme(NvmeAdminCommand& cmd) override {
+        Message call;
+        if (SdBus()->sd_bus_message_new_method_call(bus_, &call.m, HelperBusName, HelperObjectPath,
+                                                    HelperInterface, HelperNvmeMethod) < 0)
+            return false;
+        const HelperNvmeCommand bytes = EncodeHelperNvmeCommand(cmd);
+        if (SdBus()->sd_bus_message_append(call.m, "u", uint32_t{controller_}) < 0 ||
+            SdBus()->sd_bus_message_append_array(call.m, 'y', bytes.data(), bytes.size()) < 0)
+            return false;
+        Message reply;
+        Error error;
+        if (SdBus()->sd_bus_call(bus_, call.m, CallTimeoutUsec, &error.e, &reply.m) < 0)
+            return false;
+        int ok = 0;
+        uint16_t status = 0;
+        uint32_t result = 0;
+        const void* data = nullptr;
+        size_t dataSize = 0;
+        if (SdBus()->sd_bus_message_read(reply.m, "bqu", &ok, &status, &result) < 0 ||
+            SdBus()->sd_bus_message_read_array(reply.m, 'y', &data, &dataSize) < 0 || !ok)
+            return false;
+        // The data of a successful command is exactly what its row hands
+        // over; a failed one brings none.
+        if (dataSize != (status == 0 ? cmd.DataLength : 0))
+            return false;
+        cmd.Data.fill(0);
+        if (dataSize)
+            std::memcpy(cmd.Data.data(), data, dataSize);
+        cmd.Status = status;
+        cmd.Result = result;
+        return true;
+    }
+
+private:
+    sd_bus* bus_;
+    unsigned controller_;
+};
+
 std::unique_ptr<HelperBus> HelperBus::Find() {
     // Without libsystemd there is no system bus to find the helper on.
     if (!SdBus())
@@ -149,6 +193,12 @@ std::unique_ptr<DriveHandle> HelperBus::OpenDrive(unsigned driveNumber) {
     if (driveNumber > MaxDriveNumber)
         return nullptr;
     return std::make_unique<Handle>(bus_, driveNumber);
+}
+
+std::unique_ptr<DriveHandle> HelperBus::OpenNvme(unsigned controller) {
+    if (controller > MaxNvmeController)
+        return nullptr;
+    return std::make_unique<HelperNvmeHandle>(bus_, controller);
 }
 
 std::string HelperBus::Describe() const {

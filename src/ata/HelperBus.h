@@ -24,6 +24,8 @@ public:
     // Nothing is sent on open: the helper opens the drive for each command,
     // and a drive it cannot open fails that command.
     std::unique_ptr<DriveHandle> OpenDrive(unsigned driveNumber) override;
+    // An NVMe controller the same way: one SendNvmeAdmin call a command.
+    std::unique_ptr<DriveHandle> OpenNvme(unsigned controller) override;
     bool IsSimulated() const override { return simulated_; }
     // The helper decides for itself; a refusal reaches us as a failed command.
     bool PermissionDenied() const override { return false; }

@@ -17,6 +17,7 @@
 
 #include "ata/AtaCommand.h"
 #include "ata/DeviceNames.h"
+#include "nvme/NvmeCommand.h"
 
 namespace quorvane {
 
@@ -24,6 +25,7 @@ inline constexpr const char* HelperBusName = "org.quorvane.Helper1";
 inline constexpr const char* HelperObjectPath = "/org/quorvane/Helper1";
 inline constexpr const char* HelperInterface = "org.quorvane.Helper1";
 inline constexpr const char* HelperMethod = "SendAtaCommand";
+inline constexpr const char* HelperNvmeMethod = "SendNvmeAdmin";
 // Read-only properties: whether the helper's drives are simulated, and where
 // they come from.
 inline constexpr const char* HelperSimulatedProperty = "Simulated";
@@ -58,5 +60,20 @@ struct HelperRequest {
 // layer. nullopt for anything else.
 std::optional<HelperRequest> CheckHelperRequest(uint32_t driveNumber,
                                                 std::span<const uint8_t> registers);
+
+inline constexpr size_t HelperNvmeCommandBytes = 32;
+using HelperNvmeCommand = std::array<uint8_t, HelperNvmeCommandBytes>;
+
+HelperNvmeCommand EncodeHelperNvmeCommand(const NvmeAdminCommand& cmd);
+
+struct HelperNvmeRequest {
+    NvmeAdminCommand Command;
+    CommandAccess Access;
+};
+
+// The same check for NVMe: controller 0..15 and exactly 32 bytes that are
+// one row of the NVMe command table; the data length comes from the row.
+std::optional<HelperNvmeRequest> CheckHelperNvmeRequest(uint32_t controller,
+                                                        std::span<const uint8_t> command);
 
 } // namespace quorvane

@@ -12,6 +12,7 @@
 
 #include "ata/DeviceNames.h"
 #include "ata/SatPassThrough.h"
+#include "nvme/NvmeIoctl.h"
 
 namespace quorvane {
 
@@ -73,20 +74,45 @@ private:
     bool& permissionDenied_;
 };
 
+class LinuxNvmeHandle final : public DriveHandle {
+public:
+    LinuxNvmeHandle(int fd, bool& permissionDenied) : fd_(fd), permissionDenied_(permissionDenied) {}
+    ~LinuxNvmeHandle() override { ::close(fd_); }
+    LinuxNvmeHandle(const LinuxNvmeHandle&) = delete;
+    LinuxNvmeHandle& operator=(const LinuxNvmeHandle&) = delete;
+
+protected:
+    bool Send(AtaCommand&) override { return false; }
+    bool SendNvme(NvmeAdminCommand& cmd) override {
+        const NvmeIoctlResult result = SendNvmeIoctl(fd_, cmd);
+        // The kernel refuses admin commands without CAP_SYS_ADMIN, whatever
+        // the node's mode.
+        if (result == NvmeIoctlResult::PermissionDenied)
+            permissionDenied_ = true;
+        return result == NvmeIoctlResult::Completed;
+    }
+
+private:
+    int fd_;
+    bool& permissionDenied_;
+};
+
 } // namespace
 
-LinuxSgBus::LinuxSgBus(std::string devicePrefix) : prefix_(std::move(devicePrefix)) {
+LinuxSgBus::LinuxSgBus(std::string devicePrefix, std::string nvmePrefix)
+    : prefix_(std::move(devicePrefix)), nvmePrefix_(std::move(nvmePrefix)) {
     opened_.fill(Fresh);
+    nvmeOpened_.fill(Fresh);
 }
 
 LinuxSgBus::~LinuxSgBus() {
-    for (int fd : opened_)
-        if (fd >= 0)
-            ::close(fd);
+    for (const auto* table : {&opened_, &nvmeOpened_})
+        for (int fd : *table)
+            if (fd >= 0)
+                ::close(fd);
 }
 
-int LinuxSgBus::Open(unsigned driveNumber) {
-    const std::string path = prefix_ + DriveLetter(driveNumber);
+int LinuxSgBus::Open(const std::string& path) {
     // Read-only: with CAP_SYS_RAWIO the kernel takes any pass-through command
     // on such a descriptor, and closing it is no write (a descriptor open for
     // writing makes udev re-probe the disk when it closes, which wakes a
@@ -108,26 +134,53 @@ int LinuxSgBus::Open(unsigned driveNumber) {
 
 bool LinuxSgBus::OpenAll() {
     static_assert(MaxDriveNumber + 1 == std::tuple_size_v<decltype(opened_)>);
+    static_assert(MaxNvmeController + 1 == std::tuple_size_v<decltype(nvmeOpened_)>);
     for (unsigned n = 0; n <= MaxDriveNumber; ++n)
         if (opened_[n] == Fresh)
-            opened_[n] = Open(n);
+            opened_[n] = Open(prefix_ + DriveLetter(n));
+    for (unsigned n = 0; n <= MaxNvmeController; ++n)
+        if (nvmeOpened_[n] == Fresh)
+            nvmeOpened_[n] = Open(NvmeDevicePath(n, nvmePrefix_));
     return !permissionDenied_;
+}
+
+int LinuxSgBus::NvmeControllersOpened() const {
+    return static_cast<int>(std::count_if(nvmeOpened_.begin(), nvmeOpened_.end(),
+                                          [](int fd) { return fd >= 0; }));
+}
+
+// What OpenAll left for node n, or Fresh; either way the slot is fresh again.
+int LinuxSgBus::Take(std::array<int, 16>& opened, unsigned n) {
+    const int fd = opened[n];
+    opened[n] = Fresh;
+    return fd;
 }
 
 std::unique_ptr<DriveHandle> LinuxSgBus::OpenDrive(unsigned driveNumber) {
     if (driveNumber > MaxDriveNumber)
         return nullptr;
-    int fd = opened_[driveNumber];
-    opened_[driveNumber] = Fresh;
+    int fd = Take(opened_, driveNumber);
     if (fd == Fresh)
-        fd = Open(driveNumber);
+        fd = Open(prefix_ + DriveLetter(driveNumber));
     if (fd < 0)
         return nullptr;
     return std::make_unique<LinuxSgHandle>(fd, permissionDenied_);
 }
 
+std::unique_ptr<DriveHandle> LinuxSgBus::OpenNvme(unsigned controller) {
+    if (controller > MaxNvmeController)
+        return nullptr;
+    int fd = Take(nvmeOpened_, controller);
+    if (fd == Fresh)
+        fd = Open(NvmeDevicePath(controller, nvmePrefix_));
+    if (fd < 0)
+        return nullptr;
+    return std::make_unique<LinuxNvmeHandle>(fd, permissionDenied_);
+}
+
 std::string LinuxSgBus::Describe() const {
-    return "physical drives " + prefix_ + "a to " + prefix_ + "p";
+    return "physical drives " + prefix_ + "a to " + prefix_ + "p and " + nvmePrefix_ + "0 to " +
+           nvmePrefix_ + "15";
 }
 
 } // namespace quorvane

@@ -54,36 +54,6 @@ private:
 
 namespace {
 
-// A decimal number, or a hexadecimal one after "0x". A leading zero does not
-// make it octal and a sign is no number: "0100" is 100, "-1" is rejected.
-std::optional<uint64_t> ParseNumber(const std::string& text) {
-    int base = 10;
-    size_t at = 0;
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        base = 16;
-        at = 2;
-    }
-    if (at >= text.size())
-        return std::nullopt;
-    uint64_t value = 0;
-    for (; at < text.size(); ++at) {
-        const char c = text[at];
-        int digit = -1;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F')
-            digit = c - 'A' + 10;
-        if (digit < 0)
-            return std::nullopt;
-        if (value > (UINT64_MAX - static_cast<uint64_t>(digit)) / static_cast<uint64_t>(base))
-            return std::nullopt;
-        value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);
-    }
-    return value;
-}
-
 // The largest address READ NATIVE MAX ADDRESS EXT can answer with.
 constexpr uint64_t MaxLba48 = (uint64_t{1} << 48) - 1;
 
@@ -138,6 +108,36 @@ void SetBits(SectorBuffer& page, int word, uint16_t mask, bool on) {
 
 } // namespace
 
+// A decimal number, or a hexadecimal one after "0x". A leading zero does not
+// make it octal and a sign is no number: "0100" is 100, "-1" is rejected.
+std::optional<uint64_t> ParseDriveIniNumber(const std::string& text) {
+    int base = 10;
+    size_t at = 0;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        at = 2;
+    }
+    if (at >= text.size())
+        return std::nullopt;
+    uint64_t value = 0;
+    for (; at < text.size(); ++at) {
+        const char c = text[at];
+        int digit = -1;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        if (digit < 0)
+            return std::nullopt;
+        if (value > (UINT64_MAX - static_cast<uint64_t>(digit)) / static_cast<uint64_t>(base))
+            return std::nullopt;
+        value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);
+    }
+    return value;
+}
+
 std::string SimulatedCommandName(const AtaCommand& cmd) {
     return AtaCommandName(cmd.TaskFile);
 }
@@ -151,30 +151,45 @@ std::string SimulatedBus::Describe() const {
 // A page file holds one page, exactly: a shorter or longer file is no page
 // (a drive folder put together by hand, a dump cut off or with a header),
 // and is named rather than read in part.
-std::optional<SectorBuffer> SimulatedBus::LoadPage(const fs::path& path,
-                                                   const std::string& effect) {
+std::optional<std::vector<uint8_t>> SimulatedBus::LoadBytes(const fs::path& path, size_t size,
+                                                            const std::string& effect,
+                                                            size_t entrySize) {
     std::error_code ec;
     const auto status = fs::status(path, ec);
     if (!fs::exists(status))
         return std::nullopt; // no page: the drive aborts the command, as drive.ini can ask
-    SectorBuffer page{};
-    const uintmax_t size = fs::is_regular_file(status) ? fs::file_size(path, ec) : 0;
+    const uintmax_t found = fs::is_regular_file(status) ? fs::file_size(path, ec) : 0;
+    const bool fits = entrySize ? found > 0 && found <= size && found % entrySize == 0
+                                : found == size;
     std::ifstream file(path, std::ios::binary);
-    if (ec || !file || size != page.size()) {
+    if (ec || !file || !fits) {
         std::string problem = path.string() + ": ";
         if (!fs::is_regular_file(status))
             problem += "not a file";
         else if (ec || !file)
             problem += "cannot be read";
+        else if (entrySize)
+            problem += std::to_string(found) + " bytes, a log file holds whole " +
+                       std::to_string(entrySize) + "-byte entries up to " + std::to_string(size);
         else
-            problem +=
-                std::to_string(size) + " bytes, a page file holds " + std::to_string(page.size());
+            problem += std::to_string(found) + " bytes, a page file holds " + std::to_string(size);
         problems_.push_back(problem + "; " + effect);
         return std::nullopt;
     }
-    file.read(reinterpret_cast<char*>(page.data()), static_cast<std::streamsize>(page.size()));
-    if (file.gcount() != static_cast<std::streamsize>(page.size()))
+    std::vector<uint8_t> bytes(static_cast<size_t>(found));
+    file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (file.gcount() != static_cast<std::streamsize>(bytes.size()))
         return std::nullopt; // cut short while being read
+    return bytes;
+}
+
+std::optional<SectorBuffer> SimulatedBus::LoadPage(const fs::path& path,
+                                                   const std::string& effect) {
+    SectorBuffer page{};
+    const auto bytes = LoadBytes(path, page.size(), effect);
+    if (!bytes)
+        return std::nullopt;
+    std::copy(bytes->begin(), bytes->end(), page.begin());
     return page;
 }
 
@@ -188,18 +203,23 @@ SimulatedBus::Drive* SimulatedBus::Load(unsigned driveNumber) {
     Drive drive;
     drive.Folder = folder.string();
     const std::string name = "drive " + std::to_string(driveNumber);
-    drive.Identify =
-        LoadPage(folder / "identify.bin", name + " aborts IDENTIFY DEVICE, so no scan finds it");
-    drive.SmartData = LoadPage(folder / "smart-data.bin", name + " aborts SMART READ DATA");
-    drive.SmartThresholds =
-        LoadPage(folder / "smart-thresholds.bin", name + " aborts SMART READ THRESHOLDS");
     drive.IniTime = fs::last_write_time(folder / "drive.ini", ec);
-    if (auto ini = IniFile::Load((folder / "drive.ini").string())) {
+    const auto ini = IniFile::Load((folder / "drive.ini").string());
+    if (ini && Lower(ini->Get("drive", "kind").value_or("ata")) == "nvme") {
+        LoadNvme(drive, name);
+    } else {
+        drive.Identify = LoadPage(folder / "identify.bin",
+                                  name + " aborts IDENTIFY DEVICE, so no scan finds it");
+        drive.SmartData = LoadPage(folder / "smart-data.bin", name + " aborts SMART READ DATA");
+        drive.SmartThresholds =
+            LoadPage(folder / "smart-thresholds.bin", name + " aborts SMART READ THRESHOLDS");
+    }
+    if (ini) {
         drive.StatusExceeded = Lower(ini->Get("drive", "status").value_or("ok")) == "exceeded";
         drive.Power = ParsePower(ini->Get("drive", "power").value_or("active"));
         // A value that is no 48-bit address leaves the default.
         if (auto max = ini->Get("drive", "native-max")) {
-            if (auto lba = ParseNumber(*max); lba && *lba <= MaxLba48)
+            if (auto lba = ParseDriveIniNumber(*max); lba && *lba <= MaxLba48)
                 drive.NativeMax = lba;
         }
         for (const auto& name : SplitList(ini->Get("drive", "fail").value_or("")))
@@ -207,7 +227,7 @@ SimulatedBus::Drive* SimulatedBus::Load(unsigned driveNumber) {
         for (const auto& name : SplitList(ini->Get("drive", "abort").value_or("")))
             drive.Abort.insert(name);
         if (auto delay = ini->Get("drive", "delay-ms"))
-            drive.DelayMs = static_cast<int>(ParseNumber(*delay).value_or(0) % 10000);
+            drive.DelayMs = static_cast<int>(ParseDriveIniNumber(*delay).value_or(0) % 10000);
         if (auto log = ini->Get("drive", "log"); log && !log->empty())
             drive.LogFile = (folder / *log).string();
     }
@@ -218,7 +238,7 @@ std::unique_ptr<DriveHandle> SimulatedBus::OpenDrive(unsigned driveNumber) {
     if (driveNumber > MaxDriveNumber)
         return nullptr;
     Drive* drive = Load(driveNumber);
-    if (!drive)
+    if (!drive || drive->Nvme)
         return nullptr;
     ++opens_;
     return std::make_unique<Handle>(*this, *drive, driveNumber);

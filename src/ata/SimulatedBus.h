@@ -20,6 +20,19 @@
 //                                by CHECK POWER MODE in Sector Count: 0xFF
 //                                active, 0x80 idle, 0x00 standby
 //
+// A folder whose drive.ini says `kind = nvme` holds an NVMe controller
+// instead: identify-ctrl.bin and identify-ns.bin (4096 bytes each) and
+// smart-log.bin (512 bytes), optionally error-log.bin (whole 64-byte
+// entries, at most 64), answered to Identify and Get Log Page. The
+// controllers are numbered in the order of their folders (the first is
+// nvme0), apart from the ATA drives' numbers. Its drive.ini keys are fail,
+// abort, delay-ms and log with the names identify-ctrl, identify-ns,
+// smart-log and error-log, and
+//
+//   critical-warning = N         the log's critical warning byte (read
+//                                again whenever drive.ini changes)
+//   temperature = K              the composite temperature in kelvin
+//
 // SET FEATURES keeps the AAM and APM state in the IDENTIFY words (86, 91, 94)
 // for the bus's lifetime and is aborted for a feature word 83 does not list.
 //
@@ -58,6 +71,7 @@ public:
     explicit SimulatedBus(std::string directory);
 
     std::unique_ptr<DriveHandle> OpenDrive(unsigned driveNumber) override;
+    std::unique_ptr<DriveHandle> OpenNvme(unsigned controller) override;
     bool IsSimulated() const override { return true; }
     // A simulated drive is there or not; nothing is refused.
     bool PermissionDenied() const override { return false; }
@@ -83,6 +97,14 @@ public:
 
 private:
     class Handle;
+    class NvmeHandle;
+    // The pages and state of an NVMe controller's folder.
+    struct NvmeState {
+        std::optional<std::vector<uint8_t>> IdentifyController, IdentifyNamespace, HealthLog;
+        std::vector<uint8_t> ErrorLog; // whole entries; empty: one empty entry
+        std::optional<uint8_t> CriticalWarning;
+        std::optional<uint16_t> TemperatureK;
+    };
     struct Drive {
         std::string Folder;
         std::optional<SectorBuffer> Identify, SmartData, SmartThresholds;
@@ -93,12 +115,22 @@ private:
         std::string LogFile; // empty: no log file
         PowerMode Power = PowerMode::Active;
         std::filesystem::file_time_type IniTime{}; // drive.ini as last read
+        std::optional<NvmeState> Nvme;              // set for an NVMe controller's folder
     };
     void ReloadPower(Drive& drive);
     Drive* Load(unsigned driveNumber);
     // effect: what the drive does without the page, for the problem text.
     std::optional<SectorBuffer> LoadPage(const std::filesystem::path& path,
                                          const std::string& effect);
+    // A page file of exactly `size` bytes (or, with entrySize, whole entries
+    // up to size); nullopt and a problem for anything else.
+    std::optional<std::vector<uint8_t>> LoadBytes(const std::filesystem::path& path, size_t size,
+                                                  const std::string& effect, size_t entrySize = 0);
+    void LoadNvme(Drive& drive, const std::string& name);
+    void ReloadNvme(Drive& drive);
+    bool ExecuteNvme(Drive& drive, NvmeAdminCommand& cmd);
+    // The folder numbers of the NVMe controllers, found on first use.
+    const std::vector<unsigned>& NvmeFolders();
     // A command's answer: false when it did not come back (a fault or a
     // drive asleep), else the registers (and data) it answered with.
     bool Execute(Drive& drive, AtaCommand& cmd);
@@ -111,6 +143,7 @@ private:
 
     std::string directory_;
     std::map<unsigned, Drive> drives_; // loaded on first open; SET FEATURES state lives here
+    std::optional<std::vector<unsigned>> nvmeFolders_;
     std::vector<std::string> problems_;
     std::deque<SentCommand> sent_;
     uint64_t sentTotal_ = 0;
@@ -120,5 +153,10 @@ private:
 
 // The name a simulated drive.ini uses for a command (empty when unknown).
 std::string SimulatedCommandName(const AtaCommand& cmd);
+
+// A drive.ini number: decimal, or hexadecimal after "0x". A leading zero
+// does not make it octal and a sign is no number: "0100" is 100, "-1" is
+// rejected.
+std::optional<uint64_t> ParseDriveIniNumber(const std::string& text);
 
 } // namespace quorvane

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <systemd/sd-bus.h>
 
@@ -39,8 +40,10 @@ struct HelperService::Check {
     std::string Caller;   // the caller's unique bus name
     std::string CancelId; // what polkit knows the check by
     Message Call;         // the caller's SendAtaCommand, answered later
-    uint32_t DriveNumber = 0;
-    HelperRequest Request;
+    uint32_t DriveNumber = 0; // or the NVMe controller's number
+    CommandAccess Access = CommandAccess::ReadSmart;
+    std::optional<HelperRequest> Request;
+    std::optional<HelperNvmeRequest> NvmeRequest;
     sd_bus_slot* Pending = nullptr; // the CheckAuthorization call under way
     ~Check() { sd_bus_slot_unref(Pending); }
 };
@@ -61,6 +64,8 @@ int HelperService::Start() {
     static const sd_bus_vtable vtable[] = {
         SD_BUS_VTABLE_START(0),
         SD_BUS_METHOD(HelperMethod, "uay", "bayay", &HelperService::OnSendAtaCommand,
+                      SD_BUS_VTABLE_UNPRIVILEGED),
+        SD_BUS_METHOD(HelperNvmeMethod, "uay", "bquay", &HelperService::OnSendNvmeAdmin,
                       SD_BUS_VTABLE_UNPRIVILEGED),
         SD_BUS_PROPERTY(HelperSimulatedProperty, "b", &HelperService::OnSimulated, 0,
                         SD_BUS_VTABLE_PROPERTY_CONST),
@@ -127,18 +132,45 @@ int HelperService::OnSendAtaCommand(sd_bus_message* m, void* userdata, sd_bus_er
     if (!request)
         return sd_bus_error_set(error, HelperErrorNotAllowed,
                                 "Only the commands of Quorvane's command table are carried");
+    auto check = std::make_unique<Check>();
+    check->DriveNumber = driveNumber;
+    check->Access = request->Access;
+    check->Request = *request;
+    return self->Admit(m, std::move(check), error);
+}
+
+int HelperService::OnSendNvmeAdmin(sd_bus_message* m, void* userdata, sd_bus_error* error) {
+    auto* self = static_cast<HelperService*>(userdata);
+    self->Touch();
+    uint32_t controller = 0;
+    const void* bytes = nullptr;
+    size_t size = 0;
+    if (int r = sd_bus_message_read(m, "u", &controller); r < 0)
+        return r;
+    if (int r = sd_bus_message_read_array(m, 'y', &bytes, &size); r < 0)
+        return r;
+    auto request = CheckHelperNvmeRequest(
+        controller, std::span<const uint8_t>(static_cast<const uint8_t*>(bytes), size));
+    if (!request)
+        return sd_bus_error_set(error, HelperErrorNotAllowed,
+                                "Only the commands of Quorvane's command table are carried");
+    auto check = std::make_unique<Check>();
+    check->DriveNumber = controller;
+    check->Access = request->Access;
+    check->NvmeRequest = *request;
+    return self->Admit(m, std::move(check), error);
+}
+
+int HelperService::Admit(sd_bus_message* m, std::unique_ptr<Check> check, sd_bus_error* error) {
     const char* sender = sd_bus_message_get_sender(m);
     if (!sender)
         return sd_bus_error_set(error, HelperErrorNotAuthorized, "Not authorised");
-    if (auto waiting = self->checksOf_.find(sender);
-        waiting != self->checksOf_.end() && waiting->second >= MaxChecksPerCaller)
+    if (auto waiting = checksOf_.find(sender);
+        waiting != checksOf_.end() && waiting->second >= MaxChecksPerCaller)
         return sd_bus_error_set(error, HelperErrorBusy,
                                 "Too many commands of this caller wait for authorisation");
-    auto check = std::make_unique<Check>();
     check->Caller = sender;
-    check->DriveNumber = driveNumber;
-    check->Request = *request;
-    return self->StartCheck(m, std::move(check), error);
+    return StartCheck(m, std::move(check), error);
 }
 
 int HelperService::StartCheck(sd_bus_message* m, std::unique_ptr<Check> check,
@@ -152,7 +184,7 @@ int HelperService::StartCheck(sd_bus_message* m, std::unique_ptr<Check> check,
     if (sd_bus_message_new_method_call(bus_, &call.m, PolkitName, PolkitPath, PolkitInterface,
                                        "CheckAuthorization") < 0 ||
         sd_bus_message_append(call.m, "(sa{sv})sa{ss}us", "system-bus-name", 1, "name", "s",
-                              check->Caller.c_str(), HelperActionId(check->Request.Access), 0,
+                              check->Caller.c_str(), HelperActionId(check->Access), 0,
                               PolkitAllowUserInteraction, check->CancelId.c_str()) < 0 ||
         sd_bus_call_async(bus_, &check->Pending, call.m, &HelperService::OnCheckAnswered,
                           check.get(), polkitTimeoutUsec_) < 0)
@@ -200,14 +232,15 @@ int HelperService::OnCheckAnswered(sd_bus_message* answer, void* userdata, sd_bu
                                    "Not authorised: polkit did not answer in time");
     } else if (!Granted(answer)) {
         sd_bus_reply_method_errorf(check->Call.m, HelperErrorNotAuthorized, "Not authorised");
-    } else if (const int r = self->Carry(*check); r < 0) {
+    } else if (const int r = check->NvmeRequest ? self->CarryNvme(*check) : self->Carry(*check);
+               r < 0) {
         sd_bus_reply_method_errno(check->Call.m, r, nullptr);
     }
     return 0;
 }
 
 int HelperService::Carry(Check& check) {
-    AtaCommand& cmd = check.Request.Command;
+    AtaCommand& cmd = check.Request->Command;
     auto handle = drives_->OpenDrive(check.DriveNumber);
     const bool ok = handle && handle->SendAtaCommand(cmd);
     handle.reset();
@@ -221,6 +254,26 @@ int HelperService::Carry(Check& check) {
     int r = sd_bus_message_append(reply.m, "b", ok ? 1 : 0);
     if (r >= 0)
         r = sd_bus_message_append_array(reply.m, 'y', registers.data(), registers.size());
+    if (r >= 0)
+        r = sd_bus_message_append_array(reply.m, 'y', cmd.Data.data(), dataSize);
+    if (r < 0)
+        return r;
+    return sd_bus_send(nullptr, reply.m, nullptr);
+}
+
+int HelperService::CarryNvme(Check& check) {
+    NvmeAdminCommand& cmd = check.NvmeRequest->Command;
+    auto handle = drives_->OpenNvme(check.DriveNumber);
+    const bool ok = handle && handle->SendNvmeAdmin(cmd);
+    handle.reset();
+    Touch();
+
+    Message reply;
+    if (int r = sd_bus_message_new_method_return(check.Call.m, &reply.m); r < 0)
+        return r;
+    const size_t dataSize = ok && cmd.Status == 0 ? cmd.DataLength : 0;
+    int r = sd_bus_message_append(reply.m, "bqu", ok ? 1 : 0, ok ? cmd.Status : uint16_t{0},
+                                  ok ? cmd.Result : 0u);
     if (r >= 0)
         r = sd_bus_message_append_array(reply.m, 'y', cmd.Data.data(), dataSize);
     if (r < 0)

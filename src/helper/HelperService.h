@@ -44,6 +44,10 @@ private:
     struct Check; // a request waiting for polkit's answer
 
     static int OnSendAtaCommand(sd_bus_message* m, void* self, sd_bus_error* error);
+    static int OnSendNvmeAdmin(sd_bus_message* m, void* self, sd_bus_error* error);
+    // What both methods do once the request passed its check: the caller's
+    // limit, then polkit.
+    int Admit(sd_bus_message* m, std::unique_ptr<Check> check, sd_bus_error* error);
     static int OnSimulated(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply,
                            void* self, sd_bus_error*);
     static int OnDescription(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply,
@@ -56,6 +60,7 @@ private:
     void Cancel(const Check& check);
     // Sends the checked command to the drive and answers the call with it.
     int Carry(Check& check);
+    int CarryNvme(Check& check);
     void Touch() { lastCall_ = std::chrono::steady_clock::now(); }
 
     sd_bus* bus_;
