@@ -36,4 +36,16 @@ for entry in "${drives[@]}"; do
     [ -n "$extra" ] && echo "$extra"
   } > "$dir/drive.ini"
 done
+# One NVMe controller, from a real drive's pages (tests/data/nvme).
+nvme_name=Samsung_SSD_970_EVO_Plus_1TB--4B2QEXM7
+dir=$out/drive4
+mkdir -p "$dir"
+for page in identify-ctrl identify-ns smart-log; do
+  cp "$top/tests/data/nvme/$nvme_name/$page.bin" "$dir/$page.bin"
+done
+{
+  echo "; $nvme_name"
+  echo "[drive]"
+  echo "kind = nvme"
+} > "$dir/drive.ini"
 echo "sample drives written to $out"

@@ -3,11 +3,16 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 
+#include "ata/DriveBus.h"
 #include "ata/DeviceNames.h"
 #include "ata/PowerMode.h"
 #include "app/ScreenState.h"
+#include "nvme/NvmeHealth.h"
+#include "nvme/NvmeIdentify.h"
 
 namespace quorvane {
 
@@ -26,12 +31,21 @@ struct DriveReading {
     // What the last read lost, for the user ("the S.M.A.R.T. data could not
     // be read"); empty when it lost nothing.
     std::string LastFailure;
+    // An NVMe controller's last health log that came.
+    std::optional<NvmeHealthLog> NvmeHealth;
 };
 
 // What kind of device a slot holds: the commands it takes and the pages it
-// answers with. ATA disks through SCSI/ATA pass-through are the one kind so
-// far.
-enum class DriveKind : uint8_t { Ata };
+// answers with. ATA disks through SCSI/ATA pass-through, and NVMe
+// controllers through the admin pass-through (DriveNumber is then the
+// controller's number, /dev/nvmeN).
+enum class DriveKind : uint8_t { Ata, Nvme };
+
+// What an NVMe controller told of itself at the scan.
+struct NvmeDriveInfo {
+    NvmeControllerIdentity Controller;
+    std::optional<NvmeNamespaceIdentity> Namespace; // none: namespace 1 did not answer
+};
 
 // One drive slot. Its tray icon's switch and colours are settings
 // (Settings::Tray), kept by slot.
@@ -52,8 +66,19 @@ struct HDD {
     bool HPA = false;
     int64_t HPASizeMB = -1;
     bool Security = false;
+    bool SizeKnown = true; // false for an NVMe drive that told no size
+    std::optional<NvmeDriveInfo> Nvme; // set exactly for DriveKind::Nvme
     DriveReading Reading; // cleared by the scan
+
+    bool IsNvme() const { return Kind == DriveKind::Nvme; }
 };
+
+// The kernel's name of a slot's device: "sda", "nvme0".
+std::string DeviceName(const HDD& drive);
+// The size caption: GB, or "..." when the drive told none.
+std::string DriveSizeText(const HDD& drive);
+// Opens a slot's device by its kind.
+std::unique_ptr<DriveHandle> OpenSlotDevice(DriveBus& bus, const HDD& drive);
 
 // Slots are numbered 1..6; there is no slot 0.
 class DriveTable {

@@ -30,7 +30,8 @@ FeatureLevels DecodeFeatureLevels(std::span<const uint8_t> identify, Feature fea
 }
 
 FeatureLevels GetFeatureLevels(DriveBus& bus, const ProgramData& data, int slot, Feature feature) {
-    if (!data.IsDriveSlot(slot))
+    // AAM and APM are ATA features: an NVMe drive reads as one without them.
+    if (!data.IsDriveSlot(slot) || data.Drives[slot].IsNvme())
         return {};
     const unsigned n = data.Drives[slot].DriveNumber;
     AtaCommand identify = AtaCommand::IdentifyDevice(n);
@@ -54,7 +55,7 @@ uint8_t SetFeaturesSubcommand(Feature feature, bool enable) {
 
 SetFeatureResult SendFeatureLevel(DriveBus& bus, const ProgramData& data, int slot, Feature feature,
                                   uint8_t level, bool enable) {
-    if (!data.IsDriveSlot(slot))
+    if (!data.IsDriveSlot(slot) || data.Drives[slot].IsNvme())
         return SetFeatureResult::NotSent;
     const unsigned n = data.Drives[slot].DriveNumber;
     AtaCommand cmd = AtaCommand::SetFeatures(n, SetFeaturesSubcommand(feature, enable), level);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "nvme/NvmeCommand.h"
+#include "smart/NvmeHealthGrid.h"
 #include "smart/SmartAttributes.h"
 
 namespace quorvane {
@@ -18,6 +20,40 @@ bool ReadPage(DriveBus& bus, unsigned driveNumber, AtaCommand cmd, SmartPage& pa
     return true;
 }
 
+// An NVMe controller's read: one health log a tick. The critical warning
+// byte is the verdict; the log replaces both S.M.A.R.T. pages.
+bool ReadNvmeHealth(ProgramData& data, DriveBus& bus, HDD& drive, bool show,
+                    RawValueFormat format) {
+    drive.Reading.LastFailure.clear();
+    NvmeAdminCommand cmd = NvmeAdminCommand::HealthLog();
+    const bool sent = SendNvmeOnce(bus, drive.DriveNumber, cmd);
+    const auto log = NvmeSucceeded(sent, cmd) ? DecodeNvmeHealth(cmd.Answer()) : std::nullopt;
+    SmartScreen& screen = data.Screen.Smart;
+    if (!log) {
+        // Not read counts as not OK, as a lost RETURN STATUS does.
+        ++drive.Reading.ReadFailures;
+        drive.Reading.LastFailure = sent ? "the health log could not be read"
+                                         : "the drive could not be opened";
+        drive.SMARTStatusOK = false;
+        drive.SMARTStatusRead = true;
+        if (show)
+            screen.SMARTStatusL = SmartStatusText(false);
+        return false;
+    }
+    drive.Reading.NvmeHealth = log;
+    drive.Reading.PagesRead = true;
+    drive.SMARTStatusOK = NvmeHealthOk(*log);
+    drive.SMARTStatusRead = true;
+    drive.Temperature = NvmeCelsius(log->CompositeTemperatureK).value_or(0);
+    if (show) {
+        screen.SMARTStatusL = SmartStatusText(drive.SMARTStatusOK);
+        screen.Temperatures = NvmeTemperatureCaptions(*log);
+        screen.SMARTSG = NvmeHealthGrid(*log, drive.Nvme ? &drive.Nvme->Controller : nullptr, format);
+        screen.RAWValuesRG = format;
+    }
+    return drive.SMARTStatusOK;
+}
+
 } // namespace
 
 bool ReadSMART(ProgramData& data, DriveBus& bus, int slot, bool show, RawValueFormat format) {
@@ -26,6 +62,8 @@ bool ReadSMART(ProgramData& data, DriveBus& bus, int slot, bool show, RawValueFo
     HDD& drive = data.Drives[slot];
     if (!drive.SMARTEnabled)
         return false;
+    if (drive.IsNvme())
+        return ReadNvmeHealth(data, bus, drive, show, format);
     const unsigned n = drive.DriveNumber;
     drive.Reading.LastFailure.clear();
     auto failed = [&drive](const char* what) {

@@ -1,8 +1,11 @@
 #include "app/Scan.h"
 
+#include <algorithm>
+
 #include "app/FeatureLevels.h"
 #include "ata/Identify.h"
 #include "ata/PowerMode.h"
+#include "nvme/NvmeCommand.h"
 
 namespace quorvane {
 namespace {
@@ -62,13 +65,72 @@ void EnableOfflineAndAutosave(DriveHandle& handle, unsigned n) {
     }
 }
 
+// An NVMe controller in a slot: what Identify Controller and Identify
+// Namespace told. The flags of ATA drives do not apply and stay clear.
+void FillNvmeSlot(HDD& drive, unsigned controller, const NvmeControllerIdentity& id,
+                  const std::optional<NvmeNamespaceIdentity>& ns) {
+    drive = HDD{};
+    drive.Kind = DriveKind::Nvme;
+    drive.DriveNumber = static_cast<uint8_t>(controller);
+    drive.SerialNumber = id.SerialNumber;
+    drive.FirmwareRevision = id.FirmwareRevision;
+    drive.ModelNumber = id.ModelNumber;
+    drive.Vendor = VendorFromModel(id.ModelNumber);
+    // The health log is always there: it takes the place of S.M.A.R.T.
+    drive.SMARTEnabled = true;
+    std::optional<Uint128> bytes = ns ? ns->SizeBytes() : std::nullopt;
+    if (!bytes && id.TotalCapacity != 0)
+        bytes = id.TotalCapacity;
+    drive.SizeKnown = bytes.has_value();
+    if (bytes) {
+        drive.SizeGB = NvmeSizeGB(*bytes);
+        drive.Sectors = static_cast<int64_t>(std::min<Uint128>(*bytes / 512, INT64_MAX));
+    }
+    drive.Nvme = NvmeDriveInfo{id, ns};
+}
+
+// The NVMe controllers after the ATA drives, into the slots left.
+void ScanNvme(ProgramData& data, DriveBus& bus, ScanView& view, const Settings& settings) {
+    for (unsigned c = 0; c <= MaxNvmeController && data.DriveCount < MaxDrives; ++c) {
+        auto handle = bus.OpenNvme(c);
+        if (!handle)
+            continue;
+        NvmeAdminCommand identify = NvmeAdminCommand::IdentifyController();
+        if (!NvmeSucceeded(handle->SendNvmeAdmin(identify), identify))
+            continue;
+        const auto id = DecodeNvmeController(identify.Answer());
+        if (!id)
+            continue;
+        NvmeAdminCommand nsIdentify = NvmeAdminCommand::IdentifyNamespace();
+        std::optional<NvmeNamespaceIdentity> ns;
+        if (NvmeSucceeded(handle->SendNvmeAdmin(nsIdentify), nsIdentify))
+            ns = DecodeNvmeNamespace(nsIdentify.Answer());
+
+        const int slot = ++data.DriveCount;
+        HDD& drive = data.Drives[slot];
+        FillNvmeSlot(drive, c, *id, ns);
+        const TraySettings& tray = settings.TraySlot(slot);
+        view.SetTrayColors(slot, tray.TrayFontColor, tray.TrayBackColor);
+        view.EnableTrayCheckBox(slot, tray.TrayIcon);
+        view.AddDriveListItem(drive.ModelNumber);
+        view.SetTrayIcon(slot, drive.ModelNumber, tray.TrayIcon);
+        InfoPanel& panel = data.Screen.Info;
+        panel.HDDLBA48LEnabled = false;
+        panel.HDDHPALEnabled = false;
+        panel.HDDSecMLEnabled = false;
+        panel.HDDSMARTLEnabled = true;
+        panel.HDDHPAUL = NotMeasuredText;
+        panel.HDDSizeL = DriveSizeText(drive);
+    }
+}
+
 } // namespace
 
 std::string DrivesBalloonText(const ProgramData& data) {
     std::string text;
     for (int slot = 1; slot <= data.DriveCount; ++slot) {
         const HDD& drive = data.Drives[slot];
-        text += drive.ModelNumber + " " + std::to_string(drive.SizeGB) + " GB\r";
+        text += drive.ModelNumber + " " + DriveSizeText(drive) + " GB\r";
     }
     return text;
 }
@@ -124,6 +186,8 @@ bool ScanDrives(ProgramData& data, DriveBus& bus, ScanView& view, const Settings
             EnableOfflineAndAutosave(*handle, n);
     }
 
+    ScanNvme(data, bus, view, settings);
+
     if (data.DriveCount == 0)
         return false;
     view.InfoPanelChanged(panel);
@@ -145,10 +209,12 @@ void ShowDriveInfo(ProgramData& data, DriveBus& bus, int slot, ScanView& view) {
     panel.HDDFirmwareL = drive.FirmwareRevision;
     panel.HDDModelL = drive.ModelNumber;
     panel.HDDLBA48LEnabled = drive.LBA48;
+    // An NVMe drive has neither feature: both groups show as for a drive
+    // without them, and nothing is sent.
     AAMGetExecute(panel.AAMGB, bus, data, slot);
     APMGetExecute(panel.APMGB, bus, data, slot);
     panel.HDDSMARTLEnabled = drive.SMARTEnabled;
-    panel.HDDSizeL = std::to_string(drive.SizeGB);
+    panel.HDDSizeL = DriveSizeText(drive);
     panel.HDDHPALEnabled = drive.HPA;
     // A drive without an HPA leaves the greyed size caption as it was.
     if (drive.HPA)

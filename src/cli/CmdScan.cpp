@@ -48,6 +48,14 @@ const char* YesNo(bool value) {
     return value ? "yes" : "no";
 }
 
+// A flag of ATA drives: "---" for an NVMe drive, which has none.
+const char* AtaFlag(const HDD& d, bool value) {
+    return d.IsNvme() ? NotApplicableText : YesNo(value);
+}
+const char* AtaFlagJson(const HDD& d, bool value) {
+    return d.IsNvme() ? "null" : value ? "true" : "false";
+}
+
 void PrintJson(const ProgramData& data, bool simulated) {
     std::cout << "{\"simulated\": " << (simulated ? "true" : "false") << ", \"drives\": [";
     for (int slot = 1; slot <= data.DriveCount; ++slot) {
@@ -55,16 +63,20 @@ void PrintJson(const ProgramData& data, bool simulated) {
         const std::string vendor = d.Vendor ? std::string(1, d.Vendor) : std::string();
         std::cout << (slot > 1 ? ", " : "") << "{\"slot\": " << slot
                   << ", \"DriveNumber\": " << int{d.DriveNumber}
+                  << ", \"Kind\": " << (d.IsNvme() ? "\"nvme\"" : "\"ata\"")
+                  << ", \"Device\": " << JsonString(DeviceName(d))
                   << ", \"ModelNumber\": " << JsonString(Latin1ToUtf8(d.ModelNumber))
                   << ", \"SerialNumber\": " << JsonString(Latin1ToUtf8(d.SerialNumber))
                   << ", \"FirmwareRevision\": " << JsonString(Latin1ToUtf8(d.FirmwareRevision))
                   << ", \"Vendor\": " << JsonString(vendor)
-                  << ", \"LBA48\": " << (d.LBA48 ? "true" : "false")
+                  << ", \"LBA48\": " << AtaFlagJson(d, d.LBA48)
                   << ", \"SMARTEnabled\": " << (d.SMARTEnabled ? "true" : "false")
-                  << ", \"HPA\": " << (d.HPA ? "true" : "false")
-                  << ", \"Security\": " << (d.Security ? "true" : "false")
-                  << ", \"Sectors\": " << d.Sectors << ", \"SizeGB\": " << d.SizeGB
-                  << ", \"HPASizeMB\": " << d.HPASizeMB << "}";
+                  << ", \"HPA\": " << AtaFlagJson(d, d.HPA)
+                  << ", \"Security\": " << AtaFlagJson(d, d.Security)
+                  << ", \"Sectors\": " << d.Sectors << ", \"SizeGB\": "
+                  << (d.SizeKnown ? std::to_string(d.SizeGB) : "null")
+                  << ", \"HPASizeMB\": " << (d.IsNvme() ? "null" : std::to_string(d.HPASizeMB))
+                  << "}";
     }
     std::cout << "]}\n";
 }
@@ -75,12 +87,17 @@ void PrintTable(const ProgramData& data) {
                 "HPA MB");
     for (int slot = 1; slot <= data.DriveCount; ++slot) {
         const HDD& d = data.Drives[slot];
-        const std::string hpa = d.HPASizeMB == -1 ? NotMeasuredText : std::to_string(d.HPASizeMB);
-        std::printf(
-            "%-4d %-5d %-40s %-20s %-8s %7lld %-5s %-10s %-3s %-8s %s\n", slot, int{d.DriveNumber},
-            DriveTerminalText(d.ModelNumber).c_str(), DriveTerminalText(d.SerialNumber).c_str(),
-            DriveTerminalText(d.FirmwareRevision).c_str(), static_cast<long long>(d.SizeGB),
-            YesNo(d.LBA48), YesNo(d.SMARTEnabled), YesNo(d.HPA), YesNo(d.Security), hpa.c_str());
+        const std::string hpa = d.IsNvme()           ? NotApplicableText
+                                : d.HPASizeMB == -1 ? NotMeasuredText
+                                                    : std::to_string(d.HPASizeMB);
+        // ATA drives by number, NVMe controllers by name.
+        const std::string number = d.IsNvme() ? DeviceName(d) : std::to_string(d.DriveNumber);
+        std::printf("%-4d %-5s %-40s %-20s %-8s %7s %-5s %-10s %-3s %-8s %s\n", slot,
+                    number.c_str(), DriveTerminalText(d.ModelNumber).c_str(),
+                    DriveTerminalText(d.SerialNumber).c_str(),
+                    DriveTerminalText(d.FirmwareRevision).c_str(), DriveSizeText(d).c_str(),
+                    AtaFlag(d, d.LBA48), YesNo(d.SMARTEnabled), AtaFlag(d, d.HPA),
+                    AtaFlag(d, d.Security), hpa.c_str());
     }
 }
 

@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "cli/CliScan.h"
+#include "smart/NvmeHealthGrid.h"
 #include "app/ReadSmart.h"
 #include "platform/TerminalText.h"
 
@@ -28,18 +29,31 @@ void PrintJson(bool simulated, int slot, bool result, const SmartScreen& screen)
     std::cout << "]}\n";
 }
 
+// Columns on a terminal: a UTF-8 continuation byte takes none.
+size_t TextWidth(const std::string& text) {
+    return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
+// The columns the grid uses (an NVMe grid leaves the attribute columns
+// empty), each as wide as its widest cell, two blanks between them.
 void PrintGrid(const SmartGridModel& grid) {
     std::array<size_t, SmartGridColumns> widths{};
     for (const auto& row : grid.Rows)
         for (size_t c = 0; c < row.size(); ++c)
-            widths[c] = std::max(widths[c], row[c].size());
+            widths[c] = std::max(widths[c], TextWidth(row[c]));
     for (const auto& row : grid.Rows) {
         std::string line;
         for (size_t c = 0; c < row.size(); ++c) {
+            if (!GridColumnUsed(grid, static_cast<int>(c)))
+                continue;
+            if (!line.empty())
+                line += "  ";
             line += row[c];
-            if (c + 1 < row.size())
-                line.append(widths[c] - row[c].size() + 2, ' ');
+            line.append(widths[c] - TextWidth(row[c]), ' ');
         }
+        line.erase(line.find_last_not_of(' ') + 1);
         std::cout << line << "\n";
     }
 }

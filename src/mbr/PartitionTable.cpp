@@ -92,6 +92,9 @@ PartitionTable DecodePartitionTable(const DiskSector& sector) {
 
 std::optional<DiskSector> ReadDiskSector(DriveBus& bus, const HDD& drive, uint32_t lba,
                                          bool checkStatus) {
+    // Sectors are read with ATA commands; an NVMe drive answers none.
+    if (drive.IsNvme())
+        return std::nullopt;
     if (!drive.LBA48 && lba > MaxLba28)
         return std::nullopt; // the 28-bit command would read another sector
     AtaCommand cmd = drive.LBA48 ? AtaCommand::ReadSectorsExt(drive.DriveNumber, lba)

@@ -148,6 +148,13 @@ public:
             const HDD& d = data_.Drives[slot];
             if (!d.SMARTEnabled || !d.Reading.PagesRead)
                 continue;
+            if (d.IsNvme()) {
+                if (const auto celsius = NvmeCelsius(d.Reading.NvmeHealth->CompositeTemperatureK))
+                    w.Sample("smartctl_device_temperature",
+                             {{"device", device(slot)}, {"temperature_type", "current"}},
+                             std::to_string(*celsius));
+                continue;
+            }
             const auto attributes = PageAttributes(d.Reading);
             for (const auto& [id, type] : {std::pair{SmartIdTemperature, "current"},
                                            std::pair{SmartIdAirflowTemperature, "airflow"}}) {
@@ -165,7 +172,7 @@ public:
         w.Family("smartctl_device_attribute", "gauge", "Device attributes");
         for (int slot : slots) {
             const HDD& d = data_.Drives[slot];
-            if (!d.SMARTEnabled || !d.Reading.PagesRead)
+            if (!d.SMARTEnabled || !d.Reading.PagesRead || d.IsNvme())
                 continue;
             for (const Attribute& a : PageAttributes(d.Reading)) {
                 const std::string id = std::to_string(a.Id);
@@ -186,6 +193,51 @@ public:
                               {"attribute_value_type", type}},
                              value);
             }
+        }
+    }
+
+    // The NVMe health logs, under smartctl_exporter's names; nothing at all
+    // while no NVMe drive has been read.
+    void NvmeHealth() {
+        std::vector<std::pair<int, const NvmeHealthLog*>> logs;
+        for (int slot : slots)
+            if (const HDD& d = data_.Drives[slot]; d.IsNvme() && d.Reading.NvmeHealth)
+                logs.emplace_back(slot, &*d.Reading.NvmeHealth);
+        if (logs.empty())
+            return;
+        struct Family {
+            const char* Name;
+            const char* Type;
+            const char* Help;
+            Uint128 (*Value)(const NvmeHealthLog&);
+        };
+        static constexpr Family families[] = {
+            {"smartctl_device_critical_warning", "gauge", "Critical warning bits of the NVMe health log",
+             [](const NvmeHealthLog& l) -> Uint128 { return l.CriticalWarning; }},
+            {"smartctl_device_available_spare", "gauge", "Normalized percentage of remaining spare capacity",
+             [](const NvmeHealthLog& l) -> Uint128 { return l.AvailableSpare; }},
+            {"smartctl_device_available_spare_threshold", "gauge",
+             "Spare capacity percentage below which the drive warns",
+             [](const NvmeHealthLog& l) -> Uint128 { return l.SpareThreshold; }},
+            {"smartctl_device_percentage_used", "gauge", "Percentage of the rated endurance used",
+             [](const NvmeHealthLog& l) -> Uint128 { return l.PercentageUsed; }},
+            {"smartctl_device_media_errors", "counter", "Media and data integrity errors",
+             [](const NvmeHealthLog& l) { return l.MediaErrors; }},
+            {"smartctl_device_num_err_log_entries", "counter", "Error information log entries over the drive's life",
+             [](const NvmeHealthLog& l) { return l.ErrorLogEntries; }},
+            {"smartctl_device_bytes_read", "counter", "Bytes read by the host",
+             [](const NvmeHealthLog& l) { return NvmeDataUnitBytes(l.DataUnitsRead); }},
+            {"smartctl_device_bytes_written", "counter", "Bytes written by the host",
+             [](const NvmeHealthLog& l) { return NvmeDataUnitBytes(l.DataUnitsWritten); }},
+            {"smartctl_device_power_on_seconds", "counter", "Device power on seconds",
+             [](const NvmeHealthLog& l) { return l.PowerOnHours * 3600; }},
+            {"smartctl_device_power_cycle_count", "counter", "Device power cycle count",
+             [](const NvmeHealthLog& l) { return l.PowerCycles; }},
+        };
+        for (const Family& f : families) {
+            w.Family(f.Name, f.Type, f.Help);
+            for (const auto& [slot, log] : logs)
+                w.Sample(f.Name, {{"device", device(slot)}}, Uint128Decimal(f.Value(*log)));
         }
     }
 
@@ -214,7 +266,7 @@ public:
     std::string Take() { return w.Take(); }
 
 private:
-    std::string device(int slot) const { return KernelDriveName(data_.Drives[slot].DriveNumber); }
+    std::string device(int slot) const { return DeviceName(data_.Drives[slot]); }
 
     const ProgramData& data_;
     std::vector<int> slots;
@@ -228,6 +280,7 @@ std::string FormatMetrics(const ProgramData& data, std::optional<int64_t> lastTi
     text.Identity();
     text.Health();
     text.Attributes();
+    text.NvmeHealth();
     text.Program(lastTickSeconds);
     return text.Take();
 }

@@ -8,6 +8,9 @@ PowerMode AskPowerMode(ProgramData& data, DriveBus& bus, int slot) {
     if (!data.IsDriveSlot(slot))
         return PowerMode::Unknown;
     HDD& drive = data.Drives[slot];
+    // An NVMe drive does not spin down: it is read whatever the rule says.
+    if (drive.IsNvme())
+        return drive.Reading.Power = PowerMode::Active;
     drive.Reading.Power = CheckPowerMode(bus, drive.DriveNumber);
     return drive.Reading.Power;
 }

@@ -14,6 +14,9 @@ inline constexpr const char* SmartStatusErrorText = "ERROR";
 // not measured (a temperature of 0, a level a drive does not have, a size
 // the drive did not tell).
 inline constexpr const char* NotMeasuredText = "...";
+// What a caption shows for a value that does not apply to the drive (an
+// ATA feature of an NVMe drive).
+inline constexpr const char* NotApplicableText = "---";
 inline constexpr const char* AttributeOkText = "O.K.";
 inline constexpr const char* AttributeBelowThresholdText = "!!!";
 
