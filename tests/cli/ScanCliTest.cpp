@@ -30,6 +30,14 @@ TEST(ScanCli, PrintsTheSimulatedDrivesAsATableAndAsJson) {
     dir.AddRealDrive(0, "ST9160821AS--3.CLH");
     dir.AddRealDrive(3, "SAMSUNG_HD501LJ--CR100-12", "native-max = 976977967");
     dir.AddRealDrive(5, "INTEL_SSDSA2CW120G3--4PC10302");
+    // An NVMe controller with no namespace 1: its size is not known.
+    dir.AddRealNvme(6, "ADATA_FALCON--V9002s94");
+    std::filesystem::remove(dir.Folder(6) / "identify-ns.bin");
+    std::filesystem::remove(dir.Folder(6) / "identify-ctrl.bin");
+    // The same drive again without its total capacity either.
+    auto ctrl = test::ReadBytes(test::DriveDir::NvmeDir() / "ADATA_FALCON--V9002s94" / "identify-ctrl.bin");
+    std::fill(ctrl.begin() + 280, ctrl.begin() + 296, 0);
+    dir.WriteBytes(6, "identify-ctrl.bin", ctrl);
 
     CliRun run = RunCli(dir.Path(), "scan");
     EXPECT_EQ(run.Status, 0);
@@ -42,25 +50,35 @@ TEST(ScanCli, PrintsTheSimulatedDrivesAsATableAndAsJson) {
         "2    3     SAMSUNG HD501LJ                          S0MUJ1NQ110060       CR100-12     "
         "466 yes   yes        yes no       100\n"
         "3    5     INTEL SSDSA2CW120G3                      CVPR109301UZ120LGN   4PC10302     "
-        "112 yes   yes        yes yes      0\n";
+        "112 yes   yes        yes yes      0\n"
+        "4    nvme0 ADATA FALCON                             QV8735C0EF4AE4       V9002s94     "
+        "... ---   yes        --- ---      ---\n";
     EXPECT_EQ(run.Out.substr(run.Out.find('\n') + 1), table);
 
     run = RunCli(dir.Path(), "scan --json");
     EXPECT_EQ(run.Status, 0);
     EXPECT_EQ(run.Out,
               "{\"simulated\": true, \"drives\": ["
-              "{\"slot\": 1, \"DriveNumber\": 0, \"ModelNumber\": \"ST9160821AS\", "
+              "{\"slot\": 1, \"DriveNumber\": 0, \"Kind\": \"ata\", \"Device\": \"sda\", "
+              "\"ModelNumber\": \"ST9160821AS\", "
               "\"SerialNumber\": \"5MAC2QTA\", \"FirmwareRevision\": \"3.CLH\", \"Vendor\": \"S\", "
               "\"LBA48\": true, \"SMARTEnabled\": true, \"HPA\": true, \"Security\": false, "
               "\"Sectors\": 312581808, \"SizeGB\": 149, \"HPASizeMB\": 0}, "
-              "{\"slot\": 2, \"DriveNumber\": 3, \"ModelNumber\": \"SAMSUNG HD501LJ\", "
+              "{\"slot\": 2, \"DriveNumber\": 3, \"Kind\": \"ata\", \"Device\": \"sdd\", "
+              "\"ModelNumber\": \"SAMSUNG HD501LJ\", "
               "\"SerialNumber\": \"S0MUJ1NQ110060\", \"FirmwareRevision\": \"CR100-12\", "
               "\"Vendor\": \"M\", \"LBA48\": true, \"SMARTEnabled\": true, \"HPA\": true, "
               "\"Security\": false, \"Sectors\": 976773168, \"SizeGB\": 466, \"HPASizeMB\": 100}, "
-              "{\"slot\": 3, \"DriveNumber\": 5, \"ModelNumber\": \"INTEL SSDSA2CW120G3\", "
+              "{\"slot\": 3, \"DriveNumber\": 5, \"Kind\": \"ata\", \"Device\": \"sdf\", "
+              "\"ModelNumber\": \"INTEL SSDSA2CW120G3\", "
               "\"SerialNumber\": \"CVPR109301UZ120LGN\", \"FirmwareRevision\": \"4PC10302\", "
               "\"Vendor\": \"\", \"LBA48\": true, \"SMARTEnabled\": true, \"HPA\": true, "
-              "\"Security\": true, \"Sectors\": 234441648, \"SizeGB\": 112, \"HPASizeMB\": 0}]}\n");
+              "\"Security\": true, \"Sectors\": 234441648, \"SizeGB\": 112, \"HPASizeMB\": 0}, "
+              "{\"slot\": 4, \"DriveNumber\": 0, \"Kind\": \"nvme\", \"Device\": \"nvme0\", "
+              "\"ModelNumber\": \"ADATA FALCON\", \"SerialNumber\": \"QV8735C0EF4AE4\", "
+              "\"FirmwareRevision\": \"V9002s94\", \"Vendor\": \"\", \"LBA48\": null, "
+              "\"SMARTEnabled\": true, \"HPA\": null, \"Security\": null, \"Sectors\": 0, "
+              "\"SizeGB\": null, \"HPASizeMB\": null}]}\n");
 }
 
 TEST(ScanCli, ADrivesFolderThatIsNotThereIsNamed) {

@@ -54,6 +54,18 @@ public:
         if (!ini.empty())
             WriteFile(n, "drive.ini", "[drive]\n" + ini + "\n");
     }
+    // Folder n as an NVMe controller with the pages of a real drive
+    // (tests/data/nvme/NAME); extra is more of drive.ini's [drive] lines.
+    void AddRealNvme(unsigned n, const std::string& name, const std::string& extra = "") {
+        std::filesystem::create_directories(Folder(n));
+        for (const char* page : {"identify-ctrl", "identify-ns", "smart-log"})
+            std::filesystem::copy_file(NvmeDir() / name / (std::string(page) + ".bin"),
+                                       Folder(n) / (std::string(page) + ".bin"));
+        WriteFile(n, "drive.ini", "[drive]\nkind = nvme\n" + extra + "\n");
+    }
+    static std::filesystem::path NvmeDir() {
+        return std::filesystem::path(QUORVANE_TEST_DATA) / "nvme";
+    }
     void WriteFile(unsigned n, const std::string& file, const std::string& text) {
         std::filesystem::create_directories(Folder(n));
         std::ofstream(Folder(n) / file, std::ios::binary) << text;

@@ -38,17 +38,20 @@ constexpr uint32_t Yellow = 0x0000FFFF, Black = 0;
 // The samples: drive numbers 0, 1, 2, 3 and 5; the second reports an exceeded
 // threshold. Temperatures as skdump reads the same pages; the SSD has no
 // vendor code and so no drive temperature.
-const char* const SampleModels[] = {"ST9160821AS", "WDC WD20EARS-00MVWB0", "SAMSUNG HD501LJ",
-                                    "Hitachi HDS721010CLA632", "INTEL SSDSA2CW120G3"};
-const char* const SampleTemperatures[] = {"38", "44", "47", "30", "0"};
+const char* const SampleModels[] = {"ST9160821AS",         "WDC WD20EARS-00MVWB0",
+                                    "SAMSUNG HD501LJ",     "Hitachi HDS721010CLA632",
+                                    "INTEL SSDSA2CW120G3", "Samsung SSD 970 EVO Plus 1TB"};
+const char* const SampleTemperatures[] = {"38", "44", "47", "30", "0", "31"};
 
 TEST(MainForm, StartsHiddenWithOneFramedIconPerSampleDrive) {
     FormUnderTest f(test::SampleDrives());
     ASSERT_TRUE(f->StartupSequence());
     EXPECT_FALSE(f->isVisible());
-    EXPECT_EQ(f.App->Data().DriveCount, 5);
+    EXPECT_EQ(f.App->Data().DriveCount, 6);
     EXPECT_NE(f->windowTitle().indexOf("simulated"), -1);
-    for (int slot = 1; slot <= 5; ++slot) {
+    // Five ATA drives, then the NVMe drive in the slot after them.
+    EXPECT_TRUE(f.App->Data().Drives[6].IsNvme());
+    for (int slot = 1; slot <= 6; ++slot) {
         SCOPED_TRACE(slot);
         TTextTrayIcon* icon = f->Tray->Icon(slot);
         EXPECT_EQ(icon->objectName(), QString("HDD%1I").arg(slot - 1));
@@ -62,9 +65,6 @@ TEST(MainForm, StartsHiddenWithOneFramedIconPerSampleDrive) {
         EXPECT_TRUE(f->SettingsGB->HDDnTempTrayCB[static_cast<size_t>(slot - 1)]->isEnabled());
         EXPECT_TRUE(f->SettingsGB->HDDnTempTrayCB[static_cast<size_t>(slot - 1)]->isChecked());
     }
-    // No drive in slot 6: its icon never shows and its box stays disabled.
-    EXPECT_FALSE(f->Tray->Icon(6)->IconVisible());
-    EXPECT_FALSE(f->SettingsGB->HDDnTempTrayCB[5]->isEnabled());
     // The scan started the timer and ran the first tick.
     EXPECT_TRUE(f->SMARTT.isActive());
     EXPECT_EQ(f->SMARTT.interval(), 15000);
@@ -113,7 +113,7 @@ void ChooseDrive(FormUnderTest& f, int index) {
 TEST(MainForm, DriveListAndInformationShowTheSelectedDrive) {
     FormUnderTest f(test::SampleDrives());
     ASSERT_TRUE(f->StartupSequence());
-    ASSERT_EQ(f->HDDCB->count(), 5);
+    ASSERT_EQ(f->HDDCB->count(), 6);
     // The list keeps the model's 40 characters with their trailing blanks.
     EXPECT_EQ(f->HDDCB->itemText(0), QString("ST9160821AS").leftJustified(40));
     EXPECT_EQ(f->HDDCB->currentIndex(), 0);
@@ -191,7 +191,7 @@ TEST(MainForm, AFailingDriveRaisesSirenBalloonAndMail) {
     test::RefusingPort nowhere; // the mail is composed and fails on loopback
     f.App->Options().SMTPHost = "127.0.0.1";
     f.App->Options().SMTPPort = std::to_string(nowhere.Port());
-    QSignalSpy balloons(f->Tray->Icon(5), &TCoolTrayIcon::BalloonHintShow);
+    QSignalSpy balloons(f->Tray->Icon(6), &TCoolTrayIcon::BalloonHintShow);
     ASSERT_TRUE(test::FireTimer(f->SMARTT));
     EXPECT_EQ(f.Sirens, 1);
     EXPECT_EQ(f.App->Reports().LastReport().Subject.rfind("Quorvane Report - ", 0), 0u);
@@ -310,16 +310,16 @@ TEST(MainForm, ColourSwatchesOpenTheDialogAndRepaintIconAndSwatch) {
 TEST(MainForm, AtLeastOneIconStaysInTheTray) {
     FormUnderTest f(test::SampleDrives());
     ASSERT_TRUE(f->StartupSequence());
-    for (size_t i = 0; i < 4; ++i)
+    for (size_t i = 0; i < 5; ++i)
         QTest::mouseClick(f->SettingsGB->HDDnTempTrayCB[i], Qt::LeftButton);
-    for (int slot = 1; slot <= 4; ++slot) {
+    for (int slot = 1; slot <= 5; ++slot) {
         EXPECT_FALSE(f->Tray->Icon(slot)->IconVisible()) << slot;
         EXPECT_FALSE(f.App->Options().TraySlot(slot).TrayIcon) << slot;
     }
     // The last checked box cannot be unchecked.
-    QTest::mouseClick(f->SettingsGB->HDDnTempTrayCB[4], Qt::LeftButton);
-    EXPECT_TRUE(f->SettingsGB->HDDnTempTrayCB[4]->isChecked());
-    EXPECT_TRUE(f->Tray->Icon(5)->IconVisible());
+    QTest::mouseClick(f->SettingsGB->HDDnTempTrayCB[5], Qt::LeftButton);
+    EXPECT_TRUE(f->SettingsGB->HDDnTempTrayCB[5]->isChecked());
+    EXPECT_TRUE(f->Tray->Icon(6)->IconVisible());
     // Checking another brings its icon back.
     QTest::mouseClick(f->SettingsGB->HDDnTempTrayCB[0], Qt::LeftButton);
     EXPECT_TRUE(f->Tray->Icon(1)->IconVisible());

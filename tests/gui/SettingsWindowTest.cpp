@@ -231,8 +231,8 @@ TEST(SettingsWindow, ExitThroughTheTrayMenuSavesForTheNextStart) {
     ASSERT_EQ(::stat(paths.SettingsFile.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     EXPECT_TRUE(HasLine(paths.SettingsFile, "HDD5 Temperature Icon=0"));
-    // Five drives: no keys for slot 6.
-    EXPECT_EQ(ReadText(paths.SettingsFile).find("HDD6"), std::string::npos);
+    // Six drives, the NVMe one among them: keys for every slot.
+    EXPECT_TRUE(HasLine(paths.SettingsFile, "HDD6 Temperature Icon=1"));
     EXPECT_NE(ReadText(paths.AutostartEntry).find(std::string("Exec=\"") + test::TestExecutable),
               std::string::npos);
 
