@@ -47,6 +47,7 @@ int RunAam(CliContext& ctx);
 int RunApm(CliContext& ctx);
 int RunMetrics(CliContext& ctx);
 int RunWatch(CliContext& ctx);
+int RunLog(CliContext& ctx);
 
 // Helpers shared by the subcommands.
 std::string JsonString(const std::string& text);

@@ -2,6 +2,7 @@
 #include <iostream>
 
 #include "cli/CliScan.h"
+#include "app/NvmeLogs.h"
 #include "app/ReadSmart.h"
 #include "smart/SmartReport.h"
 
@@ -40,9 +41,8 @@ int RunReport(CliContext& ctx) {
         std::cerr << "quorvane-cli: slot " << slot << ": S.M.A.R.T. status "
                   << data.Screen.Smart.SMARTStatusL << "\n";
     const SystemLocalClock clock;
-    const InfoPanel& panel = data.Screen.Info;
     std::string error;
-    if (!WriteSmartReport(path, clock, {panel.HDDModelL, panel.HDDFirmwareL, panel.HDDSNL},
+    if (!WriteSmartReport(path, clock, ReportIdentityOf(data, ctx.Bus(), slot),
                           data.Screen.Smart.SMARTSG, &error)) {
         std::cerr << "quorvane-cli: " << error << "\n";
         return ExitFailed;

@@ -4,6 +4,7 @@
 
 #include "cli/CliScan.h"
 #include "smart/NvmeHealthGrid.h"
+#include "app/NvmeLogs.h"
 #include "app/ReadSmart.h"
 #include "platform/TerminalText.h"
 
@@ -61,8 +62,14 @@ void PrintGrid(const SmartGridModel& grid) {
 void PrintText(const HDD& drive, int slot, const SmartScreen& screen) {
     const TemperatureCaptions& t = screen.Temperatures;
     std::cout << "Slot " << slot << ": " << DriveTerminalText(drive.ModelNumber) << "\n"
-              << "S.M.A.R.T.: " << screen.SMARTStatusL << "\n"
-              << "Temperature, °C: " << t.HDDTempL << "  Low: " << t.HDDTempLoL
+              << "S.M.A.R.T.: " << screen.SMARTStatusL << "\n";
+    if (const auto concerns = DriveConcerns(drive); !concerns.empty()) {
+        std::cout << "Warnings:";
+        for (size_t i = 0; i < concerns.size(); ++i)
+            std::cout << (i ? ", " : " ") << concerns[i];
+        std::cout << "\n";
+    }
+    std::cout << "Temperature, °C: " << t.HDDTempL << "  Low: " << t.HDDTempLoL
               << "  High: " << t.HDDTempHiL << "  Airflow: " << t.HDDAirTempL << "\n"
               << "RAW Values: " << (screen.RAWValuesRG == RawValueFormat::Dec ? "DEC" : "HEX")
               << "\n\n";

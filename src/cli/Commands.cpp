@@ -14,6 +14,8 @@ constexpr Command Table[] = {
     {"report", "[--drives DIR]", "SLOT FILE [--dec]", "write the S.M.A.R.T. report file", "",
      RunReport},
     {"mbr", "[--drives DIR]", "SLOT [--json]", "partition table and boot sectors", "", RunMbr},
+    {"log", "[--drives DIR]", "SLOT error [--json]", "the drive's error log (NVMe drives)", "",
+     RunLog},
     {"aam", "[--drives DIR]", "SLOT [--set LEVEL | --off] [--json]", "", SlotAndLevel, RunAam},
     {"apm", "[--drives DIR]", "SLOT [--set LEVEL | --off] [--json]",
      "read the AAM / APM level; --set LEVEL\n"

@@ -15,6 +15,7 @@
 #include <iostream>
 
 #include "app/FeatureLevels.h"
+#include "app/NvmeLogs.h"
 #include "app/ReadSmart.h"
 #include "gui/AboutGroup.h"
 #include "gui/Controls.h"
@@ -403,9 +404,8 @@ void TMainForm::SaveSMARTSBClick() {
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return;
     const QString chosen = dialog->selectedFiles().first();
-    const InfoPanel& panel = data_.Screen.Info;
     const std::string path = QFile::encodeName(chosen).toStdString();
-    if (WriteSmartReport(path, clock_, {panel.HDDModelL, panel.HDDFirmwareL, panel.HDDSNL},
+    if (WriteSmartReport(path, clock_, ReportIdentityOf(data_, program_.Bus(), SelectedSlot()),
                          data_.Screen.Smart.SMARTSG))
         return;
     // The choice stays in the dialog for another try.

@@ -1,5 +1,6 @@
 #include "mail/MailReport.h"
 
+#include "app/NvmeLogs.h"
 #include "platform/TerminalText.h"
 #include "smart/SmartHealth.h"
 
@@ -30,8 +31,15 @@ ReportText ComposeReport(const ProgramData& data, std::string_view moment) {
             .append(crlf)
             .append(crlf);
         report.Body.append("S.M.A.R.T.: ").append(DriveStatusCaption(drive)).append(crlf);
+        // What an NVMe drive's health log warns of, named.
+        if (const auto concerns = DriveConcerns(drive); !concerns.empty()) {
+            report.Body.append("Warnings:");
+            for (size_t i = 0; i < concerns.size(); ++i)
+                report.Body.append(i ? ", " : " ").append(concerns[i]);
+            report.Body.append(crlf);
+        }
         report.Body.append("Temperature: ")
-            .append(std::to_string(drive.Temperature))
+            .append(DriveTemperatureText(drive))
             .append(" \u00B0C")
             .append(crlf)
             .append(crlf)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "app/NvmeLogs.h"
 #include "app/ReadSmart.h"
 #include "monitor/SleepRule.h"
 
@@ -67,7 +68,10 @@ TickResult MonitorSession::Tick(int selectedSlot) {
             result.FailingSlots |= static_cast<uint8_t>(1u << (slot - 1));
         }
         if (trayIcon) {
-            view_.SetTrayIconText(slot, std::to_string(drive.Temperature));
+            view_.SetTrayIconText(slot, DriveTemperatureText(drive));
+            // An NVMe drive's tooltip names what its log warns of.
+            if (drive.IsNvme())
+                view_.SetTrayIconConcerns(slot, DriveConcerns(drive));
             view_.SetTrayIconBorderColor(slot, drive.SMARTStatusOK ? BorderColorHealthy
                                                                    : BorderColorFailing);
         }

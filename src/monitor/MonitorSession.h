@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "ata/DriveBus.h"
 #include "app/DriveTable.h"
@@ -42,6 +43,9 @@ public:
     // Whether the slot's drive was left unread asleep in this tick (its
     // tooltip says so); told for every drive with S.M.A.R.T. in every tick.
     virtual void SetTrayIconSleeping(int /*slot*/, bool /*sleeping*/) {}
+    // What the drive's health log warns of, for the icon's tooltip (empty:
+    // nothing); said after every read of an NVMe drive.
+    virtual void SetTrayIconConcerns(int /*slot*/, const std::vector<std::string>& /*concerns*/) {}
     // Starts the siren and returns at once.
     virtual void PlaySiren() = 0;
     virtual void ShowErrorBalloon(int slot, const std::string& title, const std::string& text,

@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "app/NvmeLogs.h"
 #include "monitor/MonitorSession.h"
 #include "platform/TerminalText.h"
 #include "smart/SmartAttributes.h"
@@ -48,9 +49,11 @@ std::string WatchLine(int slot, const HDD& drive, bool failing, bool sleeping) {
         return line + NoSmartTrayText;
     if (sleeping)
         return line + SleepingTrayText + "  " + SleepingHintText;
-    line += std::to_string(drive.Temperature) + " C  ";
+    line += DriveTemperatureText(drive) + " C  ";
     line += failing ? WatchStatusError : WatchStatusOk;
-    const auto names = FailingAttributeNames(drive.Reading);
+    auto names = FailingAttributeNames(drive.Reading);
+    for (const std::string& concern : DriveConcerns(drive))
+        names.push_back(concern);
     for (size_t i = 0; i < names.size(); ++i)
         line += (i == 0 ? "  " : ", ") + names[i];
     return line;

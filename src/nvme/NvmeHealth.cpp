@@ -100,6 +100,20 @@ std::vector<NvmeErrorEntry> DecodeNvmeErrorLog(std::span<const uint8_t> bytes) {
     return entries;
 }
 
+std::string NvmeErrorEntryText(const NvmeErrorEntry& e) {
+    char command[16];
+    std::snprintf(command, sizeof command, "0x%04X", static_cast<unsigned>(e.CommandId));
+    std::string text = "error " + std::to_string(e.ErrorCount) + ": queue " +
+                       std::to_string(e.SubmissionQueue) + ", command " + command + ", " +
+                       NvmeStatusText(e.Status);
+    // An LBA or namespace the controller left all ones (or 0) names none.
+    if (e.Lba != UINT64_MAX && e.Lba != 0)
+        text += ", LBA " + std::to_string(e.Lba);
+    if (e.Namespace != 0 && e.Namespace != 0xFFFFFFFF)
+        text += ", namespace " + std::to_string(e.Namespace);
+    return text;
+}
+
 std::string NvmeStatusText(uint16_t status) {
     struct Known {
         uint16_t Code;

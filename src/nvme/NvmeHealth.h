@@ -93,4 +93,8 @@ std::vector<NvmeErrorEntry> DecodeNvmeErrorLog(std::span<const uint8_t> bytes);
 // "status 0x...". status: type in bits 8-10, code in bits 0-7.
 std::string NvmeStatusText(uint16_t status);
 
+// One line of an entry: "error 3: queue 1, command 0x0012, Unrecovered Read
+// Error (0x281), LBA 123456, namespace 1".
+std::string NvmeErrorEntryText(const NvmeErrorEntry& entry);
+
 } // namespace quorvane

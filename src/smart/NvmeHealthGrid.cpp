@@ -64,10 +64,9 @@ SmartGridModel NvmeHealthGrid(const NvmeHealthLog& log, const NvmeControllerIden
                               RawValueFormat format) {
     Grid g;
     g.Model.Rows = {NvmeGridHeader()};
-    std::string warning = Hex8(log.CriticalWarning);
-    for (const std::string& name : NvmeCriticalWarningNames(log.CriticalWarning))
-        warning += ", " + name;
-    g.Add("Critical Warning", warning, log.CriticalWarning != 0);
+    // The bits are named where the status is (the tooltip, the report's
+    // warnings line); the cell keeps the byte.
+    g.Add("Critical Warning", Hex8(log.CriticalWarning), log.CriticalWarning != 0);
     const uint16_t warnK = id ? id->WarningTemperatureK : 0;
     const auto celsius = NvmeCelsius(log.CompositeTemperatureK);
     const bool hot = (log.CriticalWarning & NvmeWarnTemperature) ||

@@ -1,6 +1,7 @@
 #include "smart/SmartReport.h"
 
 #include "platform/SafeWrite.h"
+#include "smart/NvmeHealthGrid.h"
 #include "platform/TerminalText.h"
 
 namespace quorvane {
@@ -8,11 +9,16 @@ namespace {
 
 constexpr const char* LineEnd = "\r\n";
 
-// The cells are the core's own ASCII texts, so one byte is one column.
+// The cells are the core's own texts: ASCII but for the degree sign of an
+// NVMe temperature, so a column is a byte that does not continue a UTF-8
+// sequence.
 void AppendPadded(std::string& line, const std::string& cell, size_t width) {
     line += cell;
-    if (cell.size() < width)
-        line.append(width - cell.size(), ' ');
+    size_t columns = 0;
+    for (const char c : cell)
+        columns += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    if (columns < width)
+        line.append(width - columns, ' ');
 }
 
 } // namespace
@@ -27,6 +33,12 @@ std::string SmartReportHeaderLine() {
 std::string SmartReportAttributeLine(const SmartGridRow& row) {
     std::string line;
     AppendPadded(line, row[SmartColName], SmartReportNameWidth);
+    if (IsNvmeGridRow(row)) {
+        AppendPadded(line, row[SmartColRaw], SmartReportValueWidth);
+        line += row[SmartColStatus];
+        line.erase(line.find_last_not_of(' ') + 1);
+        return line;
+    }
     for (int column = SmartColAttr; column <= SmartColFlags; ++column)
         AppendPadded(line, row[static_cast<size_t>(column)], SmartReportCellWidth);
     return line;
@@ -42,11 +54,33 @@ std::string ComposeSmartReport(const std::string& dateTime, const SmartReportIde
     text += "Model Number: " + ReplaceControlCharacters(identity.HDDModelL) + LineEnd;
     text += "Firmware Revision: " + ReplaceControlCharacters(identity.HDDFirmwareL) + LineEnd;
     text += "Serial Number: " + ReplaceControlCharacters(identity.HDDSNL) + LineEnd;
+    if (!identity.Warnings.empty()) {
+        text += "Warnings:";
+        for (size_t i = 0; i < identity.Warnings.size(); ++i)
+            text += (i ? ", " : " ") + identity.Warnings[i];
+        text += LineEnd;
+    }
     text += LineEnd;
-    text += SmartReportHeaderLine() + LineEnd;
+    const bool nvme = !grid.Rows.empty() && IsNvmeGridRow(grid.Rows[0]);
+    if (nvme) {
+        std::string header(SmartReportNameWidth, ' ');
+        AppendPadded(header, "Value", SmartReportValueWidth);
+        text += header + "Status" + LineEnd;
+    } else {
+        text += SmartReportHeaderLine() + LineEnd;
+    }
     // Row 0 is the grid's header; the data rows follow it.
     for (size_t row = 1; row < grid.Rows.size(); ++row)
         text += SmartReportAttributeLine(grid.Rows[row]) + LineEnd;
+    if (nvme) {
+        text += LineEnd;
+        text += "Error Information Log: " +
+                (identity.ErrorLog.empty() ? std::string("no entries")
+                                           : std::to_string(identity.ErrorLog.size()) + " entries") +
+                LineEnd;
+        for (const std::string& entry : identity.ErrorLog)
+            text += "  " + entry + LineEnd;
+    }
     return text;
 }
 

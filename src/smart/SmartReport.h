@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/LocalClock.h"
 #include "smart/SmartGrid.h"
@@ -14,7 +15,13 @@ struct SmartReportIdentity {
     std::string HDDModelL;
     std::string HDDFirmwareL;
     std::string HDDSNL;
+    // An NVMe drive's report also names what its health log warns of, and
+    // lists its Error Information log; both stay empty for an ATA drive.
+    std::vector<std::string> Warnings;
+    std::vector<std::string> ErrorLog;
 };
+
+inline constexpr size_t SmartReportValueWidth = 30;
 
 inline constexpr size_t SmartReportNameWidth = 40;
 inline constexpr size_t SmartReportCellWidth = 7;
@@ -25,6 +32,8 @@ std::string SmartReportHeaderLine();
 // One attribute line without its line end: the name cell padded to 40, then
 // the Attr, Worst, Raw, Threshold and Flags cells each padded to 7. A longer
 // cell is written whole and pushes the rest along. Status is not written.
+// A row of an NVMe grid is its name padded to 40, its value padded to 30
+// and its verdict.
 std::string SmartReportAttributeLine(const SmartGridRow& row);
 
 // The whole report text; dateTime is the title line's date and time.
