@@ -19,6 +19,7 @@
 #include "gui/Colors.h"
 #include "gui/Controls.h"
 #include "gui/Fonts.h"
+#include "smart/NvmeHealthGrid.h"
 #include "smart/SmartHealth.h"
 
 namespace quorvane {
@@ -188,10 +189,9 @@ void TSMARTForm::createGrid() {
     // The grid grows with its rows, so all of them always show: a scroll bar
     // would only take the room of the columns.
     SMARTSG->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    const auto widths =
-        FitSmartColumns(SMARTSG->fontMetrics(), GridWidth - 2 * SMARTSG->frameWidth());
+    widths_ = FitSmartColumns(SMARTSG->fontMetrics(), GridWidth - 2 * SMARTSG->frameWidth());
     for (int c = 0; c < SmartGridColumns; ++c)
-        SMARTSG->setColumnWidth(c, widths[static_cast<size_t>(c)]);
+        SMARTSG->setColumnWidth(c, widths_[static_cast<size_t>(c)]);
     SMARTSG->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     SMARTSG->setEditTriggers(QAbstractItemView::NoEditTriggers);
     SMARTSG->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -204,8 +204,27 @@ RawValueFormat TSMARTForm::RawValuesFormat() const {
     return DECRB->isChecked() ? RawValueFormat::Dec : RawValueFormat::Hex;
 }
 
+// An NVMe grid uses the name, value (raw) and status columns: the columns it
+// leaves empty hide, and their room goes to the column left of them, so the
+// grid keeps its width.
+void TSMARTForm::ApplyColumns(const SmartGridModel& grid) {
+    int carried = 0;
+    for (int c = SmartGridColumns - 1; c >= 0; --c) {
+        const int width = widths_[static_cast<size_t>(c)];
+        const bool used = c == SmartColName || GridColumnUsed(grid, c);
+        SMARTSG->setColumnHidden(c, !used);
+        if (!used) {
+            carried += width;
+            continue;
+        }
+        SMARTSG->setColumnWidth(c, width + carried);
+        carried = 0;
+    }
+}
+
 void TSMARTForm::ShowGrid(const SmartGridModel& grid) {
     grid_ = grid;
+    ApplyColumns(grid);
     SMARTSG->setRowCount(grid.RowCount());
     for (int r = 0; r < grid.RowCount(); ++r) {
         for (int c = 0; c < SmartGridColumns; ++c) {

@@ -82,9 +82,11 @@ private:
     void createControls();
     void createGrid();
     void ApplyHeights(int rowCount);
+    void ApplyColumns(const SmartGridModel& grid);
 
     QButtonGroup* rawGroup_;
     SmartGridModel grid_;
+    std::array<int, SmartGridColumns> widths_{}; // the attribute grid's columns
 };
 
 } // namespace quorvane

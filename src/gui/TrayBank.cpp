@@ -73,10 +73,18 @@ void TTrayBank::SetTrayIconSleeping(int slot, bool sleeping) {
     ApplyHint(slot);
 }
 
+void TTrayBank::SetTrayIconConcerns(int slot, const std::vector<std::string>& concerns) {
+    if (!DriveTable::IsSlot(slot) || concerns_[static_cast<size_t>(slot - 1)] == concerns)
+        return;
+    concerns_[static_cast<size_t>(slot - 1)] = concerns;
+    ApplyHint(slot);
+}
+
 void TTrayBank::ApplyHint(int slot) {
     const size_t i = static_cast<size_t>(slot - 1);
+    const std::string hint = ConcernsHint(hints_[i], concerns_[i]);
     if (TTextTrayIcon* icon = Icon(slot))
-        icon->SetHint(CoreText(sleeping_[i] ? SleepingHint(hints_[i]) : hints_[i]));
+        icon->SetHint(CoreText(sleeping_[i] ? SleepingHint(hint) : hint));
 }
 
 void TTrayBank::SetVisible(int slot, bool visible) {

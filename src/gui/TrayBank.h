@@ -45,6 +45,7 @@ public:
     // MonitorView
     void SetTrayIconText(int slot, const std::string& text) override;
     void SetTrayIconBorderColor(int slot, uint32_t color) override;
+    void SetTrayIconConcerns(int slot, const std::vector<std::string>& concerns) override;
     void SetTrayIconSleeping(int slot, bool sleeping) override;
     void PlaySiren() override;
     void ShowErrorBalloon(int slot, const std::string& title, const std::string& text,
@@ -71,6 +72,7 @@ private:
     std::unique_ptr<SirenSound> siren_;
     std::array<std::string, MaxDrives> hints_{};
     std::array<bool, MaxDrives> sleeping_{};
+    std::array<std::vector<std::string>, MaxDrives> concerns_{};
 };
 
 } // namespace quorvane

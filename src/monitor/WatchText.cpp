@@ -39,6 +39,13 @@ std::vector<std::string> FailingAttributeNames(const DriveReading& reading) {
     return names;
 }
 
+std::string ConcernsHint(const std::string& hint, const std::vector<std::string>& concerns) {
+    std::string text = hint;
+    for (const std::string& concern : concerns)
+        text += "\n" + concern;
+    return text;
+}
+
 std::string SleepingHint(const std::string& hint) {
     return hint.empty() ? SleepingHintText : hint + " (" + SleepingHintText + ")";
 }

@@ -20,6 +20,8 @@ std::vector<std::string> FailingAttributeNames(const DriveReading& reading);
 // A tray tooltip's text for a drive left unread while it sleeps: the hint with
 // SleepingHintText added.
 std::string SleepingHint(const std::string& hint);
+// The hint with one line per thing the drive's health log warns of.
+std::string ConcernsHint(const std::string& hint, const std::vector<std::string>& concerns);
 
 // One drive's line: slot, model, temperature, then "O.K." or "ERROR" and the
 // failing attributes by name, e.g.

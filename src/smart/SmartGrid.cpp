@@ -91,6 +91,14 @@ uint32_t SmartCellBackground(const SmartGridRow& rowTexts, int row, bool selecte
     if (row < 1)
         return fixedColor;
     const std::string& flags = rowTexts[SmartColFlags];
+    // An NVMe row has no flags: a judged one is coloured by its verdict as a
+    // pre-failure attribute is by its threshold.
+    if (flags.empty()) {
+        const std::string& status = rowTexts[SmartColStatus];
+        if (status == AttributeBelowThresholdText)
+            return SmartBelowThresholdColor;
+        return status == AttributeOkText ? SmartAboveThresholdColor : gridColor;
+    }
     if (flags.find('F') == std::string::npos)
         return gridColor;
     const auto value = ParseInteger(rowTexts[SmartColAttr]);

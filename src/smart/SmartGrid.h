@@ -90,7 +90,9 @@ inline constexpr uint32_t SmartAboveThresholdColor = 0x0090EE90; // light green
 // The background of one cell (the painter of SMARTSG). A selected cell is
 // light sky blue; the header row gets fixedColor and other rows gridColor,
 // except that every cell of a pre-failure row (its flags contain "F") is
-// pink when its value is below its threshold and light green otherwise.
+// pink when its value is below its threshold and light green otherwise. A
+// row of an NVMe grid (no flags) is pink for "!!!", light green for "O.K."
+// and plain without a verdict.
 uint32_t SmartCellBackground(const SmartGridRow& rowTexts, int row, bool selected,
                              uint32_t fixedColor, uint32_t gridColor);
 
