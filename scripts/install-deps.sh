@@ -12,7 +12,7 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   libgl-dev fonts-dejavu-core fonts-dejavu-extra \
   xvfb xauth trayer \
   qemu-system-x86 linux-image-amd64 busybox-static cpio fdisk dosfstools binutils file xz-utils libc6-dev \
-  ntfs-3g exfatprogs e2fsprogs util-linux \
+  ntfs-3g exfatprogs e2fsprogs util-linux gdisk xfsprogs btrfs-progs \
   python3 python3-aiosmtpd dbus-daemon python3-dbusmock python3-dbus \
   libsystemd-dev \
   libatasmart-bin smartmontools strace \

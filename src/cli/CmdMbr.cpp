@@ -40,6 +40,67 @@ std::string GroupJson(int group, const PartitionGroup& g) {
     return out.str();
 }
 
+const char* SourceName(GptSource source) {
+    switch (source) {
+    case GptSource::Primary:
+        return "primary";
+    case GptSource::Backup:
+        return "backup";
+    case GptSource::Damaged:
+        break;
+    }
+    return "damaged";
+}
+
+std::string StringsJson(const std::vector<std::string>& texts) {
+    std::string out = "[";
+    for (size_t i = 0; i < texts.size(); ++i)
+        out += (i ? ", " : "") + JsonString(texts[i]);
+    return out + "]";
+}
+
+std::string GptPartitionJson(const GptPartition& p) {
+    std::ostringstream out;
+    out << "{\"Number\": " << p.Number << ", \"TypeGUID\": " << JsonString(p.TypeGuid)
+        << ", \"TypeName\": " << JsonString(p.TypeName)
+        << ", \"UniqueGUID\": " << JsonString(p.UniqueGuid) << ", \"FirstLBA\": " << p.FirstLba
+        << ", \"LastLBA\": " << p.LastLba << ", \"Attributes\": " << p.Attributes
+        << ", \"AttributesText\": " << JsonString(GptAttributesText(p.Attributes))
+        << ", \"Name\": " << JsonString(p.Name) << ", \"PastDiskEnd\": " << Bool(p.PastDiskEnd)
+        << ", \"FS\": " << JsonString(p.FS) << ", \"FSVersion\": " << JsonString(p.FSVersion)
+        << ", \"VolumeLabel\": " << JsonString(p.VolumeLabel)
+        << ", \"Serial\": " << JsonString(p.Serial) << ", \"UUID\": " << JsonString(p.Uuid)
+        << ", \"ClusterSize\": " << p.ClusterSize << ", \"Dirty\": " << Bool(p.Dirty)
+        << ", \"MountPoints\": " << StringsJson(p.MountPoints) << "}";
+    return out.str();
+}
+
+std::string BarJson(const PartitionBar& bar) {
+    return "[" + std::to_string(bar.Left) + ", " + std::to_string(bar.Right) + "]";
+}
+
+// The GPT as read and the window's caption, notes and bars for it.
+std::string GptJson(const GptDisk& gpt, const GptView& view) {
+    std::ostringstream out;
+    out << "{\"Source\": " << JsonString(SourceName(gpt.Source))
+        << ", \"HeaderLBA\": " << gpt.HeaderLba << ", \"DiskGUID\": " << JsonString(gpt.DiskGuid)
+        << ", \"Caption\": " << JsonString(view.CaptionL)
+        << ", \"Notes\": " << StringsJson(gpt.Notes) << ", \"partitions\": [";
+    for (size_t i = 0; i < gpt.Partitions.size(); ++i)
+        out << (i ? ", " : "") << GptPartitionJson(gpt.Partitions[i]);
+    out << "], \"bars\": ";
+    if (view.Bars) {
+        out << "[";
+        for (size_t i = 0; i < view.Bars->size(); ++i)
+            out << (i ? ", " : "") << BarJson((*view.Bars)[i]);
+        out << "]";
+    } else {
+        out << "null";
+    }
+    out << "}";
+    return out.str();
+}
+
 void PrintJson(const PartitionTable& table, const MbrWindowState& state, int slot, bool simulated) {
     std::cout << "{\"simulated\": " << Bool(simulated) << ", \"slot\": " << slot
               << ", \"VolumeID\": " << JsonString(table.VolumeID)
@@ -54,12 +115,38 @@ void PrintJson(const PartitionTable& table, const MbrWindowState& state, int slo
         std::cout << (i ? ", " : "");
         if (state.Bars) {
             const auto& bar = (*state.Bars)[static_cast<size_t>(i)];
-            std::cout << "[" << bar.Left << ", " << bar.Right << "]";
+            std::cout << BarJson(bar);
         } else {
             std::cout << "null";
         }
     }
-    std::cout << "]}\n";
+    std::cout << "]";
+    // Only a disk with a protective entry has the key.
+    if (table.Gpt && state.Gpt)
+        std::cout << ", \"gpt\": " << GptJson(*table.Gpt, *state.Gpt);
+    std::cout << "}\n";
+}
+
+// The GPT caption, its notes and each partition's row as "column: value"
+// lines.
+void PrintGpt(const GptView& gpt) {
+    std::printf("%s\n", gpt.CaptionL.c_str());
+    std::string notes = gpt.NotesL;
+    for (size_t at = 0; !notes.empty(); ) {
+        const size_t end = notes.find('\n', at);
+        std::printf("  Note: %s\n", notes.substr(at, end - at).c_str());
+        if (end == std::string::npos)
+            break;
+        at = end + 1;
+    }
+    const auto columns = GptListColumns();
+    for (const auto& row : gpt.Rows) {
+        std::printf("GPT partition %s\n", TerminalText(row[0]).c_str());
+        for (size_t i = 1; i < row.size() && i < columns.size(); ++i)
+            if (!row[i].empty())
+                std::printf("  %-14s %s\n", (columns[i] + ":").c_str(),
+                            TerminalText(row[i]).c_str());
+    }
 }
 
 // The window's lines, group by group.
@@ -89,18 +176,27 @@ void PrintText(const HDD& drive, const MbrWindowState& state) {
     }
     std::printf("Volume ID: %s\n", state.PartVolumeIDL.c_str());
     std::printf("Signature: %s\n", state.PartSignatureL.c_str());
+    if (state.Gpt)
+        PrintGpt(*state.Gpt);
     if (!state.Bars) {
         std::printf("Bars: none (the drive reports no sectors)\n");
         return;
     }
     std::printf("Bars (columns of the %d-pixel diagram):", PartImageWidth);
-    for (int i = 0; i < PartitionSlots; ++i) {
-        const auto& bar = (*state.Bars)[static_cast<size_t>(i)];
+    const bool gptBars = state.Gpt && state.Gpt->Used && state.Gpt->Bars;
+    const std::span<const PartitionBar> bars =
+        gptBars ? std::span<const PartitionBar>(*state.Gpt->Bars)
+                : std::span<const PartitionBar>(*state.Bars);
+    for (size_t i = 0; i < bars.size(); ++i) {
+        const auto& bar = bars[i];
+        // A GPT bar is named by its partition's number.
+        const std::string name = gptBars && i < state.Gpt->Rows.size() ? state.Gpt->Rows[i][0]
+                                                                       : std::to_string(i + 1);
         if (bar.Right > bar.Left)
-            std::printf(" %d: %lld-%lld", i + 1, static_cast<long long>(bar.Left),
+            std::printf(" %s: %lld-%lld", name.c_str(), static_cast<long long>(bar.Left),
                         static_cast<long long>(bar.Right - 1));
         else
-            std::printf(" %d: -", i + 1);
+            std::printf(" %s: -", name.c_str());
     }
     std::printf("\n");
 }

@@ -3,7 +3,9 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPainter>
+#include <QHeaderView>
 #include <QTextDocument>
+#include <QTreeWidget>
 
 #include "gui/Colors.h"
 #include "gui/Controls.h"
@@ -109,12 +111,27 @@ TMBRForm::TMBRForm(QWidget* parent) : QDialog(parent) {
 }
 
 void TMBRForm::createControls() {
-    for (const MbrControl& c : MbrFormControls()) {
+    auto controls = MbrFormControls();
+    const auto gpt = GptFormControls();
+    controls.insert(controls.end(), gpt.begin(), gpt.end());
+    for (const MbrControl& c : controls) {
         QWidget* parent = c.Parent.empty() ? this : controls_.value(Text(c.Parent), this);
         QWidget* widget = nullptr;
         if (c.Kind == MbrControlKind::GroupBox) {
             widget = new QGroupBox(Text(c.Caption), parent);
             widget->setStyleSheet(GroupBoxStyle);
+        } else if (c.Kind == MbrControlKind::List) {
+            auto* list = new QTreeWidget(parent);
+            QStringList titles;
+            for (const auto& title : GptListColumns())
+                titles << Text(title);
+            list->setHeaderLabels(titles);
+            list->setRootIsDecorated(false);
+            list->setUniformRowHeights(true);
+            list->setAlternatingRowColors(true);
+            list->header()->setStretchLastSection(false);
+            list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+            widget = list;
         } else {
             auto* label = new QLabel(Text(c.Caption), parent);
             // Volume labels come from the disk: never taken as markup.
@@ -122,6 +139,8 @@ void TMBRForm::createControls() {
             label->setAlignment(c.Kind == MbrControlKind::Image ? Qt::AlignCenter
                                                                 : Qt::AlignLeft | Qt::AlignTop);
             ApplyLook(label, c.Look);
+            // A label with a size of its own wraps its lines inside it.
+            label->setWordWrap(c.Width > 0 && c.Kind == MbrControlKind::Label);
             widget = label;
         }
         // Set on each control: a style sheet on a group box stops the
@@ -178,6 +197,9 @@ void TMBRForm::assignMembers() {
     PartVolumeIDL = Label("PartVolumeIDL");
     PartSignatureNL = Label("PartSignatureNL");
     PartSignatureL = Label("PartSignatureL");
+    GptCaptionL = Label("GptCaptionL");
+    GptNotesL = Label("GptNotesL");
+    GptList = qobject_cast<QTreeWidget*>(controls_.value("GptList"));
 }
 
 QLabel* TMBRForm::Label(const std::string& name) const {
@@ -189,6 +211,7 @@ void TMBRForm::FormCreate() {
         PartNColI[static_cast<size_t>(slot - 1)]->setPixmap(
             QPixmap::fromImage(ToImage(DrawColourKey(slot))));
     PartImage->setPixmap(QPixmap::fromImage(ToImage(DrawPartImage(std::nullopt))));
+    ShowGpt(std::nullopt);
 }
 
 void TMBRForm::SetCaption(QLabel* label, const std::string& text) {
@@ -220,7 +243,30 @@ void TMBRForm::ShowReading(const MbrWindowState& state) {
                 label->setEnabled(enabled);
         PartNDosLabelL[i]->setToolTip(PlainToolTip(Text(texts.DosLabelLHint)));
     }
-    PartImage->setPixmap(QPixmap::fromImage(ToImage(DrawPartImage(state.Bars))));
+    PartImage->setPixmap(QPixmap::fromImage(ToImage(DrawPartImage(state))));
+    ShowGpt(state.Gpt);
+}
+
+// The GPT part below the MBR layout: shown, and the window that much
+// taller, only for a disk with a protective entry.
+void TMBRForm::ShowGpt(const std::optional<GptView>& gpt) {
+    for (QWidget* w : std::initializer_list<QWidget*>{GptCaptionL, GptNotesL, GptList})
+        w->setVisible(gpt.has_value());
+    setFixedSize(MbrFormClientWidth, gpt ? GptFormClientHeight : MbrFormClientHeight);
+    GptList->clear();
+    if (!gpt)
+        return;
+    SetCaption(GptCaptionL, gpt->CaptionL);
+    GptNotesL->setText(Text(gpt->NotesL));
+    GptNotesL->setToolTip(PlainToolTip(Text(gpt->NotesL)));
+    QList<QTreeWidgetItem*> items;
+    for (const auto& row : gpt->Rows) {
+        QStringList cells;
+        for (const auto& cell : row)
+            cells << Text(cell);
+        items << new QTreeWidgetItem(cells);
+    }
+    GptList->addTopLevelItems(items);
 }
 
 void TMBRForm::MBRReadSBClick(DriveBus& bus, const ProgramData& data, int slot) {

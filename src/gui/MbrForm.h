@@ -14,6 +14,7 @@
 
 class QGroupBox;
 class QLabel;
+class QTreeWidget;
 
 namespace quorvane {
 
@@ -60,6 +61,10 @@ public:
     QLabel* PartVolumeIDL = nullptr;
     QLabel* PartSignatureNL = nullptr;
     QLabel* PartSignatureL = nullptr;
+    // Shown for a GPT disk only.
+    QLabel* GptCaptionL = nullptr;
+    QLabel* GptNotesL = nullptr;
+    QTreeWidget* GptList = nullptr;
 
 private:
     void FormCreate();
@@ -67,6 +72,7 @@ private:
     void assignMembers();
     QLabel* Label(const std::string& name) const;
     void SetCaption(QLabel* label, const std::string& text);
+    void ShowGpt(const std::optional<GptView>& gpt);
 
     QHash<QString, QWidget*> controls_;
     bool placed_ = false; // centred on the screen when first shown

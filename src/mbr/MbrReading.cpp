@@ -1,6 +1,7 @@
 #include "mbr/MbrReading.h"
 
 #include "mbr/BootSector.h"
+#include "mbr/GptReading.h"
 
 namespace quorvane {
 
@@ -25,8 +26,12 @@ std::optional<PartitionTable> ReadMbr(DriveBus& bus, const ProgramData& data, in
         return std::nullopt;
     const HDD& drive = data.Drives[slot];
     auto table = ReadPartitionTable(bus, drive);
-    if (table)
-        ProbePartitions(bus, drive, names, *table);
+    if (!table)
+        return table;
+    ProbePartitions(bus, drive, names, *table);
+    table->Gpt = ReadGpt(bus, drive, *table);
+    if (table->Gpt && table->Gpt->Used())
+        ProbeGptPartitions(bus, drive, names, *table->Gpt);
     return table;
 }
 

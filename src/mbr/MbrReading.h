@@ -18,7 +18,8 @@ void ProbePartitions(DriveBus& bus, const HDD& drive, const VolumeNames& names,
                      PartitionTable& table);
 
 // Reads and decodes the master boot record of the drive in a slot and
-// probes its partitions. Nothing when the slot holds no drive of the last
+// probes its partitions; on a disk with a protective entry (EEh) also the
+// GUID partition table and its partitions. Nothing when the slot holds no drive of the last
 // scan (then nothing is read) or when sector 0 cannot be read.
 std::optional<PartitionTable> ReadMbr(DriveBus& bus, const ProgramData& data, int slot,
                                       const VolumeNames& names);

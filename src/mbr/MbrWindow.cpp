@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "mbr/BootSector.h"
 
@@ -109,6 +110,23 @@ std::vector<MbrControl> MbrFormControls() {
     return controls;
 }
 
+std::vector<MbrControl> GptFormControls() {
+    return {
+        {"GptCaptionL", "", MbrControlKind::Label, 4, 330, 0, 0, NotShownText, MbrLook::Blue, true,
+         false},
+        {"GptNotesL", "", MbrControlKind::Label, 4, 344, PartImageWidth, 36, "", MbrLook::Red,
+         true, false},
+        {"GptList", "", MbrControlKind::List, 4, 382, PartImageWidth, 122, "", MbrLook::Plain, true,
+         false},
+    };
+}
+
+std::vector<std::string> GptListColumns() {
+    return {"#",           "Type",          "Name",        "First LBA", "Last LBA",
+            "Size",        "Attributes",    "File System", "Label",     "Serial / UUID",
+            "Unique GUID", "Type GUID",     "Mounted On"};
+}
+
 std::string ClusterSizeText(uint32_t clusterSize) {
     if (clusterSize >= 2)
         return std::to_string(clusterSize / 2) + " K";
@@ -159,6 +177,49 @@ std::vector<std::pair<std::string, bool>> GroupLabelStates(int group, const Part
     return {{n + "ActiveL", g.ActiveLEnabled}, {n + "DirtyL", g.DirtyLEnabled}};
 }
 
+PartitionGroup FillGptGroup(const GptPartition& p) {
+    TPartition shown;
+    shown.FS = !p.FS.empty()              ? p.FS
+               : p.TypeName == p.TypeGuid ? UnknownPartitionName
+                                          : p.TypeName;
+    shown.FSVersion = p.FSVersion;
+    shown.Active = (p.Attributes & GptAttributeLegacyBootable) != 0;
+    shown.Serial = p.Serial;
+    shown.ClusterSize = p.ClusterSize;
+    shown.VolumeLabel = p.VolumeLabel;
+    shown.Dirty = p.Dirty;
+    shown.MountPoints = p.MountPoints;
+    // Start and count may need 64 bits: the texts are written here.
+    shown.Count = p.Sectors() != 0 ? 1 : 0;
+    PartitionGroup g = FillPartitionGroup(shown);
+    if (p.Sectors() != 0) {
+        g.StartL = std::to_string(p.FirstLba);
+        g.CountL = std::to_string(p.Sectors());
+        g.VolumeL = std::to_string(p.Sectors() >> 21) + " GB";
+    }
+    if (p.FS == "XFS" || p.FS == "Btrfs" || p.FS.starts_with("ext"))
+        g.VolumeLabelL = p.VolumeLabel;
+    return g;
+}
+
+std::string SizeText(uint64_t sectors) {
+    static constexpr const char* Units[] = {"KiB", "MiB", "GiB", "TiB", "PiB", "EiB"};
+    if (sectors < 2)
+        return std::to_string(sectors * 512) + " B";
+    double value = static_cast<double>(sectors) / 2; // KiB
+    size_t unit = 0;
+    while (value >= 1024 && unit + 1 < std::size(Units)) {
+        value /= 1024;
+        ++unit;
+    }
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.1f", value);
+    std::string text = buf;
+    if (text.ends_with(".0"))
+        text.resize(text.size() - 2);
+    return text + " " + Units[unit];
+}
+
 double RoundHalfEven(double x) {
     const double lower = std::floor(x);
     const double fraction = x - lower;
@@ -189,6 +250,68 @@ std::optional<PartitionBars> ComputePartitionBars(const PartitionTable& table, i
     return bars;
 }
 
+std::optional<std::vector<PartitionBar>> ComputeGptBars(
+    const std::vector<GptPartition>& partitions, int64_t sectors, int width, int height) {
+    if (sectors <= 0)
+        return std::nullopt;
+    const double total = static_cast<double>(sectors);
+    const double span = width - 2;
+    // An entry may name any 64-bit sector: the column is clipped before it
+    // becomes an integer.
+    auto column = [&](double sector) {
+        const double x = RoundHalfEven(sector / total * span);
+        return static_cast<int64_t>(std::clamp(x, -1.0, span + 2));
+    };
+    std::vector<PartitionBar> bars;
+    for (size_t i = 0; i < partitions.size(); ++i) {
+        const GptPartition& p = partitions[i];
+        PartitionBar bar; // empty for an entry that ends before it starts
+        if (p.Sectors() != 0)
+            bar = {column(static_cast<double>(p.FirstLba)) + 1, 1,
+                   column(static_cast<double>(p.LastLba) + 1), height - 2, 0};
+        bar.Color = PartitionColors[i % PartitionSlots];
+        bars.push_back(bar);
+    }
+    return bars;
+}
+
+GptView GptViewFor(const GptDisk& gpt, int64_t sectors) {
+    GptView view;
+    view.Used = gpt.Used();
+    const size_t n = gpt.Partitions.size();
+    const std::string count = std::to_string(n) + (n == 1 ? " partition" : " partitions");
+    switch (gpt.Source) {
+    case GptSource::Primary:
+        view.CaptionL = "GPT: " + count;
+        break;
+    case GptSource::Backup:
+        view.CaptionL =
+            "GPT: " + count + ", from the backup header at LBA " + std::to_string(gpt.HeaderLba);
+        break;
+    case GptSource::Damaged:
+        view.CaptionL = "GPT damaged";
+        break;
+    }
+    for (const auto& note : gpt.Notes)
+        view.NotesL += (view.NotesL.empty() ? "" : "\n") + note;
+    if (!view.Used)
+        return view;
+    for (const GptPartition& p : gpt.Partitions) {
+        std::string mounted;
+        for (const auto& point : p.MountPoints)
+            mounted += (mounted.empty() ? "" : ", ") + point;
+        view.Rows.push_back({std::to_string(p.Number), p.TypeName, p.Name,
+                             std::to_string(p.FirstLba),
+                             std::to_string(p.LastLba) +
+                                 (p.PastDiskEnd ? " (beyond the disk's end)" : ""),
+                             SizeText(p.Sectors()), GptAttributesText(p.Attributes),
+                             p.FS + p.FSVersion, p.VolumeLabel, p.Uuid.empty() ? p.Serial : p.Uuid,
+                             p.UniqueGuid, p.TypeGuid, mounted});
+    }
+    view.Bars = ComputeGptBars(gpt.Partitions, sectors);
+    return view;
+}
+
 MbrWindowState MbrWindowFor(const PartitionTable& table, int64_t sectors) {
     MbrWindowState state;
     state.PartVolumeIDL = table.VolumeID;
@@ -196,16 +319,47 @@ MbrWindowState MbrWindowFor(const PartitionTable& table, int64_t sectors) {
     for (size_t slot = 0; slot < PartitionSlots; ++slot)
         state.Groups[slot] = FillPartitionGroup(table.Partitions[slot]);
     state.Bars = ComputePartitionBars(table, sectors);
+    if (!table.Gpt)
+        return state;
+    state.Gpt = GptViewFor(*table.Gpt, sectors);
+    if (!state.Gpt->Used)
+        return state; // the protective MBR, as for any disk
+    const auto& partitions = table.Gpt->Partitions;
+    state.PartVolumeIDL = table.Gpt->DiskGuid;
+    TPartition empty;
+    empty.FS = EmptyPartitionName;
+    for (size_t slot = 0; slot < PartitionSlots; ++slot) {
+        const bool used = slot < partitions.size();
+        state.Groups[slot] = used ? FillGptGroup(partitions[slot]) : FillPartitionGroup(empty);
+        if (state.Bars)
+            (*state.Bars)[slot] = used && state.Gpt->Bars ? (*state.Gpt->Bars)[slot]
+                                                          : PartitionBar{1, 1, 0, 0,
+                                                                         PartitionColors[slot]};
+    }
     return state;
 }
 
-MbrBitmap DrawPartImage(const std::optional<PartitionBars>& bars, int width, int height) {
+MbrBitmap DrawPartImage(std::span<const PartitionBar> bars, int width, int height) {
     MbrBitmap image = WhiteBitmap(width, height);
     Rectangle(image, 0, 0, width - 1, height - 1, MbrBlack, MbrWhite);
-    if (bars)
-        for (const auto& bar : *bars)
-            Fill(image, bar.Left, bar.Top, bar.Right, bar.Bottom, bar.Color);
+    for (const auto& bar : bars)
+        Fill(image, bar.Left, bar.Top, bar.Right, bar.Bottom, bar.Color);
     return image;
+}
+
+MbrBitmap DrawPartImage(const std::optional<PartitionBars>& bars, int width, int height) {
+    if (!bars)
+        return DrawPartImage(std::span<const PartitionBar>{}, width, height);
+    return DrawPartImage(std::span<const PartitionBar>(*bars), width, height);
+}
+
+MbrBitmap DrawPartImage(const MbrWindowState& state) {
+    if (state.Gpt && state.Gpt->Used) {
+        if (!state.Gpt->Bars)
+            return DrawPartImage(std::span<const PartitionBar>{});
+        return DrawPartImage(std::span<const PartitionBar>(*state.Gpt->Bars));
+    }
+    return DrawPartImage(state.Bars);
 }
 
 MbrBitmap DrawColourKey(int slot) {

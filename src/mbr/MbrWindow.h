@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -32,7 +33,7 @@ inline constexpr int PartImageWidth = 409;
 inline constexpr int PartImageHeight = 20;
 inline constexpr int ColourKeySize = 10;
 
-enum class MbrControlKind { GroupBox, Label, Image };
+enum class MbrControlKind { GroupBox, Label, Image, List };
 // Plain text, blue text, or red text (the Active and Dirty indicators).
 enum class MbrLook { Plain, Blue, Red };
 
@@ -51,6 +52,14 @@ struct MbrControl {
 // Every control of the window: the four groups with their controls, then
 // the bar diagram and the Volume ID and Signature lines.
 std::vector<MbrControl> MbrFormControls();
+
+// Below them, shown for a GPT disk only, in a window that much taller: the
+// "GPT: n partitions" caption, the notes on what was wrong with the table,
+// and the list of every partition (it scrolls when they do not fit).
+inline constexpr int GptFormClientHeight = 508;
+std::vector<MbrControl> GptFormControls();
+// The list's column titles, in the order of a row's cells.
+std::vector<std::string> GptListColumns();
 
 // ---- One reading ----------------------------------------------------------
 
@@ -105,12 +114,44 @@ std::optional<PartitionBars> ComputePartitionBars(const PartitionTable& table, i
                                                   int width = PartImageWidth,
                                                   int height = PartImageHeight);
 
-// What the window shows after a reading.
+// A group showing a GPT partition: the type's name when no file system
+// was recognised ("..." for a type without a name), the legacy BIOS
+// bootable attribute as Active; serial and cluster size for FAT and NTFS
+// only (the UUIDs of the others are in the list).
+PartitionGroup FillGptGroup(const GptPartition& partition);
+
+// "512 B", "100 MiB", "1.5 GiB": the largest binary unit with at least 1,
+// one decimal unless it is 0.
+std::string SizeText(uint64_t sectors);
+
+// The bars of every GPT partition, coloured in turn as the four groups are
+// (red, yellow, green, blue, red...): left = round(First / T x S) + 1,
+// right = round((Last + 1) / T x S), clipped to a column beyond either end.
+// Nothing when sectors is 0 or less.
+std::optional<std::vector<PartitionBar>> ComputeGptBars(
+    const std::vector<GptPartition>& partitions, int64_t sectors, int width = PartImageWidth,
+    int height = PartImageHeight);
+
+// The window's GPT part.
+struct GptView {
+    bool Used = false;    // the groups, list and bars show the GPT
+    std::string CaptionL; // "GPT: 5 partitions", "GPT damaged"
+    std::string NotesL;   // one note a line
+    std::vector<std::vector<std::string>> Rows; // one per partition, cells as GptListColumns
+    std::optional<std::vector<PartitionBar>> Bars;
+};
+
+GptView GptViewFor(const GptDisk& gpt, int64_t sectors);
+
+// What the window shows after a reading. For a GPT disk whose table could
+// be read, the groups show its first four partitions, Bars their bars and
+// the Volume ID the disk's GUID; for a damaged one the protective MBR.
 struct MbrWindowState {
     std::string PartVolumeIDL;
     std::string PartSignatureL;
     std::array<PartitionGroup, PartitionSlots> Groups{};
     std::optional<PartitionBars> Bars;
+    std::optional<GptView> Gpt; // only for a disk with a protective entry
 };
 
 MbrWindowState MbrWindowFor(const PartitionTable& table, int64_t sectors);
@@ -133,6 +174,11 @@ struct MbrBitmap {
 // bars of a previous drive never remain. Without bars it is the empty frame.
 MbrBitmap DrawPartImage(const std::optional<PartitionBars>& bars, int width = PartImageWidth,
                         int height = PartImageHeight);
+MbrBitmap DrawPartImage(std::span<const PartitionBar> bars, int width = PartImageWidth,
+                        int height = PartImageHeight);
+// The diagram of a reading: every GPT partition's bar when the GPT is
+// shown, the four slots' otherwise.
+MbrBitmap DrawPartImage(const MbrWindowState& state);
 
 // The 10 x 10 colour key of slot 1..4: a black outline on pixels 0..8, the
 // slot's colour on pixels 1..7, white in column and row 9.

@@ -16,7 +16,9 @@ constexpr uint8_t ActiveIndicator = 0x80;
 constexpr unsigned GiBShift = 21; // 2^21 sectors of 512 bytes
 
 // The highest sector READ SECTOR(S) can address with its 28 bits.
-constexpr uint32_t MaxLba28 = 0x0FFFFFFF;
+constexpr uint64_t MaxLba28 = 0x0FFFFFFF;
+// And READ SECTOR(S) EXT with its 48.
+constexpr uint64_t MaxLba48 = (uint64_t{1} << 48) - 1;
 
 uint32_t U32(std::span<const uint8_t> bytes, size_t offset) {
     return static_cast<uint32_t>(ReadLittleEndian(bytes, offset, 4).value_or(0));
@@ -82,6 +84,7 @@ PartitionTable DecodePartitionTable(const DiskSector& sector) {
             bytes.subspan(FirstEntryOffset + EntrySize * static_cast<size_t>(slot), EntrySize);
         TPartition& p = table.Partitions[static_cast<size_t>(slot)];
         p.Active = entry[0] == ActiveIndicator;
+        p.Type = entry[4];
         p.FS = PartitionTypeName(entry[4]);
         p.Start = U32(entry, 8);
         p.Count = U32(entry, 12);
@@ -90,15 +93,16 @@ PartitionTable DecodePartitionTable(const DiskSector& sector) {
     return table;
 }
 
-std::optional<DiskSector> ReadDiskSector(DriveBus& bus, const HDD& drive, uint32_t lba,
+std::optional<DiskSector> ReadDiskSector(DriveBus& bus, const HDD& drive, uint64_t lba,
                                          bool checkStatus) {
     // Sectors are read with ATA commands; an NVMe drive answers none.
     if (drive.IsNvme())
         return std::nullopt;
-    if (!drive.LBA48 && lba > MaxLba28)
-        return std::nullopt; // the 28-bit command would read another sector
+    if (lba > (drive.LBA48 ? MaxLba48 : MaxLba28))
+        return std::nullopt; // the command would read another sector
     AtaCommand cmd = drive.LBA48 ? AtaCommand::ReadSectorsExt(drive.DriveNumber, lba)
-                                 : AtaCommand::ReadSectors(drive.DriveNumber, lba);
+                                 : AtaCommand::ReadSectors(drive.DriveNumber,
+                                                           static_cast<uint32_t>(lba));
     const bool sent = SendOnce(bus, drive.DriveNumber, cmd);
     if (!sent || (checkStatus && !AtaSucceeded(sent, cmd)))
         return std::nullopt;

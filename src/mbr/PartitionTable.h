@@ -10,6 +10,7 @@
 
 #include "ata/DriveBus.h"
 #include "app/DriveTable.h"
+#include "mbr/GptTable.h"
 
 namespace quorvane {
 
@@ -23,6 +24,7 @@ inline constexpr const char* UnknownPartitionName = "...";
 // boot-sector probe.
 struct TPartition {
     bool Active = false; // boot indicator 0x80
+    uint8_t Type = 0;    // the type code; EEh covers a GPT disk
     std::string FS;      // type name; "IFS" becomes "NTFS" for an NTFS boot sector
     uint32_t Start = 0;  // first sector
     uint32_t Count = 0;  // sectors; a FAT volume's own count once probed
@@ -45,6 +47,8 @@ struct PartitionTable {
     std::string VolumeID;  // disk signature at 440: "12345678"
     std::string Signature; // boot signature at 510: "AA55h"
     std::array<TPartition, PartitionSlots> Partitions{};
+    // Read when an entry has type EEh.
+    std::optional<GptDisk> Gpt;
 };
 
 // The name of a partition type code ("..." for codes without one).
@@ -61,8 +65,8 @@ PartitionTable DecodePartitionTable(const DiskSector& sector);
 // 48-bit addressing, READ SECTOR(S) otherwise. With checkStatus a drive that
 // ends the command with ERR counts as a failed read. A drive without 48-bit
 // addressing cannot reach sectors from 2^28 on; such a read fails without a
-// command being sent.
-std::optional<DiskSector> ReadDiskSector(DriveBus& bus, const HDD& drive, uint32_t lba,
+// command being sent; so does one from 2^48 on.
+std::optional<DiskSector> ReadDiskSector(DriveBus& bus, const HDD& drive, uint64_t lba,
                                          bool checkStatus);
 
 // Reads sector 0 of the drive and decodes it; nothing when the sector could

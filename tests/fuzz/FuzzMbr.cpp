@@ -1,5 +1,7 @@
 // The MBR reading, the boot-sector probe and the NTFS $Volume walk on a
-// disk whose sectors are the input, and the MBR window's texts and bars.
+// disk whose sectors are the input, and the MBR window's texts and bars;
+// with a protective entry (EEh) the GPT headers, entry array and volume
+// probes too.
 //
 // Input: one flags byte (bit 0: the drive has 48-bit addressing), the
 // drive's sector count (6 bytes), then sectors as 4-byte little-endian LBA
@@ -108,6 +110,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             FUZZ_CHECK(IsUtf8(text));
         }
     }
+    if (table->Gpt) {
+        const GptDisk& gpt = *table->Gpt;
+        FUZZ_CHECK(gpt.Partitions.size() <= GptMaxEntries);
+        FUZZ_CHECK(gpt.Used() || gpt.Partitions.empty());
+        for (const GptPartition& p : gpt.Partitions) {
+            FUZZ_CHECK(p.Number >= 1 && p.Number <= GptMaxEntries);
+            FUZZ_CHECK(IsUtf8(p.Name) && IsUtf8(p.VolumeLabel));
+            FUZZ_CHECK(IsHex(p.Serial) && p.Uuid.size() <= 36);
+        }
+        FUZZ_CHECK(state.Gpt.has_value());
+        FUZZ_CHECK(state.Gpt->Rows.size() == (gpt.Used() ? gpt.Partitions.size() : 0));
+        if (state.Gpt->Bars)
+            FUZZ_CHECK(state.Gpt->Bars->size() == gpt.Partitions.size());
+        for (const auto& row : state.Gpt->Rows)
+            for (const auto& cell : row)
+                FUZZ_CHECK(IsUtf8(cell));
+    }
+    const MbrBitmap gptImage = DrawPartImage(state);
+    FUZZ_CHECK(gptImage.At(0, 0) == MbrBlack && gptImage.At(PartImageWidth - 1, 0) == MbrWhite);
     const MbrBitmap image = DrawPartImage(state.Bars);
     FUZZ_CHECK(image.Width == PartImageWidth && image.Height == PartImageHeight);
     FUZZ_CHECK(image.Pixels.size() == size_t{PartImageWidth} * PartImageHeight);

@@ -172,3 +172,33 @@ except (OSError, subprocess.CalledProcessError) as error:
     sys.exit(f"make-seeds.py: cannot make the MBR seed disk: {error}")
 # An empty disk signature and table, too.
 seed("fuzz_mbr", "blank", bytes([1]) + (1000).to_bytes(6, "little") + struct.pack("<I", 0) + bytes(510) + b"\x55\xaa")
+
+
+# fuzz_mbr on a GPT disk: sgdisk's protective MBR, the primary header and its
+# entry array, and the first sectors of a FAT32, an ext4 and an empty
+# partition (the backup would make the input too long).
+try:
+    with tempfile.TemporaryDirectory() as tmp:
+        work = pathlib.Path(tmp)
+        image = work / "gpt.img"
+        sectors = 200000
+        with open(image, "wb") as f:
+            f.truncate(sectors * 512)
+        tool("sgdisk", "-n", "1:2048:+40M", "-t", "1:ef00", "-c", "1:EFI",
+             "-n", "2:0:+16M", "-t", "2:8300", "-c", "2:r\u00e9sum\u00e9", "-A", "2:set:2",
+             "-n", "3:0:+1M", "-t", "3:0c01", str(image))
+        for start, count, mkfs in ((2048, 81920, ["mkfs.fat", "-F", "32", "-s", "1", "-n", "EFI"]),
+                                   (83968, 32768, ["mkfs.ext4", "-q", "-L", "root"])):
+            fs = work / f"fs{start}"
+            with open(fs, "wb") as f:
+                f.truncate(count * 512)
+            tool(*mkfs, str(fs))
+            with open(fs, "rb") as src, open(image, "r+b") as dst:
+                dst.seek(start * 512)
+                dst.write(src.read())
+        disk = image.read_bytes()
+        lbas = list(range(34)) + [s + k for s in (2048, 83968, 116736) for k in (0, 2, 128, 129)]
+        chunks = b"".join(struct.pack("<I", l) + disk[l * 512: l * 512 + 512] for l in lbas)
+        seed("fuzz_mbr", "gpt-three", bytes([1]) + sectors.to_bytes(6, "little") + chunks)
+except (OSError, subprocess.CalledProcessError) as error:
+    sys.exit(f"make-seeds.py: cannot make the GPT seed disk: {error}")

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QTest>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <fstream>
 #include <gtest/gtest.h>
 
@@ -394,6 +395,49 @@ TEST(MbrForm, FourFilledSlotsAndWhatASecondReadingLeavesOfThem) {
     EXPECT_EQ(form.PartVolumeIDL->text(), "5A3C9E17");
     EXPECT_EQ(form.PartNFSL[1]->text(), "FAT32 LBA");
     EXPECT_TRUE(Picture(form.PartImage) == bars);
+}
+
+TEST(MbrForm, GptDiskShowsItsFirstFourPartitionsTheListAndEveryBar) {
+    // Sample drive 1 (slot 2): the GPT disk of scripts/make-sample-gpt-disk.sh.
+    test::FormUnderTest f(test::SampleDrives());
+    ASSERT_TRUE(f->StartupSequence());
+    TMBRForm& form = *f->MBRForm;
+    EXPECT_FALSE(form.GptList->isVisibleTo(&form));
+    f->HDDCB->setCurrentIndex(1);
+    EXPECT_TRUE(GetMbr(*f.Form));
+
+    EXPECT_EQ(form.size(), QSize(417, GptFormClientHeight));
+    EXPECT_EQ(form.PartVolumeIDL->text(), "5EC7A2D1-4B9F-4E3A-9C61-2F0D8B7E6A15");
+    EXPECT_EQ(GroupTexts(form, 1),
+              Texts("BIOS boot", "...", "...", "...", "2048", "2048", "0 GB"));
+    EXPECT_EQ(GroupTexts(form, 2), Texts("FAT16", "EFI", "1600F15E", "512 B", "4096", "8192", "0 GB"));
+    EXPECT_EQ(GroupTexts(form, 3),
+              Texts("NTFS 3.1", "Windows", "7E6D5C4B3A2F1E0D", "4 K", "12288", "8192", "0 GB"));
+    EXPECT_EQ(GroupTexts(form, 4), Texts("Linux swap", "...", "...", "...", "20480", "2048", "0 GB"));
+    ASSERT_TRUE(form.GptCaptionL->isVisibleTo(&form));
+    EXPECT_EQ(form.GptCaptionL->text(), "GPT: 7 partitions");
+    // Every partition is a row of the list, which scrolls sideways for its
+    // columns and stays inside the window.
+    ASSERT_EQ(form.GptList->topLevelItemCount(), 7);
+    EXPECT_EQ(form.GptList->topLevelItem(6)->text(2), "Persönliche Dateien");
+    EXPECT_EQ(form.GptList->topLevelItem(5)->text(7), "Btrfs");
+    EXPECT_EQ(form.GptList->topLevelItem(4)->text(6), "legacy BIOS bootable");
+    EXPECT_TRUE(form.rect().contains(form.GptList->geometry()));
+    EXPECT_GE(form.GptList->y(), form.PartSignatureL->geometry().bottom());
+    // Partitions 6 and 7, yellow and green as the second and third keys:
+    // round(419457024 / 3907029168 x 407) = 44.
+    const QImage bars = Picture(form.PartImage);
+    EXPECT_EQ(ColumnsOf(bars, Yellow), Range(1, 43));
+    EXPECT_EQ(ColumnsOf(bars, Green), Range(45, 406));
+
+    // An MBR disk next: the window is the MBR layout again.
+    f->HDDCB->setCurrentIndex(0);
+    EXPECT_TRUE(GetMbr(*f.Form));
+    EXPECT_EQ(form.size(), QSize(417, 332));
+    EXPECT_FALSE(form.GptList->isVisibleTo(&form));
+    EXPECT_FALSE(form.GptCaptionL->isVisibleTo(&form));
+    EXPECT_EQ(form.GptList->topLevelItemCount(), 0);
+    EXPECT_EQ(form.PartVolumeIDL->text(), "5A3C9E17");
 }
 
 TEST(MbrForm, NoDriveSelectedReadsNothing) {

@@ -167,3 +167,41 @@ TEST(CmdMbr, VolumeLabelsReachTheTerminalWithoutTheirControlCharacters) {
 
 } // namespace
 } // namespace quorvane
+
+namespace quorvane {
+namespace {
+
+TEST(CmdMbr, SampleGptDriveListsEveryPartition) {
+    // scripts/make-sample-gpt-disk.sh: seven partitions on drive 1 (slot 2).
+    const std::string samples = std::string(QUORVANE_SOURCE_DIR) + "/samples/drives";
+    const auto json = Cli(samples, "mbr 2 --json");
+    ASSERT_EQ(json.Status, 0);
+    EXPECT_EQ(JsonField(json.Out, "d['gpt']['Source'], d['gpt']['DiskGUID'], d['gpt']['Caption']"),
+              "primary 5EC7A2D1-4B9F-4E3A-9C61-2F0D8B7E6A15 GPT: 7 partitions\n");
+    EXPECT_EQ(JsonField(json.Out, "[(p['Number'], p['FS'], p['VolumeLabel']) for p in "
+                                  "d['gpt']['partitions']]"),
+              "[(1, '', ''), (2, 'FAT16', 'EFI'), (3, 'NTFS', 'Windows'), (4, '', ''), "
+              "(5, 'ext4', 'boot'), (6, 'Btrfs', 'debian'), (7, '', '')]\n");
+    EXPECT_EQ(JsonField(json.Out, "d['gpt']['partitions'][6]['Name'], "
+                                  "d['gpt']['partitions'][4]['AttributesText'], "
+                                  "d['gpt']['partitions'][5]['UUID']"),
+              "Persönliche Dateien legacy BIOS bootable 3f5a7c9e-1b2d-4f60-8a9b-c0d1e2f3a4b5\n");
+    // The groups show the first four, the bars all seven; the MBR's own
+    // entry stays in "partitions".
+    EXPECT_EQ(JsonField(json.Out, "[g['Part%dFSL' % (i + 1)] for i, g in enumerate(d['groups'])], "
+                                  "len(d['gpt']['bars']), d['partitions'][0]['Start']"),
+              "['BIOS boot', 'FAT16', 'NTFS 3.1', 'Linux swap'] 7 1\n");
+
+    const auto text = Cli(samples, "mbr 2");
+    ASSERT_EQ(text.Status, 0);
+    for (const char* line : {"Volume ID: 5EC7A2D1-4B9F-4E3A-9C61-2F0D8B7E6A15\n",
+                             "GPT: 7 partitions\nGPT partition 1\n", "  Name:          "
+                             "Persönliche Dateien\n", "  Size:          200 GiB\n",
+                             " 6: 1-43 7: 45-406\n"})
+        EXPECT_NE(text.Out.find(line), std::string::npos) << line << "\n" << text.Out;
+    // The MBR-only output has no GPT key.
+    EXPECT_EQ(JsonField(Cli(samples, "mbr 1 --json").Out, "'gpt' in d"), "False\n");
+}
+
+} // namespace
+} // namespace quorvane

@@ -107,6 +107,13 @@ public:
         Run("sfdisk -q " + Quote(Image()) + " < " + Quote(scriptFile));
     }
 
+    // A sparse image of `sectors` sectors partitioned by sgdisk with the
+    // arguments given (a GPT behind its protective MBR).
+    void PartitionGpt(uint64_t sectors, const std::string& sgdiskArgs) {
+        Run("truncate -s " + std::to_string(sectors * 512) + " " + Quote(Image()));
+        Run("sgdisk " + sgdiskArgs + " " + Quote(Image()) + " >/dev/null");
+    }
+
     // Makes a file system in a sparse file of `bytes` with a command in which
     // {} stands for the file, and copies it into the image at `start`.
     std::filesystem::path Format(const std::string& name, uint64_t bytes,

@@ -294,6 +294,11 @@ TEST(ToolImage, GptProtectiveMbr) {
     const uint64_t sectors = 2200ull * 1024 * 1024 * 2;
     test::Run("truncate -s " + std::to_string(sectors * 512) + " " + Quote(disk.Image()));
     test::Run("echo 'label: gpt' | sfdisk -q " + Quote(disk.Image()));
+    // No GPT header to read: the primary is wiped, and the backup lies at
+    // the image's end, beyond the 2 TB drive's last sector. The window shows
+    // the protective entry as any MBR's.
+    test::Run("dd if=/dev/zero of=" + Quote(disk.Image()) +
+              " bs=512 seek=1 count=1 conv=notrunc status=none");
     const auto table = disk.Read();
     ASSERT_TRUE(table);
     const TPartition& p = table->Partitions[0];
@@ -302,7 +307,11 @@ TEST(ToolImage, GptProtectiveMbr) {
     EXPECT_EQ(p.Count, 0xFFFFFFFFu);
     EXPECT_EQ(p.Volume, 2047u);
     EXPECT_EQ(table->VolumeID, "00000000");
+    ASSERT_TRUE(table->Gpt);
+    EXPECT_EQ(table->Gpt->Source, GptSource::Damaged);
     const auto window = MbrWindowFor(*table, disk.Data().Drives[1].Sectors);
+    ASSERT_TRUE(window.Gpt);
+    EXPECT_EQ(window.Gpt->CaptionL, "GPT damaged");
     EXPECT_EQ(window.Groups[0].VolumeL, "2047 GB");
     EXPECT_EQ(window.Groups[0].FSL, "...");
     EXPECT_EQ(window.Groups[0].SerialL, "...");

@@ -45,6 +45,10 @@ def main(step_dir, slot, expected_paths):
     checks.same_keys("top level", actual, expected)
     for key in ("simulated", "slot", "VolumeID", "Signature", "bars"):
         checks.equal(key, actual.get(key), expected[key])
+    if "gpt" in expected:  # a GPT disk: the table as read, field by field
+        gpt = actual.get("gpt") if isinstance(actual.get("gpt"), dict) else {}
+        for key, value in expected["gpt"].items():
+            checks.equal("gpt %s" % key, gpt.get(key), value)
     for part in ("partitions", "groups"):
         got = actual.get(part)
         if not isinstance(got, list) or len(got) != 4:

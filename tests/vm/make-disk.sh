@@ -5,6 +5,10 @@
 #
 # Usage: make-disk.sh IMG [--size-mib N] [--disk-id 0xXXXXXXXX]
 #                         [--fat-serial XXXXXXXX] [--label NAME] [--active]
+#                         [--gpt DISK-GUID,PART-GUID,NAME]
+# --gpt: a GUID partition table (sgdisk) instead, with the one partition
+# (type Microsoft basic data, the GUIDs and name given) from sector 2048 to
+# the last usable sector, 34 before the end.
 # Defaults: 64 MiB, disk id 0x12345678, FAT serial 1234ABCD, label QATADISK,
 # partition type 0x0c (FAT32 LBA) from sector 2048 to the end, not active.
 # Prints a one-line summary: IMG size sectors disk-id part-start part-sectors
@@ -20,6 +24,7 @@ FAT_SERIAL=1234ABCD
 LABEL=QATADISK
 ACTIVE=0
 START=2048
+GPT=""
 
 while [ $# -gt 0 ]; do
     case "$1" in
@@ -28,6 +33,7 @@ while [ $# -gt 0 ]; do
         --fat-serial) FAT_SERIAL=$2; shift 2 ;;
         --label) LABEL=$2; shift 2 ;;
         --active) ACTIVE=1; shift ;;
+        --gpt) GPT=$2; shift 2 ;;
         -h|--help) awk 'NR > 1 && /^#/ { sub(/^# ?/, ""); print; next } NR > 1 { exit }' "$0"; exit 0 ;;
         -*) die "unknown option $1" ;;
         *) [ -z "$IMG" ] || die "only one image"; IMG=$1; shift ;;
@@ -46,15 +52,23 @@ PSECTORS=$((TOTAL - START))
 
 rm -f "$IMG"
 truncate -s $((TOTAL * 512)) "$IMG"
-BOOTFLAG=""
-[ $ACTIVE = 1 ] && BOOTFLAG=", bootable"
-sfdisk --quiet --no-reread --no-tell-kernel "$IMG" >/dev/null <<EOF
+if [ -n "$GPT" ]; then
+    command -v sgdisk >/dev/null || die "sgdisk missing: apt-get install gdisk"
+    IFS=, read -r GPT_DISK GPT_PART GPT_NAME <<< "$GPT"
+    PSECTORS=$((TOTAL - 34 - START))
+    sgdisk -U "$GPT_DISK" -n 1:$START:$((START + PSECTORS - 1)) -t 1:0700 -u 1:"$GPT_PART" \
+        -c 1:"$GPT_NAME" "$IMG" >/dev/null || die "sgdisk failed"
+else
+    BOOTFLAG=""
+    [ $ACTIVE = 1 ] && BOOTFLAG=", bootable"
+    sfdisk --quiet --no-reread --no-tell-kernel "$IMG" >/dev/null <<EOF
 label: dos
 label-id: $DISK_ID
 unit: sectors
 
 start=$START, size=$PSECTORS, type=c$BOOTFLAG
 EOF
+fi
 
 FS=$(mktemp "${TMPDIR:-/tmp}/qemu-ata-fat.XXXXXX")
 trap 'rm -f "$FS"' EXIT

@@ -1,6 +1,10 @@
 """Prints what `quorvane-cli mbr SLOT --json` must show for a make-disk.sh disk.
 
-usage: mbr_expected.py IMG DISK_ID FAT_SERIAL LABEL
+usage: mbr_expected.py IMG DISK_ID FAT_SERIAL LABEL [DISK_GUID,PART_GUID,NAME]
+
+With the GPT triple, the disk is a make-disk.sh --gpt one: the MBR holds
+sgdisk's protective entry, the groups show the GPT partition and "gpt" lists
+it.
 
 The values come from what make-disk.sh was told (disk id, FAT serial and
 label, one FAT32 LBA partition from sector 2048 to the end, not active) and
@@ -18,9 +22,11 @@ START = 2048
 BAR_SPAN = 409 - 2
 
 
-def main(img, disk_id, fat_serial, label):
+def main(img, disk_id, fat_serial, label, gpt=None):
     sectors = os.path.getsize(img) // 512
     mbr_count = sectors - START
+    if gpt:
+        mbr_count = sectors - 34 - START
     with open(img, "rb") as f:
         f.seek(START * 512)
         boot = f.read(512)
@@ -60,12 +66,36 @@ def main(img, disk_id, fat_serial, label):
         "groups": groups,
         "bars": [[column(START) + 1, column(START + count)]] + [[1, 0]] * 3,
     }
+    if gpt:
+        disk_guid, part_guid, name = gpt.split(",", 2)
+        last = START + mbr_count - 1
+        # sgdisk's protective entry covers the disk from sector 1.
+        protective = dict(empty, FS="...", Start=1, Count=min(sectors - 1, 0xFFFFFFFF),
+                          Volume=min(sectors - 1, 0xFFFFFFFF) >> 21)
+        expected["VolumeID"] = "00000000"
+        expected["partitions"] = [protective, empty, empty, empty]
+        groups[0] = group(1, ["FAT32", "", label, serial_stored, "512 B", str(START),
+                              str(mbr_count), "%d GB" % volume])
+        bar = [column(START) + 1, column(last + 1)]
+        expected["bars"] = [bar] + [[1, 0]] * 3
+        expected["gpt"] = {
+            "Source": "primary", "HeaderLBA": 1, "DiskGUID": disk_guid.upper(),
+            "Caption": "GPT: 1 partition", "Notes": [],
+            "partitions": [{
+                "Number": 1, "TypeGUID": "EBD0A0A2-B9E5-4433-87C0-68B6B72699C7",
+                "TypeName": "Microsoft basic data", "UniqueGUID": part_guid.upper(),
+                "FirstLBA": START, "LastLBA": last, "Attributes": 0, "AttributesText": "none",
+                "Name": name, "PastDiskEnd": False, "FS": "FAT32", "FSVersion": "",
+                "VolumeLabel": label, "Serial": serial_stored, "UUID": "", "ClusterSize": 1,
+                "Dirty": False, "MountPoints": []}],
+            "bars": [bar],
+        }
     json.dump(expected, sys.stdout, indent=1)
     print()
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 5:
+    if len(sys.argv) not in (5, 6):
         print(__doc__, file=sys.stderr)
         sys.exit(2)
     main(*sys.argv[1:])

@@ -7,7 +7,8 @@
 #   disk A  3584 MiB, model and serial set on the QEMU side; IDE primary
 #           master or AHCI port 0
 #   disk B  2560 MiB, QEMU's defaults: serial QM00002 as the IDE primary
-#           slave, QM00007 on AHCI port 1
+#           slave, QM00007 on AHCI port 1; a GPT disk (sgdisk) whose one
+#           partition holds the FAT32 volume
 #
 # On AHCI, QEMU turns a data-in command sent with CK_COND into an abort, so the
 # AHCI run guards the way IDENTIFY and SMART READ DATA are sent.
@@ -54,7 +55,8 @@ esac
 MODEL_A="Hitachi HDS721010CLA332"
 SERIAL_A="QVM-A-0001"
 DISK_A=$(vm_disk a 3584 --disk-id 0x12345678)
-DISK_B=$(vm_disk b 2560 --disk-id 0xCAFEBABE --fat-serial 0BADF00D --label SECOND)
+GPT_B="0C0FFEE0-1111-4222-8333-444455556666,0BADF00D-AAAA-4BBB-8CCC-DDDDEEEEFFFF,QVM données"
+DISK_B=$(vm_disk b 2560 --gpt "$GPT_B" --fat-serial 0BADF00D --label SECOND)
 
 cat >"$VM_WORK/scan-expected.json" <<EOF
 {
@@ -92,9 +94,10 @@ cat >"$VM_WORK/smart-expected.json" <<EOF
 EOF
 
 # The MBR window of both drives through real READ SECTOR(S) EXT commands: the
-# MBR and FAT32 boot sector make-disk.sh wrote (mbr_expected.py).
+# MBR (for disk B the protective MBR and the GPT) and FAT32 boot sector
+# make-disk.sh wrote (mbr_expected.py).
 "$VM_PYTHON" "$HERE/mbr_expected.py" "$DISK_A" 0x12345678 1234ABCD QATADISK >"$VM_WORK/mbr-a.json"
-"$VM_PYTHON" "$HERE/mbr_expected.py" "$DISK_B" 0xCAFEBABE 0BADF00D SECOND >"$VM_WORK/mbr-b.json"
+"$VM_PYTHON" "$HERE/mbr_expected.py" "$DISK_B" 0 0BADF00D SECOND "$GPT_B" >"$VM_WORK/mbr-b.json"
 MBR=("$VM_WORK/mbr-a.json" "$VM_WORK/mbr-b.json")
 
 # Every drive command runs under close-watch, which logs the inotify events
@@ -147,5 +150,6 @@ vm_check rawio-smart "$HERE/check_same.py" --like "$VM_WORK/steps/smart"
 vm_check watch "$HERE/check_same.py" --rc 0 --out-has "$MODEL_A" --out-has "QEMU HARDDISK"
 vm_check watch-metrics "$HERE/check_metrics.py" "$SERIAL_A" "$SERIAL_B"
 vm_check closes "$HERE/check_closes.py" sda sdb --steps "${WATCHED[@]}"
-vm_check scan "$HERE/check_slot_order.py" "$SERIAL_A=12345678" "$SERIAL_B=CAFEBABE"
+# A GPT disk's MBR has no disk id: disk B's is 00000000.
+vm_check scan "$HERE/check_slot_order.py" "$SERIAL_A=12345678" "$SERIAL_B=00000000"
 vm_finish

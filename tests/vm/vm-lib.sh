@@ -56,7 +56,7 @@ vm_init() {
     [ -d "/lib/modules/${kernel##*/vmlinuz-}" ] || vm_skip "no modules for $kernel (apt-get install linux-image-amd64)"
     # The rest comes with the same install; its absence is a broken set-up.
     local tool
-    for tool in busybox cpio sfdisk mkfs.fat readelf file modprobe xz; do
+    for tool in busybox cpio sfdisk sgdisk mkfs.fat readelf file modprobe xz; do
         command -v $tool >/dev/null || vm_die "$tool missing (run scripts/install-deps.sh)"
     done
     VM_PYTHON=$(command -v /usr/bin/python3 || command -v python3 || true)
