@@ -17,8 +17,8 @@ struct SmartReportIdentity {
     std::string HDDSNL;
     // An NVMe drive's report also names what its health log warns of, and
     // lists its Error Information log; both stay empty for an ATA drive.
-    std::vector<std::string> Warnings;
-    std::vector<std::string> ErrorLog;
+    std::vector<std::string> Warnings{};
+    std::vector<std::string> ErrorLog{};
 };
 
 inline constexpr size_t SmartReportValueWidth = 30;
