@@ -26,14 +26,19 @@ bool ReadNvmeHealth(ProgramData& data, DriveBus& bus, HDD& drive, bool show,
                     RawValueFormat format) {
     drive.Reading.LastFailure.clear();
     NvmeAdminCommand cmd = NvmeAdminCommand::HealthLog();
-    const bool sent = SendNvmeOnce(bus, drive.DriveNumber, cmd);
+    auto handle = OpenSlotDevice(bus, drive);
+    const bool opened = handle != nullptr;
+    const bool sent = opened && handle->SendNvmeAdmin(cmd);
+    handle.reset();
     const auto log = NvmeSucceeded(sent, cmd) ? DecodeNvmeHealth(cmd.Answer()) : std::nullopt;
     SmartScreen& screen = data.Screen.Smart;
     if (!log) {
         // Not read counts as not OK, as a lost RETURN STATUS does.
         ++drive.Reading.ReadFailures;
-        drive.Reading.LastFailure = sent ? "the health log could not be read"
-                                         : "the drive could not be opened";
+        drive.Reading.LastFailure =
+            !opened ? "the drive could not be opened"
+            : !sent ? "the health log did not come back (no answer in time)"
+                    : "the health log could not be read: " + NvmeStatusText(cmd.Status);
         drive.SMARTStatusOK = false;
         drive.SMARTStatusRead = true;
         if (show)

@@ -2,6 +2,7 @@
 // table pass, anything else is refused.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <vector>
 
 #include "ata/HelperProtocol.h"
@@ -177,6 +178,59 @@ TEST(HelperRequest, RegistersTravelAsTwelveBytes) {
     EXPECT_FALSE(DecodeHelperRegisters(Bytes(13, 0xFF), answer));
     EXPECT_EQ(answer.TaskFile, before.TaskFile);
     EXPECT_EQ(answer.PreviousTaskFile, before.PreviousTaskFile);
+}
+
+} // namespace
+} // namespace quorvane
+
+namespace quorvane {
+namespace {
+
+// NVMe: the four reads pass with the length their row gives; a command the
+// table does not hold (Format NVM, Security Send, a vendor opcode, a write of
+// a feature), a length of the caller's choosing or a bad controller never do.
+TEST(HelperNvmeRequest, OnlyTheTablesReadsPassWithTheirOwnLength) {
+    for (const NvmeAdminCommand& cmd :
+         {NvmeAdminCommand::IdentifyController(), NvmeAdminCommand::IdentifyNamespace(),
+          NvmeAdminCommand::HealthLog(), NvmeAdminCommand::ErrorLog(1),
+          NvmeAdminCommand::ErrorLog(64)}) {
+        const auto request = CheckHelperNvmeRequest(15, EncodeHelperNvmeCommand(cmd));
+        ASSERT_TRUE(request) << NvmeCommandName(cmd);
+        EXPECT_EQ(request->Command.DataLength, cmd.DataLength) << NvmeCommandName(cmd);
+        EXPECT_EQ(request->Access, CommandAccess::ReadSmart);
+    }
+    struct Case {
+        const char* What;
+        std::function<void(NvmeAdminCommand&)> Change;
+    };
+    const Case refused[] = {
+        {"Format NVM", [](NvmeAdminCommand& c) { c.Opcode = 0x80; }},
+        {"Security Send", [](NvmeAdminCommand& c) { c.Opcode = 0x81; }},
+        {"Set Features", [](NvmeAdminCommand& c) { c.Opcode = 0x09; }},
+        {"vendor opcode", [](NvmeAdminCommand& c) { c.Opcode = 0xC0; }},
+        {"another log", [](NvmeAdminCommand& c) { c.Cdw[0] = (c.Cdw[0] & ~0xFFu) | 0x03; }},
+        {"a longer health log", [](NvmeAdminCommand& c) { c.Cdw[0] += 1u << 16; }},
+        {"dword 11 set", [](NvmeAdminCommand& c) { c.Cdw[1] = 1; }},
+        {"dword 15 set", [](NvmeAdminCommand& c) { c.Cdw[5] = 1; }},
+        {"another namespace", [](NvmeAdminCommand& c) { c.Nsid = 2; }},
+    };
+    for (const Case& c : refused) {
+        NvmeAdminCommand cmd = NvmeAdminCommand::HealthLog();
+        c.Change(cmd);
+        EXPECT_FALSE(CheckHelperNvmeRequest(0, EncodeHelperNvmeCommand(cmd))) << c.What;
+    }
+    // An error log of part of an entry, or of more than 4096 bytes.
+    for (const uint32_t dwords : {15u, 17u, 1025u}) {
+        NvmeAdminCommand cmd = NvmeAdminCommand::ErrorLog(1);
+        cmd.Cdw[0] = NvmeLogError | ((dwords - 1) << 16);
+        EXPECT_FALSE(CheckHelperNvmeRequest(0, EncodeHelperNvmeCommand(cmd))) << dwords;
+    }
+    const auto bytes = EncodeHelperNvmeCommand(NvmeAdminCommand::HealthLog());
+    EXPECT_FALSE(CheckHelperNvmeRequest(16, bytes));
+    EXPECT_FALSE(CheckHelperNvmeRequest(0, std::span(bytes).first(31)));
+    auto padded = bytes;
+    padded[1] = 1; // the bytes after the opcode are zero
+    EXPECT_FALSE(CheckHelperNvmeRequest(0, padded));
 }
 
 } // namespace

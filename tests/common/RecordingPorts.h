@@ -30,6 +30,10 @@ public:
 
     void SetTrayIconText(int slot, const std::string& text) override { Texts[slot] = text; }
     void SetTrayIconBorderColor(int slot, uint32_t color) override { Borders[slot] = color; }
+    std::map<int, std::vector<std::string>> Concerns;
+    void SetTrayIconConcerns(int slot, const std::vector<std::string>& concerns) override {
+        Concerns[slot] = concerns;
+    }
     void PlaySiren() override { ++Sirens; }
     void ShowErrorBalloon(int slot, const std::string& title, const std::string& text,
                           int seconds) override {

@@ -50,6 +50,16 @@ for hexfile in sorted((data / "sense").glob("*.hex")):
     for selector, status in ((2, 1), (7, 1), (3, 1), (0, 0), (1, 1)):
         seed("fuzz_sgio", f"{hexfile.stem}-{selector}", bytes([selector, status, 0, 1, 0]) + sense)
 
+# fuzz_nvme: the real drives' health logs and Identify pages, and the
+# helper requests of the four NVMe reads.
+for i, folder in enumerate(sorted((data / "nvme").glob("*/smart-log.bin"))):
+    for kind in ("smart-log", "identify-ctrl", "identify-ns"):
+        seed("fuzz_nvme", f"{folder.parent.name}-{kind}", bytes([i]) + (folder.parent / f"{kind}.bin").read_bytes())
+for name, words in {"identify-ctrl": (0x06, 0, 0x01), "identify-ns": (0x06, 1, 0x00),
+                    "smart-log": (0x02, 0xFFFFFFFF, 0x007F0002), "error-log": (0x02, 0xFFFFFFFF, 0x000F0001)}.items():
+    opcode, nsid, cdw10 = words
+    seed("fuzz_nvme", "helper-" + name, bytes([3, opcode, 0, 0, 0]) + struct.pack("<II", nsid, cdw10) + bytes(20))
+
 # fuzz_helper_request: the registers of commands the program sends.
 helper_requests = {
     "identify": (1, "00 00 00 00 00 b0 ec 00 00 00 00 00"),

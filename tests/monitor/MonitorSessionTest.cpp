@@ -485,3 +485,59 @@ TEST_F(SleepingDriveTest, WithoutTheRuleADriveInStandbyIsRead) {
 
 } // namespace
 } // namespace quorvane
+
+namespace quorvane {
+namespace {
+
+// An NVMe drive beside an ATA one: the tick reads its health log, shows its
+// composite temperature, and a critical warning raised while the program
+// runs turns its frame red, is named in its tooltip and mailed once; a
+// controller that stops answering fails the tick with the reason kept.
+TEST_F(MonitorSessionTest, AnNvmeDrivesWarningsTurnItsIconRedAndAreNamed) {
+    dir.AddRealDrive(0, Seagate);
+    dir.AddRealNvme(1, "Samsung_SSD_970_EVO_Plus_1TB--4B2QEXM7");
+    settings.LetDrivesSleep = true; // an NVMe drive is read all the same
+    Scan();
+    ASSERT_EQ(data.DriveCount, 2);
+    ASSERT_TRUE(data.Drives[2].IsNvme());
+    TickResult result = Tick(2);
+    EXPECT_TRUE(result.AllGood);
+    EXPECT_EQ(view.Texts, (std::map<int, std::string>{{1, "38"}, {2, "31"}}));
+    EXPECT_EQ(view.Borders[2], BorderColorHealthy);
+    EXPECT_TRUE(view.Concerns[2].empty());
+    EXPECT_EQ(data.Screen.Smart.SMARTStatusL, "O.K.");
+
+    dir.WriteFile(1, "drive.ini", "[drive]\nkind = nvme\ncritical-warning = 0x06\ntemperature = 65535\n");
+    // drive.ini's time must move for the simulated drive to read it again.
+    std::filesystem::last_write_time(dir.Folder(1) / "drive.ini",
+                                     std::filesystem::file_time_type::clock::now() +
+                                         std::chrono::seconds(5));
+    result = Tick(2);
+    EXPECT_FALSE(result.AllGood);
+    EXPECT_EQ(result.FailingSlots, 0b10);
+    EXPECT_EQ(view.Borders[2], BorderColorFailing);
+    EXPECT_EQ(view.Texts[2], "...");
+    EXPECT_EQ(view.Concerns[2], (std::vector<std::string>{"temperature threshold exceeded",
+                                                           "reliability degraded"}));
+    EXPECT_EQ(data.Screen.Smart.SMARTStatusL, "ERROR");
+    EXPECT_EQ(mail.Sent, 1);
+    EXPECT_EQ(view.Sirens, 1);
+    Tick(2);
+    EXPECT_EQ(mail.Sent, 1); // the same failure is mailed once
+
+    dir.WriteFile(1, "drive.ini", "[drive]\nkind = nvme\nfail = smart-log\n");
+    std::filesystem::last_write_time(dir.Folder(1) / "drive.ini",
+                                     std::filesystem::file_time_type::clock::now() +
+                                         std::chrono::seconds(10));
+    // A fault list is read with the folder, at the bus's first open: a new
+    // bus sees it, as a restarted program would.
+    Scan();
+    session.reset();
+    result = Tick(2);
+    EXPECT_FALSE(result.AllGood);
+    EXPECT_EQ(data.Drives[2].Reading.LastFailure,
+              "the health log did not come back (no answer in time)");
+}
+
+} // namespace
+} // namespace quorvane
