@@ -24,7 +24,7 @@ void PrintJson(bool simulated, int slot, bool result, const SmartScreen& screen)
     for (size_t r = 1; r < rows.size(); ++r) {
         std::cout << (r > 1 ? ", " : "") << "[";
         for (size_t c = 0; c < rows[r].size(); ++c)
-            std::cout << (c > 0 ? ", " : "") << JsonString(rows[r][c]);
+            std::cout << (c > 0 ? ", " : "") << JsonString(Latin1ToUtf8(rows[r][c]));
         std::cout << "]";
     }
     std::cout << "]}\n";
@@ -43,7 +43,7 @@ void PrintGrid(const SmartGridModel& grid) {
     std::array<size_t, SmartGridColumns> widths{};
     for (const auto& row : grid.Rows)
         for (size_t c = 0; c < row.size(); ++c)
-            widths[c] = std::max(widths[c], TextWidth(row[c]));
+            widths[c] = std::max(widths[c], TextWidth(Latin1ToUtf8(row[c])));
     for (const auto& row : grid.Rows) {
         std::string line;
         for (size_t c = 0; c < row.size(); ++c) {
@@ -51,8 +51,9 @@ void PrintGrid(const SmartGridModel& grid) {
                 continue;
             if (!line.empty())
                 line += "  ";
-            line += row[c];
-            line.append(widths[c] - TextWidth(row[c]), ' ');
+            const std::string cell = Latin1ToUtf8(row[c]);
+            line += cell;
+            line.append(widths[c] - TextWidth(cell), ' ');
         }
         line.erase(line.find_last_not_of(' ') + 1);
         std::cout << line << "\n";

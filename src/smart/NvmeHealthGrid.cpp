@@ -7,7 +7,9 @@
 namespace quorvane {
 namespace {
 
-constexpr const char* Degrees = " \u00B0C";
+// The core's texts are 8-bit (Latin-1), as the drives' strings are: the
+// degree sign is the one byte 0xB0.
+constexpr const char* Degrees = " \xB0" "C";
 
 struct Grid {
     SmartGridModel Model;

@@ -9,16 +9,11 @@ namespace {
 
 constexpr const char* LineEnd = "\r\n";
 
-// The cells are the core's own texts: ASCII but for the degree sign of an
-// NVMe temperature, so a column is a byte that does not continue a UTF-8
-// sequence.
+// The cells are the core's own 8-bit texts, so one byte is one column.
 void AppendPadded(std::string& line, const std::string& cell, size_t width) {
     line += cell;
-    size_t columns = 0;
-    for (const char c : cell)
-        columns += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    if (columns < width)
-        line.append(width - columns, ' ');
+    if (cell.size() < width)
+        line.append(width - cell.size(), ' ');
 }
 
 } // namespace

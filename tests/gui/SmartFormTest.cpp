@@ -127,6 +127,43 @@ TEST_F(SmartFormTest, PreFailureRowsArePaintedGreenOrPinkOthersPlain) {
     EXPECT_EQ(PaintedRowColour(grid, 0), grid->palette().button().color());
 }
 
+// An NVMe drive's grid: name, value and status only, the hidden columns' room
+// given to the shown ones, the verdicts coloured, the HEX/DEC switch acting
+// on the counters, and the window sized by the same rules.
+TEST_F(SmartFormTest, AnNvmeDrivesHealthLogShowsAsNameValueAndVerdict) {
+    dir.AddRealNvme(0, "KBG30ZMS256G_NVMe_TOSHIBA_256GB--ADDA0105", "critical-warning = 0x04");
+    f = std::make_unique<test::FormUnderTest>(dir.Path());
+    ASSERT_TRUE((*f)->StartupSequence());
+    ReadAsTheUserDoes();
+    QTableWidget* grid = Smart().SMARTSG;
+    EXPECT_EQ(Smart().SMARTStatusL->text(), "ERROR");
+    std::vector<int> shown;
+    int width = 0;
+    for (int c = 0; c < grid->columnCount(); ++c)
+        if (!grid->isColumnHidden(c)) {
+            shown.push_back(c);
+            width += grid->columnWidth(c);
+        }
+    EXPECT_EQ(shown, (std::vector<int>{0, 3, 6}));
+    EXPECT_EQ(width, grid->viewport()->width());
+    EXPECT_EQ(grid->item(0, 3)->text(), "Value");
+    const int warning = RowOf(grid, "Critical Warning");
+    const int spare = RowOf(grid, "Available Spare");
+    const int entries = RowOf(grid, "Error Information Log Entries");
+    ASSERT_GT(warning, 0);
+    EXPECT_EQ(grid->item(warning, 3)->text(), "0x04");
+    EXPECT_EQ(PaintedRowColour(grid, warning), Rgb(0x00CBC0FF));
+    EXPECT_EQ(PaintedRowColour(grid, spare), Rgb(0x0090EE90));
+    EXPECT_EQ(PaintedRowColour(grid, entries), grid->palette().base().color());
+    EXPECT_EQ(grid->item(entries, 3)->text(), "000000000BCBh"); // 3019 entries
+    QTest::mouseClick(Smart().DECRB, Qt::LeftButton);
+    EXPECT_EQ(grid->item(entries, 3)->text(), "3019");
+    EXPECT_EQ(grid->height(), ComputeSmartGridHeights(grid->rowCount()).Grid);
+    // The main window's flags of ATA drives are greyed for it.
+    EXPECT_FALSE(Form().InformationGB->HDDLBA48L->isEnabled());
+    EXPECT_FALSE(Form().InformationGB->HDDHPAL->isEnabled());
+}
+
 // The header is a fixed row: a click on it selects nothing and it keeps its
 // colour, while a data cell clicked turns light sky blue.
 TEST_F(SmartFormTest, OnlyDataCellsCanBeSelected) {

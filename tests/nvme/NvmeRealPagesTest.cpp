@@ -134,7 +134,7 @@ TEST(NvmeRealPages, DecodeAsSmartctlPrintedThem) {
         EXPECT_EQ(RowValue(grid, "Unsafe Shutdowns"), e["unsafe_shutdowns"]);
         EXPECT_EQ(RowValue(grid, "Data Units Read").rfind(e["data_units_read"] + " [", 0), 0u);
         EXPECT_EQ(RowValue(grid, "Composite Temperature"),
-                  std::to_string(std::stoi(e["temperature_kelvin"]) - 273) + " \u00B0C");
+                  std::to_string(std::stoi(e["temperature_kelvin"]) - 273) + " \xB0" "C");
         // A drive that is worn out or short of spare says so even when it has
         // raised no warning bit.
         const auto concerns = NvmeHealthConcerns(*log);
