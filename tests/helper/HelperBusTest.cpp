@@ -192,6 +192,8 @@ protected:
 
         drives_.AddRealDrive(0, "ST9160821AS--3.CLH");
         drives_.AddRealDrive(1, "WDC_WD20EARS-00MVWB0", "status = exceeded");
+        // An NVMe controller too: its reads go through SendNvmeAdmin.
+        drives_.AddRealNvme(2, "KBG30ZMS256G_NVMe_TOSHIBA_256GB--ADDA0105", "critical-warning = 0x01");
         Bytes disk(4 * 512, 0);
         disk[446] = 0x80;
         disk[450] = 0x07;
@@ -466,7 +468,8 @@ TEST_F(PrivateSystemBus, AUserScansAndReadsSmartThroughTheHelperAsDirectly) {
     EXPECT_FALSE(HasOwner(HelperBusName));
 
     for (const char* args :
-         {"scan --json", "scan", "smart 1 --json", "smart 2 --json", "smart 1"}) {
+         {"scan --json", "scan", "smart 1 --json", "smart 2 --json", "smart 1", "smart 3",
+          "smart 3 --json --dec", "log 3 error --json", "metrics"}) {
         const test::CliRun direct = test::RunCli(drives_.Path(), args);
         const test::CliRun helped = RunCliAsUser(args);
         EXPECT_EQ(helped.Status, direct.Status) << args << "\n" << helped.Err;
