@@ -3,14 +3,17 @@
 usage: check_nvme.py SMART_STEPDIR --slot N --device nvmeK --warning BITS
            --nvme-log STEPDIR --smartctl STEPDIR
            [--nvme-log-text STEPDIR] [--nvme-ctrl STEPDIR] [--nvme-ns STEPDIR]
-           [--smart-dec STEPDIR] [--scan STEPDIR] [--metrics STEPDIR] [--report STEPDIR]
+           [--smart-dec STEPDIR] [--text STEPDIR] [--scan STEPDIR] [--metrics STEPDIR]
+           [--report STEPDIR] [--error-log STEPDIR --nvme-error-log STEPDIR]
 
 All steps ran in the same boot, one after the other, with no I/O on the drive
 in between, so every counter must be equal. SMART_STEPDIR is `quorvane-cli
-smart N --json` (HEX counters), --smart-dec the same with --dec. The peers:
+smart N --json` (HEX counters), --smart-dec the same with --dec, --text
+without --json (its "Warnings:" line names the bits). The peers:
 `nvme smart-log /dev/nvmeK -o json` (and without -o json, for its byte
 texts), `nvme id-ctrl /dev/nvmeK -o json`, `nvme id-ns /dev/nvmeKn1 -o json`
-and `smartctl -j -a /dev/nvmeK`. Ours: the S.M.A.R.T. window's rows, the scan,
+and `smartctl -j -a /dev/nvmeK`; `nvme error-log /dev/nvmeK -o json` next to
+`quorvane-cli log N error --json`. Ours: the S.M.A.R.T. window's rows, the scan,
 the metrics and the report file. --warning is the critical warning the guest
 was set up to raise, so a QEMU that ignored the set-up fails too.
 
@@ -135,7 +138,7 @@ def main():
     p.add_argument("smart")
     for opt in ("--slot", "--device", "--warning", "--nvme-log", "--smartctl"):
         p.add_argument(opt, required=True)
-    for opt in ("--nvme-log-text", "--nvme-ctrl", "--nvme-ns", "--smart-dec", "--scan",
+    for opt in ("--error-log", "--nvme-error-log", "--text", "--nvme-log-text", "--nvme-ctrl", "--nvme-ns", "--smart-dec", "--scan",
                 "--metrics", "--report"):
         p.add_argument(opt)
     a = p.parse_args()
@@ -230,8 +233,15 @@ def main():
     checks.equal("smartctl critical warning", ctl_log.get("critical_warning"), warning)
     checks.equal("smartctl smart_status.nvme.value", ctl.get("smart_status", {}).get("nvme", {}).get("value"), warning)
     names = [n for i, n in enumerate(WARNING_NAMES) if warning & (1 << i)]
-    checks.equal("Critical Warning cell", cell("Critical Warning"),
-                 ", ".join(["0x%02X" % warning] + names))
+    checks.equal("Critical Warning cell", cell("Critical Warning"), "0x%02X" % warning)
+    if a.text:
+        # The window's text names the bits on a line of its own.
+        text = Step(a.text)
+        checks.equal("smart (text) exit status", text.rc, step.rc)
+        lines = [l for l in text.out.splitlines() if l.startswith("Warnings:")]
+        table.add("warnings named", None, None, "; ".join(lines) or "(no Warnings line)")
+        checks.equal("smart (text) Warnings line", lines,
+                     ["Warnings: " + ", ".join(names)] if names else [])
     checks.equal("Critical Warning verdict", cell("Critical Warning", 6), "!!!" if warning else "O.K.")
     table.add("health", None, "passed" if ctl.get("smart_status", {}).get("passed") else "FAILED",
               ours.get("status"))
@@ -251,6 +261,9 @@ def main():
     checks.equal("smartctl temperature", ctl.get("temperature", {}).get("current"), celsius)
     checks.equal("smartctl log temperature", ctl_log.get("temperature"), celsius)
     checks.equal("Composite Temperature", cell("Composite Temperature"), "%s °C" % celsius)
+    if warning & 0x02 or warning == 0:
+        checks.equal("Composite Temperature verdict", cell("Composite Temperature", 6),
+                     "!!!" if warning & 0x02 else "O.K.")
     checks.equal("temperatures.HDDTempL", ours.get("temperatures", {}).get("HDDTempL"), str(celsius))
     if metrics is not None:
         checks.equal("metrics temperature",
@@ -318,6 +331,16 @@ def main():
         for name, row in rows.items():
             if not re.search(r"^%s\s+.*%s" % (re.escape(name), re.escape(row[3])), report, re.M):
                 checks.fail("report: no line %r with %r" % (name, row[3]))
+
+    # The Error Information log: the entries with an error count, in order.
+    if a.error_log and a.nvme_error_log:
+        peer = load_json(a.nvme_error_log, checks, "nvme error-log") or {}
+        mine = load_json(a.error_log, checks, "log error --json") or {}
+        want = [e.get("error_count") for e in peer.get("errors", []) if e.get("error_count")]
+        got = [e.get("ErrorCount", e.get("error_count")) for e in mine.get("entries", [])]
+        table.add("error log entries in use", len(want), None, len(got))
+        checks.equal("log error exit status", Step(a.error_log).rc, 0)
+        checks.equal("error log entries", got, want)
 
     print("%s (slot %d), critical warning 0x%02X:" % (device, slot, warning))
     print("\n".join(table.lines))
