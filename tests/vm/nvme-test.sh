@@ -35,8 +35,9 @@ HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 vm_init "${1:-}"
 CLOSE_WATCH=${2:-}
 SINK=${3:-}
-[ -x "$CLOSE_WATCH" ] && [ -x "$SINK" ] ||
+if [ ! -x "$CLOSE_WATCH" ] || [ ! -x "$SINK" ]; then
     vm_die "usage: $0 PATH/TO/quorvane-cli PATH/TO/close-watch PATH/TO/smtp-sink"
+fi
 SRC=$(cd "$HERE/../.." && pwd)
 NVME=$(command -v nvme || echo /usr/sbin/nvme)
 SMARTCTL=$(command -v smartctl || echo /usr/sbin/smartctl)
