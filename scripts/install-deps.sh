@@ -15,7 +15,7 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   ntfs-3g exfatprogs e2fsprogs util-linux gdisk xfsprogs btrfs-progs \
   python3 python3-aiosmtpd dbus-daemon python3-dbusmock python3-dbus \
   libsystemd-dev \
-  libatasmart-bin smartmontools strace \
+  libatasmart-bin smartmontools nvme-cli strace \
   prometheus prometheus-node-exporter \
   clang libclang-rt-14-dev \
   desktop-file-utils appstream libxml2-utils libdbus-1-dev polkitd systemd lintian shellcheck dpkg-dev librsvg2-bin >/dev/null

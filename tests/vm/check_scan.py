@@ -29,6 +29,9 @@ def pair_by_serial(checks, drives, expected):
             return expected
         want = dict(want)
         want["DriveNumber"] = got.get("DriveNumber")
+        # An ATA drive's node follows its drive number: 0 is sda.
+        if want.get("Kind") == "ata" and isinstance(got.get("DriveNumber"), int):
+            want["Device"] = "sd" + chr(ord("a") + got["DriveNumber"])
         want["slot"] = len(paired) + 1
         numbers.append(got.get("DriveNumber"))
         paired.append(want)

@@ -62,10 +62,10 @@ cat >"$VM_WORK/scan-expected.json" <<EOF
 {
   "simulated": false,
   "drives": [
-    {"slot": 1, "DriveNumber": 0, "ModelNumber": "$MODEL_A", "SerialNumber": "$SERIAL_A",
+    {"slot": 1, "DriveNumber": 0, "Kind": "ata", "Device": "sda", "ModelNumber": "$MODEL_A", "SerialNumber": "$SERIAL_A",
      "FirmwareRevision": "2.5+", "Vendor": "H", "LBA48": true, "SMARTEnabled": true,
      "HPA": false, "Security": false, "Sectors": 7340032, "SizeGB": 4, "HPASizeMB": -1},
-    {"slot": 2, "DriveNumber": 1, "ModelNumber": "QEMU HARDDISK", "SerialNumber": "$SERIAL_B",
+    {"slot": 2, "DriveNumber": 1, "Kind": "ata", "Device": "sdb", "ModelNumber": "QEMU HARDDISK", "SerialNumber": "$SERIAL_B",
      "FirmwareRevision": "2.5+", "Vendor": "", "LBA48": true, "SMARTEnabled": true,
      "HPA": false, "Security": false, "Sectors": 5242880, "SizeGB": 2, "HPASizeMB": -1}
   ]

@@ -1,0 +1,198 @@
+#!/bin/bash
+# nvme-test.sh PATH/TO/quorvane-cli PATH/TO/close-watch PATH/TO/smtp-sink - NVMe
+# drives next to an ATA disk, through the real NVMe admin pass-through: boots
+# one guest with
+#
+#   slot 1  /dev/sda    AHCI port 0, 256 MiB (QEMU HARDDISK)
+#   slot 2  /dev/nvme0  NVMe, 1024 MiB, healthy at first
+#   slot 3  /dev/nvme1  NVMe, 512 MiB, smart_critical_warning=0x04 (reliability degraded)
+#
+# and runs quorvane-cli scan / smart / metrics / report there next to two
+# decoders nobody on the team wrote, nvme-cli (`nvme smart-log`, `id-ctrl`,
+# `id-ns`) and smartctl (`-j -a`), one right after the other, so the counters
+# must agree field by field (check_nvme.py prints what each one said). Some
+# reads and writes on nvme0n1 first make the data units and host commands
+# non-zero.
+#
+# Then the second way QEMU raises a critical warning: while `quorvane-cli
+# watch` runs (three ticks, 3 s apart, warnings mailed to an SMTP sink on the
+# guest's loopback), Set Features 04h puts nvme0's over-temperature threshold
+# at 300 K, below its 323 K. The first tick shows nvme0 O.K., the later ones
+# ERROR with "temperature threshold exceeded"; the first tick mails nvme1's
+# warning, the second nvme0's (a drive failing anew), the third nothing (the
+# repeat rule). The metrics file of the first and the last tick, and the
+# peers and our reads after it, show critical warning 2.
+#
+# QEMU fills only the critical warning, the temperature, the data units, the
+# host commands and the power-on hours; the other counters stay 0 here (the
+# real drives' pages in tests/data cover them).
+# Exit: 0 pass, 1 fail, 77 skipped (QEMU or guest kernel not installed).
+set -euo pipefail
+HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=vm-lib.sh
+. "$HERE/vm-lib.sh"
+
+vm_init "${1:-}"
+CLOSE_WATCH=${2:-}
+SINK=${3:-}
+if [ ! -x "$CLOSE_WATCH" ] || [ ! -x "$SINK" ]; then
+    vm_die "usage: $0 PATH/TO/quorvane-cli PATH/TO/close-watch PATH/TO/smtp-sink"
+fi
+SRC=$(cd "$HERE/../.." && pwd)
+NVME=$(command -v nvme || echo /usr/sbin/nvme)
+SMARTCTL=$(command -v smartctl || echo /usr/sbin/smartctl)
+[ -x "$NVME" ] || vm_die "nvme missing (apt-get install nvme-cli, or run scripts/install-deps.sh)"
+[ -x "$SMARTCTL" ] || vm_die "smartctl missing (apt-get install smartmontools)"
+
+DISK_A=$(vm_disk a 256)
+DISK_N0=$(vm_disk n0 1024 --disk-id 0x0E0E0E0E)
+DISK_N1=$(vm_disk n1 512 --disk-id 0x0E1E1E1E)
+
+cat >"$VM_WORK/scan-expected.json" <<EOF
+{
+  "simulated": false,
+  "drives": [
+    {"slot": 1, "DriveNumber": 0, "Kind": "ata", "Device": "sda", "ModelNumber": "QEMU HARDDISK",
+     "SerialNumber": "QM00005", "FirmwareRevision": "2.5+", "Vendor": "", "LBA48": true,
+     "SMARTEnabled": true, "HPA": false, "Security": false, "Sectors": 524288, "SizeGB": 0,
+     "HPASizeMB": -1},
+    {"slot": 2, "DriveNumber": 0, "Kind": "nvme", "Device": "nvme0", "ModelNumber": "QEMU NVMe Ctrl",
+     "SerialNumber": "QVNVME0001", "FirmwareRevision": "7.2.22", "Vendor": "", "LBA48": null,
+     "SMARTEnabled": true, "HPA": null, "Security": null, "Sectors": 2097152, "SizeGB": 1,
+     "HPASizeMB": null},
+    {"slot": 3, "DriveNumber": 1, "Kind": "nvme", "Device": "nvme1", "ModelNumber": "QEMU NVMe Ctrl",
+     "SerialNumber": "QVNVME0002", "FirmwareRevision": "7.2.22", "Vendor": "", "LBA48": null,
+     "SMARTEnabled": true, "HPA": null, "Security": null, "Sectors": 1048576, "SizeGB": 0,
+     "HPASizeMB": null}
+  ]
+}
+EOF
+
+# The watch service's settings: the package's file, warnings mailed in plain
+# SMTP to the sink, "Let Drives Sleep" on (it does not apply to NVMe drives).
+sed -e 's/^SMTP Warnings=.*/SMTP Warnings=1/' -e 's/^SMTP Host=.*/SMTP Host=127.0.0.1/' \
+    -e 's/^SMTP Port=.*/SMTP Port=2525/' -e 's/^SMTP Security=.*/SMTP Security=1/' \
+    -e 's/^SMTP Warning Repeat=.*/SMTP Warning Repeat=60/' \
+    -e 's/^Let Drives Sleep=.*/Let Drives Sleep=1/' \
+    "$SRC/resources/linux/Quorvane.ini" >"$VM_WORK/Quorvane.ini"
+for line in 'SMTP Warnings=1' 'SMTP Host=127.0.0.1' 'SMTP Port=2525' 'SMTP Security=1' \
+            'SMTP Warning Repeat=60' 'Let Drives Sleep=1'; do
+    grep -qx "$line" "$VM_WORK/Quorvane.ini" || vm_die "Quorvane.ini has no '${line%%=*}' line"
+done
+
+# Three ticks; right after the first has printed its lines and written its
+# metrics file, the over-temperature threshold goes to 300 K.
+cat >"$VM_WORK/watch-set-feature.sh" <<'EOF'
+quorvane-cli --settings /etc/quorvane/Quorvane.ini watch --count 3 --interval 3 \
+    --metrics /tmp/watch.prom >/tmp/watch.out 2>/tmp/watch.err &
+pid=$!
+i=0
+until [ -s /tmp/watch.prom ] && [ "$(wc -l </tmp/watch.out)" -ge 3 ]; do
+    i=$((i + 1))
+    [ $i -le 300 ] || break
+    sleep 0.1
+done
+cp /tmp/watch.prom /tmp/watch-1.prom
+nvme set-feature /dev/nvme0 -f 4 -v 300 >/tmp/set-feature.out 2>&1
+echo $? >/tmp/set-feature.rc
+wait $pid
+rc=$?
+cat /tmp/watch.out
+cat /tmp/watch.err >&2
+exit $rc
+EOF
+
+WATCHED=()
+watched() { # NAME COMMAND...
+    local name=$1
+    shift
+    WATCHED+=("$name")
+    vm_step "$name" close-watch "/tmp/closes-$name.log" /dev/sda /dev/nvme0 /dev/nvme1 -- "$@"
+}
+vm_step io sh -c 'dd if=/dev/nvme0n1 of=/dev/null bs=64k count=80 &&
+    dd if=/dev/zero of=/dev/nvme0n1 bs=64k count=48 seek=100 conv=fsync && sync'
+watched scan quorvane-cli scan --json
+for k in 0 1; do
+    vm_step n$k-ctrl nvme id-ctrl /dev/nvme$k -o json
+    vm_step n$k-ns nvme id-ns /dev/nvme${k}n1 -o json
+done
+# The counters, read back to back by the three decoders.
+vm_step n0-log nvme smart-log /dev/nvme0 -o json
+vm_step n0-log-text nvme smart-log /dev/nvme0
+vm_step n0-smart quorvane-cli smart 2 --json
+vm_step n0-smart-dec quorvane-cli smart 2 --dec --json
+vm_step n0-smart-text quorvane-cli smart 2
+vm_step n0-smartctl smartctl -j -a /dev/nvme0
+watched metrics quorvane-cli metrics
+vm_step n0-report sh -c 'quorvane-cli report 2 /tmp/report-2.txt >/dev/null && cat /tmp/report-2.txt'
+vm_step n0-error-log quorvane-cli log 2 error --json
+vm_step n0-nvme-error-log nvme error-log /dev/nvme0 -o json
+vm_step n1-log nvme smart-log /dev/nvme1 -o json
+vm_step n1-smart quorvane-cli smart 3 --json
+vm_step n1-smart-text quorvane-cli smart 3
+vm_step n1-smartctl smartctl -j -a /dev/nvme1
+# The monitoring tick sees Set Features 04h and mails.
+vm_step lo ip link set lo up
+vm_step sink sh -c 'mkdir -p /tmp/mail && smtp-sink 2525 /tmp/mail'
+vm_step watch sh /etc/qvm/watch-set-feature.sh
+vm_step set-feature sh -c 'cat /tmp/set-feature.out; exit "$(cat /tmp/set-feature.rc)"'
+vm_step watch-1-prom cat /tmp/watch-1.prom
+vm_step watch-prom cat /tmp/watch.prom
+vm_step mails ls /tmp/mail
+vm_step mail-1 cat /tmp/mail/mail-1.txt
+vm_step mail-2 cat /tmp/mail/mail-2.txt
+vm_step n0-log-hot nvme smart-log /dev/nvme0 -o json
+vm_step n0-smart-hot quorvane-cli smart 2 --json
+vm_step n0-smart-hot-text quorvane-cli smart 2
+vm_step n0-smartctl-hot smartctl -j -a /dev/nvme0
+vm_step metrics-hot quorvane-cli metrics
+vm_step closes sh -c 'for f in /tmp/closes-*.log; do n=${f#/tmp/closes-}; echo "== ${n%.log}"; cat "$f"; done'
+vm_boot --ahci --disk "$DISK_A" --nvme-disk "$DISK_N0" \
+    --nvme-disk "$DISK_N1,smart_critical_warning=0x04" \
+    --include "$NVME:/usr/local/bin/nvme" --include "$SMARTCTL:/usr/local/bin/smartctl" \
+    --include "$CLOSE_WATCH:/usr/local/bin/close-watch" --include "$SINK:/usr/local/bin/smtp-sink" \
+    --include "$VM_WORK/Quorvane.ini:/etc/quorvane/Quorvane.ini" \
+    --include "$VM_WORK/watch-set-feature.sh:/etc/qvm/watch-set-feature.sh"
+
+S=$VM_WORK/steps
+vm_check io "$HERE/check_same.py" --rc 0
+vm_check scan "$HERE/check_scan.py" "$VM_WORK/scan-expected.json"
+vm_check n0-smart "$HERE/check_nvme.py" --slot 2 --device nvme0 --warning 0x00 \
+    --nvme-log "$S/n0-log" --nvme-log-text "$S/n0-log-text" --nvme-ctrl "$S/n0-ctrl" \
+    --nvme-ns "$S/n0-ns" --smartctl "$S/n0-smartctl" --smart-dec "$S/n0-smart-dec" --text "$S/n0-smart-text" \
+    --scan "$S/scan" --metrics "$S/metrics" --report "$S/n0-report" \
+    --error-log "$S/n0-error-log" --nvme-error-log "$S/n0-nvme-error-log"
+vm_check n1-smart "$HERE/check_nvme.py" --slot 3 --device nvme1 --warning 0x04 \
+    --nvme-log "$S/n1-log" --nvme-ctrl "$S/n1-ctrl" --nvme-ns "$S/n1-ns" \
+    --smartctl "$S/n1-smartctl" --text "$S/n1-smart-text" --scan "$S/scan" --metrics "$S/metrics"
+vm_check set-feature "$HERE/check_same.py" --rc 0 --out-has "Temperature Threshold"
+ATA="1  QEMU HARDDISK  0 C  O.K."
+N0_OK="2  QEMU NVMe Ctrl  50 C  O.K."
+N0_HOT="2  QEMU NVMe Ctrl  50 C  ERROR  temperature threshold exceeded"
+N1="3  QEMU NVMe Ctrl  50 C  ERROR  reliability degraded"
+vm_check watch "$HERE/check_ticks.py" --tick "$ATA|$N0_OK|$N1" --tick "$ATA|$N0_HOT|$N1" \
+    --tick "$ATA|$N0_HOT|$N1" --err-count "Report sending O.K.=2"
+vm_check watch-1-prom "$HERE/check_same.py" --rc 0 \
+    --out-has 'smartctl_device_critical_warning{device="nvme0"} 0' \
+    --out-has 'smartctl_device_smart_status{device="nvme0"} 1' \
+    --out-has 'smartctl_device_critical_warning{device="nvme1"} 4' \
+    --out-has 'smartctl_device_smart_status{device="nvme1"} 0'
+vm_check watch-prom "$HERE/check_same.py" --rc 0 \
+    --out-has 'smartctl_device_critical_warning{device="nvme0"} 2' \
+    --out-has 'smartctl_device_smart_status{device="nvme0"} 0' \
+    --out-has 'smartctl_device_critical_warning{device="nvme1"} 4'
+vm_check mails "$HERE/check_same.py" --rc 0 --out $'mail-1.txt\nmail-2.txt'
+for n in 1 2; do
+    vm_check mail-$n "$HERE/check_same.py" --rc 0 --out-has "RCPT TO:<root@example.org>" \
+        --out-has "QEMU NVMe Ctrl" --out-has "S.M.A.R.T.: ERROR"
+done
+# The first tick's mail: nvme0 still healthy; the second's: both named.
+vm_check mail-1 "$HERE/check_same.py" --out-has $'QEMU NVMe Ctrl:\n\nS.M.A.R.T.: O.K.\nTemperature: 50' \
+    --out-has $'S.M.A.R.T.: ERROR\nWarnings: reliability degraded\n'
+vm_check mail-2 "$HERE/check_same.py" \
+    --out-has $'S.M.A.R.T.: ERROR\nWarnings: temperature threshold exceeded\n' \
+    --out-has $'S.M.A.R.T.: ERROR\nWarnings: reliability degraded\n'
+vm_check n0-smart-hot "$HERE/check_nvme.py" --slot 2 --device nvme0 --warning 0x02 \
+    --nvme-log "$S/n0-log-hot" --smartctl "$S/n0-smartctl-hot" --text "$S/n0-smart-hot-text" --metrics "$S/metrics-hot"
+vm_check closes "$HERE/check_closes.py" sda nvme0 nvme1 --steps "${WATCHED[@]}"
+vm_finish
