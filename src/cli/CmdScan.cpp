@@ -36,7 +36,8 @@ bool ScanForCommand(CliContext& ctx, ProgramData& data, bool printHeader) {
     if (bus.PermissionDenied())
         std::cerr
             << "quorvane-cli: some drives could not be opened for lack of permission; "
-               "install quorvane-helper on the system bus or give the program CAP_SYS_RAWIO\n";
+               "install quorvane-helper on the system bus or give the program CAP_SYS_RAWIO "
+               "(and CAP_SYS_ADMIN for NVMe drives)\n";
     if (!found)
         std::cerr << NoDrivesText << "\n";
     return found;
