@@ -13,11 +13,25 @@
 #include "app/ScreenState.h"
 #include "nvme/NvmeHealth.h"
 #include "nvme/NvmeIdentify.h"
+#include "smart/SelfTestLog.h"
 
 namespace quorvane {
 
 inline constexpr int MaxDrives = 6;
 using SmartPage = SectorBuffer;
+
+// The self-test and error logs as the ticks last read them.
+struct DriveLogs {
+    bool Known = false;          // read once since the scan
+    uint8_t SelfTestByte = 0;    // the data page's byte 363 at the last read
+    uint64_t Reads = 0;          // the ticks that followed the logs
+    std::optional<SelfTestEntry> Newest;
+    int SelfTests = 0;           // entries in the self-test log
+    int FailedSelfTests = 0;
+    bool SelfTestFailing = false; // the newest entry is a failure
+    std::optional<uint32_t> ErrorCount;
+    std::optional<uint32_t> ErrorCountBefore; // the count before it last rose
+};
 
 // What a slot's own reads left behind, kept per drive (the program-wide pages
 // hold only the drive read last): the pages of its last read that brought
@@ -33,6 +47,8 @@ struct DriveReading {
     std::string LastFailure;
     // An NVMe controller's last health log that came.
     std::optional<NvmeHealthLog> NvmeHealth;
+    // What the ticks know of an ATA drive's own logs (FollowDriveLogs).
+    DriveLogs Logs;
 };
 
 // What kind of device a slot holds: the commands it takes and the pages it

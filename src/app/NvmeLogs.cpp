@@ -1,5 +1,6 @@
 #include "app/NvmeLogs.h"
 
+#include "app/SelfTests.h"
 #include "nvme/NvmeCommand.h"
 
 namespace quorvane {
@@ -21,9 +22,19 @@ std::optional<std::vector<NvmeErrorEntry>> ReadNvmeErrorLog(DriveBus& bus, const
 }
 
 std::vector<std::string> DriveConcerns(const HDD& drive) {
-    if (!drive.IsNvme() || !drive.Reading.NvmeHealth)
-        return {};
-    return NvmeHealthConcerns(*drive.Reading.NvmeHealth);
+    if (drive.IsNvme())
+        return drive.Reading.NvmeHealth ? NvmeHealthConcerns(*drive.Reading.NvmeHealth)
+                                        : std::vector<std::string>{};
+    std::vector<std::string> concerns;
+    const DriveLogs& logs = drive.Reading.Logs;
+    if (logs.SelfTestFailing && logs.Newest)
+        concerns.push_back("self-test failed: " + SelfTestEntryText(*logs.Newest));
+    if (logs.ErrorCountBefore && logs.ErrorCount)
+        concerns.push_back("error log: " + std::to_string(*logs.ErrorCount) + " errors (was " +
+                           std::to_string(*logs.ErrorCountBefore) + ")");
+    if (const std::string hint = SelfTestHint(drive); !hint.empty())
+        concerns.push_back(hint);
+    return concerns;
 }
 
 std::string DriveTemperatureText(const HDD& drive) {

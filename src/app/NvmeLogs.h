@@ -19,8 +19,9 @@ std::optional<std::vector<NvmeErrorEntry>> ReadNvmeErrorLog(DriveBus& bus, const
 
 // What the report and the tooltip name about a drive's health beyond its
 // verdict: for an NVMe drive the warning bits, wear and spare of its last
-// health log; nothing for an ATA drive (its failing attributes are named
-// from the pages).
+// health log; for an ATA drive a failed newest self-test, a risen error
+// count and a running test ("self-test 40 %"); its failing attributes are
+// named from the pages.
 std::vector<std::string> DriveConcerns(const HDD& drive);
 
 // The drive's temperature in whole degrees as the tray and the mail show it;

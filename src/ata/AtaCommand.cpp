@@ -11,6 +11,7 @@ constexpr uint8_t X = AtaFlag48Bit;
 constexpr CommandAccess Smart = CommandAccess::ReadSmart;
 constexpr CommandAccess Features = CommandAccess::SetFeatures;
 constexpr CommandAccess Sectors = CommandAccess::ReadSectors;
+constexpr CommandAccess Test = CommandAccess::RunSelfTest;
 constexpr uint8_t Level = RowFreeSectorCount;
 constexpr uint8_t Address = RowFreeAddress;
 
@@ -42,12 +43,25 @@ constexpr AtaCommandRow RowDisableApm         {"set-features",          ApmOff, 
 constexpr AtaCommandRow RowCheckPowerMode     {"check-power-mode",      0,    0,    0,     0,    0,    false,  0xE5, 0,         0,       Smart};
 constexpr AtaCommandRow RowReadSectors        {"read-sectors",          0,    1,    0,     0,    0,    true,   0x20, D | I,     Address, Sectors};
 constexpr AtaCommandRow RowReadSectorsExt     {"read-sectors",          0,    1,    0,     0,    0,    true,   0x24, D | I | X, Address, Sectors};
+constexpr AtaCommandRow RowSelfTestShort      {"selftest",              0xD4, 0,    1,     0x4F, 0xC2, false,  0xB0, D,         0,       Test};
+constexpr AtaCommandRow RowSelfTestExtended   {"selftest",              0xD4, 0,    2,     0x4F, 0xC2, false,  0xB0, D,         0,       Test};
+constexpr AtaCommandRow RowSelfTestConveyance {"selftest",              0xD4, 0,    3,     0x4F, 0xC2, false,  0xB0, D,         0,       Test};
+constexpr AtaCommandRow RowSelfTestAbort      {"selftest",              0xD4, 0,    0x7F,  0x4F, 0xC2, false,  0xB0, D,         0,       Test};
+constexpr AtaCommandRow RowReadLogDirectory   {"smart-read-log",        0xD5, 1,    0x00,  0x4F, 0xC2, false,  0xB0, D | I,     0,       Smart};
+constexpr AtaCommandRow RowReadLogError       {"smart-read-log",        0xD5, 1,    0x01,  0x4F, 0xC2, false,  0xB0, D | I,     0,       Smart};
+constexpr AtaCommandRow RowReadLogSelfTest    {"smart-read-log",        0xD5, 1,    0x06,  0x4F, 0xC2, false,  0xB0, D | I,     0,       Smart};
+constexpr AtaCommandRow RowReadLogExtDirectory{"read-log-ext",          0,    1,    0x00,  0,    0,    true,   0x2F, I | X,     0,       Smart};
+constexpr AtaCommandRow RowReadLogExtError    {"read-log-ext",          0,    1,    0x03,  0,    0,    true,   0x2F, I | X,     0,       Smart};
+constexpr AtaCommandRow RowReadLogExtSelfTest {"read-log-ext",          0,    1,    0x07,  0,    0,    true,   0x2F, I | X,     0,       Smart};
 
 constexpr std::array CommandTable{
     RowSmartEnable, RowIdentify, RowSmartStatus, RowSmartReadData,
     RowSmartReadThresholds, RowAutoOffline, RowAutosave, RowReadNativeMax,
     RowEnableAam, RowDisableAam, RowEnableApm, RowDisableApm,
     RowCheckPowerMode, RowReadSectors, RowReadSectorsExt,
+    RowSelfTestShort, RowSelfTestExtended, RowSelfTestConveyance, RowSelfTestAbort,
+    RowReadLogDirectory, RowReadLogError, RowReadLogSelfTest,
+    RowReadLogExtDirectory, RowReadLogExtError, RowReadLogExtSelfTest,
 };
 // clang-format on
 
@@ -192,6 +206,24 @@ AtaCommand AtaCommand::ReadSectorsExt(unsigned n, uint64_t lba) {
     cmd.PreviousTaskFile.LbaLow = static_cast<uint8_t>(lba >> 24);
     cmd.PreviousTaskFile.LbaMid = static_cast<uint8_t>(lba >> 32);
     cmd.PreviousTaskFile.LbaHigh = static_cast<uint8_t>(lba >> 40);
+    return cmd;
+}
+
+AtaCommand AtaCommand::SmartSelfTest(unsigned n, SelfTestKind kind) {
+    AtaCommand cmd = CommandFromRow(RowSelfTestShort, n);
+    cmd.TaskFile.LbaLow = static_cast<uint8_t>(kind);
+    return cmd;
+}
+
+AtaCommand AtaCommand::SmartReadLogSector(unsigned n, uint8_t address) {
+    AtaCommand cmd = CommandFromRow(RowReadLogDirectory, n);
+    cmd.TaskFile.LbaLow = address;
+    return cmd;
+}
+
+AtaCommand AtaCommand::ReadLogExt(unsigned n, uint8_t address) {
+    AtaCommand cmd = CommandFromRow(RowReadLogExtDirectory, n);
+    cmd.TaskFile.LbaLow = address;
     return cmd;
 }
 

@@ -60,12 +60,29 @@ inline constexpr uint8_t AtaCmdSetFeatures = 0xEF;
 inline constexpr uint8_t AtaCmdReadSectors = 0x20;
 inline constexpr uint8_t AtaCmdReadSectorsExt = 0x24;
 inline constexpr uint8_t AtaCmdCheckPowerMode = 0xE5;
+inline constexpr uint8_t AtaCmdReadLogExt = 0x2F;
 inline constexpr uint8_t SmartReadData = 0xD0;
 inline constexpr uint8_t SmartReadThresholds = 0xD1;
 inline constexpr uint8_t SmartAutosave = 0xD2;
 inline constexpr uint8_t SmartEnableOperations = 0xD8;
 inline constexpr uint8_t SmartReturnStatus = 0xDA;
 inline constexpr uint8_t SmartAutoOffline = 0xDB;
+inline constexpr uint8_t SmartExecuteOffline = 0xD4;
+inline constexpr uint8_t SmartReadLog = 0xD5;
+
+// The self-tests SMART EXECUTE OFF-LINE IMMEDIATE starts (LBA Low), all in
+// off-line mode: the drive goes on serving reads while it tests.
+enum class SelfTestKind : uint8_t { Short = 1, Extended = 2, Conveyance = 3, Abort = 127 };
+
+// The logs the system reads: SMART READ LOG addresses (the log directory,
+// the summary error log, the self-test log) and READ LOG EXT ones (the
+// directory, the extended comprehensive error log, the extended self-test
+// log), the first page of each.
+inline constexpr uint8_t LogDirectory = 0x00;
+inline constexpr uint8_t LogSummaryError = 0x01;
+inline constexpr uint8_t LogComprehensiveErrorExt = 0x03;
+inline constexpr uint8_t LogSelfTest = 0x06;
+inline constexpr uint8_t LogSelfTestExt = 0x07;
 // The key every SMART command carries in LBA Mid/High; RETURN STATUS echoes
 // it when no threshold is exceeded and answers 0xF4/0x2C when one is.
 inline constexpr uint8_t SmartKeyMid = 0x4F;
@@ -127,6 +144,14 @@ struct AtaCommand {
     static AtaCommand ReadSectors(unsigned driveNumber, uint32_t lba);
     // READ SECTOR(S) EXT of one sector at a 48-bit address.
     static AtaCommand ReadSectorsExt(unsigned driveNumber, uint64_t lba);
+    // SMART EXECUTE OFF-LINE IMMEDIATE: starts (or aborts) a self-test.
+    static AtaCommand SmartSelfTest(unsigned driveNumber, SelfTestKind kind);
+    // SMART READ LOG of one sector at a log address (LogDirectory,
+    // LogSummaryError, LogSelfTest).
+    static AtaCommand SmartReadLogSector(unsigned driveNumber, uint8_t address);
+    // READ LOG EXT of the first sector of a log (LogDirectory,
+    // LogComprehensiveErrorExt, LogSelfTestExt).
+    static AtaCommand ReadLogExt(unsigned driveNumber, uint8_t address);
 };
 
 

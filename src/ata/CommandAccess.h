@@ -6,8 +6,9 @@
 
 namespace quorvane {
 
-// Reading identity and S.M.A.R.T. state, changing the drive's AAM/APM
-// features, and reading raw sectors (which shows any file's bytes).
-enum class CommandAccess : uint8_t { ReadSmart, SetFeatures, ReadSectors };
+// Reading identity, S.M.A.R.T. state and logs, changing the drive's AAM/APM
+// features, reading raw sectors (which shows any file's bytes), and starting
+// or aborting a drive's self-test.
+enum class CommandAccess : uint8_t { ReadSmart, SetFeatures, ReadSectors, RunSelfTest };
 
 } // namespace quorvane

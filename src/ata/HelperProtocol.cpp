@@ -12,6 +12,8 @@ const char* HelperActionId(CommandAccess access) {
         return "org.quorvane.helper.set-features";
     case CommandAccess::ReadSectors:
         return "org.quorvane.helper.read-sectors";
+    case CommandAccess::RunSelfTest:
+        return "org.quorvane.helper.run-selftest";
     }
     return "";
 }

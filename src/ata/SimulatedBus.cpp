@@ -231,6 +231,8 @@ SimulatedBus::Drive* SimulatedBus::Load(unsigned driveNumber) {
         if (auto log = ini->Get("drive", "log"); log && !log->empty())
             drive.LogFile = (folder / *log).string();
     }
+    if (!drive.Nvme)
+        LoadSelfTest(drive, ini ? &*ini : nullptr);
     return &drives_.emplace(driveNumber, std::move(drive)).first->second;
 }
 
@@ -326,8 +328,14 @@ void SimulatedBus::AnswerSmart(Drive& drive, AtaCommand& cmd) {
     // SMART commands carry the key in LBA Mid/High; without it the drive aborts.
     if (tf.LbaMid != SmartKeyMid || tf.LbaHigh != SmartKeyHigh)
         return Abort(cmd);
-    if (tf.Features == SmartReadData)
+    if (tf.Features == SmartExecuteOffline)
+        return AnswerSelfTest(drive, cmd);
+    if (tf.Features == SmartReadLog)
+        return AnswerReadLog(drive, cmd);
+    if (tf.Features == SmartReadData) {
+        StepSelfTest(drive);
         return AnswerPage(drive.SmartData, cmd);
+    }
     if (tf.Features == SmartReadThresholds)
         return AnswerPage(drive.SmartThresholds, cmd);
     if (tf.Features == SmartReturnStatus && drive.StatusExceeded) {

@@ -20,6 +20,16 @@
 //                                by CHECK POWER MODE in Sector Count: 0xFF
 //                                active, 0x80 idle, 0x00 standby
 //
+// Self-tests and logs: SMART READ LOG answers the log directory (address 0,
+// from log-directory.bin, else one listing logs 01h and 06h), the summary
+// error log (smart-error-log.bin, else an empty log) and the self-test log
+// (selftest-log.bin, else an empty log); READ LOG EXT is aborted. SMART
+// EXECUTE OFF-LINE IMMEDIATE starts a test, which lasts `selftest-steps`
+// SMART READ DATAs (default 3), the data page's byte 363 counting down, and
+// ends as `selftest` says (ok, or fail: a read failure at `selftest-lba`),
+// with an entry in the self-test log; an abort (127) ends it as aborted by
+// the host. A running test's state lives for the bus's lifetime.
+//
 // A folder whose drive.ini says `kind = nvme` holds an NVMe controller
 // instead: identify-ctrl.bin and identify-ns.bin (4096 bytes each) and
 // smart-log.bin (512 bytes), optionally error-log.bin (whole 64-byte
@@ -63,6 +73,7 @@
 #include "ata/DeviceNames.h"
 #include "ata/DriveBus.h"
 #include "ata/PowerMode.h"
+#include "platform/IniFile.h"
 
 namespace quorvane {
 
@@ -105,6 +116,16 @@ private:
         std::optional<uint8_t> CriticalWarning;
         std::optional<uint16_t> TemperatureK;
     };
+    // A self-test the drive runs, and the logs it keeps.
+    struct SelfTestState {
+        bool Running = false;
+        uint8_t Subcommand = 0;
+        int StepsLeft = 0;
+        int Steps = 3;
+        bool Fail = false;
+        uint64_t FailLba = 0x1234;
+        std::optional<SectorBuffer> Log, ErrorLog, Directory;
+    };
     struct Drive {
         std::string Folder;
         std::optional<SectorBuffer> Identify, SmartData, SmartThresholds;
@@ -116,6 +137,7 @@ private:
         PowerMode Power = PowerMode::Active;
         std::filesystem::file_time_type IniTime{}; // drive.ini as last read
         std::optional<NvmeState> Nvme;              // set for an NVMe controller's folder
+        SelfTestState SelfTest;
     };
     void ReloadPower(Drive& drive);
     Drive* Load(unsigned driveNumber);
@@ -140,6 +162,10 @@ private:
     static void AnswerNativeMax(const Drive& drive, AtaCommand& cmd);
     static void AnswerSetFeatures(Drive& drive, AtaCommand& cmd);
     static void AnswerReadSector(const Drive& drive, AtaCommand& cmd);
+    void LoadSelfTest(Drive& drive, const IniFile* ini);
+    static void AnswerSelfTest(Drive& drive, AtaCommand& cmd);
+    static void AnswerReadLog(Drive& drive, AtaCommand& cmd);
+    static void StepSelfTest(Drive& drive);
 
     std::string directory_;
     std::map<unsigned, Drive> drives_; // loaded on first open; SET FEATURES state lives here

@@ -48,6 +48,7 @@ int RunApm(CliContext& ctx);
 int RunMetrics(CliContext& ctx);
 int RunWatch(CliContext& ctx);
 int RunLog(CliContext& ctx);
+int RunSelfTest(CliContext& ctx);
 
 // Helpers shared by the subcommands.
 std::string JsonString(const std::string& text);

@@ -1,7 +1,9 @@
-// quorvane-cli log SLOT error [--json]: the drive's own error log.
+// quorvane-cli log SLOT selftest|error [--json]: the drive's own self-test
+// and error logs.
 #include <iostream>
 
 #include "app/NvmeLogs.h"
+#include "app/SelfTests.h"
 #include "cli/CliScan.h"
 #include "platform/TerminalText.h"
 
@@ -22,15 +24,84 @@ void PrintJson(int slot, const std::vector<NvmeErrorEntry>& entries) {
     std::cout << "]}\n";
 }
 
+void PrintSelfTestJson(int slot, const std::vector<SelfTestEntry>& entries) {
+    std::cout << "{\"slot\": " << slot << ", \"log\": \"selftest\", \"entries\": [";
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const SelfTestEntry& e = entries[i];
+        std::cout << (i ? ", " : "") << "{\"type\": " << JsonString(SelfTestKindText(e.Subcommand))
+                  << ", \"status\": " << JsonString(SelfTestStatusText(e.Status))
+                  << ", \"status_value\": " << int{e.Status}
+                  << ", \"passed\": " << (SelfTestFailed(e.Status) ? "false" : "true")
+                  << ", \"remaining_percent\": " << e.PercentRemaining
+                  << ", \"lifetime_hours\": " << e.PowerOnHours << ", \"lba\": "
+                  << (e.FirstFailingLba ? std::to_string(*e.FirstFailingLba) : "null") << "}";
+    }
+    std::cout << "]}\n";
+}
+
+void PrintAtaErrorJson(int slot, const ErrorLog& log) {
+    std::cout << "{\"slot\": " << slot << ", \"log\": \"error\", \"count\": " << log.ErrorCount
+              << ", \"entries\": [";
+    for (size_t i = 0; i < log.Entries.size(); ++i) {
+        const ErrorLogEntry& e = log.Entries[i];
+        std::cout << (i ? ", " : "") << "{\"lifetime_hours\": " << e.PowerOnHours
+                  << ", \"command\": " << int{e.Command} << ", \"features\": " << int{e.Features}
+                  << ", \"count\": " << int{e.SectorCount} << ", \"lba\": " << e.Lba
+                  << ", \"device\": " << int{e.Device} << ", \"error\": " << int{e.Error}
+                  << ", \"status\": " << int{e.Status}
+                  << ", \"state\": " << JsonString(ErrorStateText(e.State)) << "}";
+    }
+    std::cout << "]}\n";
+}
+
+// An ATA drive's logs; ExitFailed with the reason said when one cannot be read.
+int RunAtaLog(CliContext& ctx, const HDD& drive, int slot, bool selftest, bool json) {
+    std::string why;
+    if (selftest) {
+        const auto entries = ReadSelfTestLog(ctx.Bus(), drive, why);
+        if (!entries) {
+            std::cerr << "quorvane-cli: slot " << slot << ": " << why << "\n";
+            return ExitFailed;
+        }
+        if (json) {
+            PrintSelfTestJson(slot, *entries);
+            return ExitOk;
+        }
+        std::cout << "Slot " << slot << ": " << DriveTerminalText(drive.ModelNumber) << "\n"
+                  << "Self-test log: "
+                  << (entries->empty() ? std::string("no self-tests logged")
+                                       : std::to_string(entries->size()) + " entries, newest first")
+                  << "\n";
+        for (size_t i = 0; i < entries->size(); ++i)
+            std::cout << "  #" << i + 1 << "  " << SelfTestEntryText((*entries)[i]) << "\n";
+        return ExitOk;
+    }
+    const auto log = ReadAtaErrorLog(ctx.Bus(), drive, why);
+    if (!log) {
+        std::cerr << "quorvane-cli: slot " << slot << ": " << why << "\n";
+        return ExitFailed;
+    }
+    if (json) {
+        PrintAtaErrorJson(slot, *log);
+        return ExitOk;
+    }
+    std::cout << "Slot " << slot << ": " << DriveTerminalText(drive.ModelNumber) << "\n"
+              << "Error log: " << log->ErrorCount << " errors over the drive's life"
+              << (log->Entries.empty() ? "" : ", the newest first:") << "\n";
+    for (const ErrorLogEntry& entry : log->Entries)
+        std::cout << "  " << ErrorLogEntryText(entry) << "\n";
+    return ExitOk;
+}
+
 } // namespace
 
 int RunLog(CliContext& ctx) {
     const bool json = TakeFlag(ctx.Args, "--json");
-    std::string problem = OperandProblem("log", ctx.Args, {"SLOT", "error"});
+    std::string problem = OperandProblem("log", ctx.Args, {"SLOT", "LOG"});
     if (problem.empty())
         problem = SlotProblem(ctx.Args[0]);
-    if (problem.empty() && ctx.Args[1] != "error")
-        problem = "unknown log '" + ctx.Args[1] + "' (error)";
+    if (problem.empty() && ctx.Args[1] != "error" && ctx.Args[1] != "selftest")
+        problem = "LOG must be selftest or error, not '" + ctx.Args[1] + "'";
     if (!problem.empty())
         return UsageError("log", problem, CommandUsage("log"));
     int slot = 0;
@@ -39,9 +110,12 @@ int RunLog(CliContext& ctx) {
     if (!ScanForSlot(ctx, data, slot, !json))
         return ExitUsage;
     const HDD& drive = data.Drives[slot];
-    if (!drive.IsNvme()) {
+    const bool selftest = ctx.Args[1] == "selftest";
+    if (!drive.IsNvme())
+        return RunAtaLog(ctx, drive, slot, selftest, json);
+    if (selftest) {
         std::cerr << "quorvane-cli: slot " << slot
-                  << ": the error log is read from NVMe drives only\n";
+                  << ": this NVMe drive keeps no self-test log the program reads\n";
         return ExitFailed;
     }
     std::string why;

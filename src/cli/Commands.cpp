@@ -14,8 +14,12 @@ constexpr Command Table[] = {
     {"report", "[--drives DIR]", "SLOT FILE [--dec]", "write the S.M.A.R.T. report file", "",
      RunReport},
     {"mbr", "[--drives DIR]", "SLOT [--json]", "partition table and boot sectors", "", RunMbr},
-    {"log", "[--drives DIR]", "SLOT error [--json]", "the drive's error log (NVMe drives)", "",
-     RunLog},
+    {"selftest", "[--drives DIR]", "SLOT short|extended|conveyance|abort [--wait]",
+     "start or abort the drive's self-test;\n"
+     "--wait follows it to its end",
+     "", RunSelfTest},
+    {"log", "[--drives DIR]", "SLOT selftest|error [--json]",
+     "the drive's self-test or error log", "", RunLog},
     {"aam", "[--drives DIR]", "SLOT [--set LEVEL | --off] [--json]", "", SlotAndLevel, RunAam},
     {"apm", "[--drives DIR]", "SLOT [--set LEVEL | --off] [--json]",
      "read the AAM / APM level; --set LEVEL\n"

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "app/SelfTests.h"
 #include "platform/TerminalText.h"
 #include "smart/SmartAttributes.h"
 #include "smart/SmartHealth.h"
@@ -241,6 +242,41 @@ public:
         }
     }
 
+    // The ATA drives' own logs, under smartctl_exporter's names, and a test
+    // under way; nothing while no drive's logs were read.
+    void Logs() {
+        std::vector<int> read;
+        for (int slot : slots)
+            if (const HDD& d = data_.Drives[slot]; !d.IsNvme() && d.Reading.Logs.Known)
+                read.push_back(slot);
+        if (read.empty())
+            return;
+        w.Family("smartctl_device_self_test_log_count", "gauge", "Device SMART self test log count");
+        for (int slot : read)
+            w.Sample("smartctl_device_self_test_log_count",
+                     {{"device", device(slot)}, {"self_test_log_type", "standard"}},
+                     std::to_string(data_.Drives[slot].Reading.Logs.SelfTests));
+        w.Family("smartctl_device_self_test_log_error_count", "gauge",
+                 "Device SMART self test log error count");
+        for (int slot : read)
+            w.Sample("smartctl_device_self_test_log_error_count",
+                     {{"device", device(slot)}, {"self_test_log_type", "standard"}},
+                     std::to_string(data_.Drives[slot].Reading.Logs.FailedSelfTests));
+        w.Family("smartctl_device_error_log_count", "gauge", "Device SMART error log count");
+        for (int slot : read)
+            if (const auto count = data_.Drives[slot].Reading.Logs.ErrorCount)
+                w.Sample("smartctl_device_error_log_count",
+                         {{"device", device(slot)}, {"error_log_type", "summary"}},
+                         std::to_string(*count));
+        w.Family("quorvane_device_self_test_in_progress", "gauge",
+                 "Percent of the running self-test still to do; 0 while none runs");
+        for (int slot : read) {
+            const auto running = RunningSelfTest(data_.Drives[slot]);
+            w.Sample("quorvane_device_self_test_in_progress", {{"device", device(slot)}},
+                     std::to_string(running ? running->PercentRemaining : 0));
+        }
+    }
+
     // What the program itself knows: power modes, failed reads, the last tick.
     void Program(std::optional<int64_t> lastTickSeconds) {
         w.Family("quorvane_device_power_mode", "gauge",
@@ -281,6 +317,7 @@ std::string FormatMetrics(const ProgramData& data, std::optional<int64_t> lastTi
     text.Health();
     text.Attributes();
     text.NvmeHealth();
+    text.Logs();
     text.Program(lastTickSeconds);
     return text.Take();
 }

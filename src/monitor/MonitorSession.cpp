@@ -5,6 +5,7 @@
 
 #include "app/NvmeLogs.h"
 #include "app/ReadSmart.h"
+#include "app/SelfTests.h"
 #include "monitor/SleepRule.h"
 
 namespace quorvane {
@@ -38,6 +39,7 @@ TickResult MonitorSession::Tick(int selectedSlot) {
     running_ = false;
 
     TickResult result;
+    bool newFailedSelfTest = false;
     const RawValueFormat format = RawValueFormatOf(settings_.RAWValues);
     const int count = std::clamp(data_.DriveCount, 0, MaxDrives);
     for (int slot = 1; slot <= count; ++slot) {
@@ -61,7 +63,13 @@ TickResult MonitorSession::Tick(int selectedSlot) {
                 view_.SetTrayIconText(slot, SleepingTrayText);
             continue;
         }
-        const bool ok = ReadSMART(data_, bus_, slot, slot == selectedSlot, format);
+        bool ok = ReadSMART(data_, bus_, slot, slot == selectedSlot, format);
+        // The drive's own tests: a failed one counts as a failing drive while
+        // it is the newest, and each new one is mailed.
+        if (FollowDriveLogs(bus_, drive).NewFailedSelfTest)
+            newFailedSelfTest = true;
+        if (drive.Reading.Logs.SelfTestFailing)
+            ok = false;
         ++result.DrivesRead;
         if (!ok) {
             result.AllGood = false;
@@ -69,9 +77,8 @@ TickResult MonitorSession::Tick(int selectedSlot) {
         }
         if (trayIcon) {
             view_.SetTrayIconText(slot, DriveTemperatureText(drive));
-            // An NVMe drive's tooltip names what its log warns of.
-            if (drive.IsNvme())
-                view_.SetTrayIconConcerns(slot, DriveConcerns(drive));
+            // The tooltip names what the drive's logs warn of.
+            view_.SetTrayIconConcerns(slot, DriveConcerns(drive));
             view_.SetTrayIconBorderColor(slot, drive.SMARTStatusOK ? BorderColorHealthy
                                                                    : BorderColorFailing);
         }
@@ -90,8 +97,9 @@ TickResult MonitorSession::Tick(int selectedSlot) {
     }
     // Asked in every tick with warnings on, so that the end of a failure is
     // seen and its return counts as new.
-    if (settings_.SMTPWarnings &&
-        warnings_.Due(result.FailingSlots, now_(), settings_.SMTPWarningRepeat)) {
+    const bool due = settings_.SMTPWarnings &&
+                     warnings_.Due(result.FailingSlots, now_(), settings_.SMTPWarningRepeat);
+    if (settings_.SMTPWarnings && (due || newFailedSelfTest)) {
         result.WarningSent = true;
         mail_.SendReport();
     }

@@ -1,6 +1,7 @@
 #include "monitor/SleepRule.h"
 
 #include "app/ReadSmart.h"
+#include "app/SelfTests.h"
 
 namespace quorvane {
 
@@ -25,8 +26,10 @@ void ReadDrivesOnce(ProgramData& data, DriveBus& bus, bool letDrivesSleep) {
         if (!data.Drives[slot].SMARTEnabled)
             continue;
         AskPowerMode(data, bus, slot);
-        if (!LeaveUnread(data, slot, letDrivesSleep))
+        if (!LeaveUnread(data, slot, letDrivesSleep)) {
             ReadSMART(data, bus, slot, false);
+            FollowDriveLogs(bus, data.Drives[slot], true);
+        }
     }
 }
 

@@ -88,6 +88,9 @@ TEST(HelperRequest, TheConstructorsCommandsNeedTheirOwnKindOfAccess) {
     EXPECT_STREQ(HelperActionId(CommandAccess::ReadSmart), "org.quorvane.helper.read-smart");
     EXPECT_STREQ(HelperActionId(CommandAccess::SetFeatures), "org.quorvane.helper.set-features");
     EXPECT_STREQ(HelperActionId(CommandAccess::ReadSectors), "org.quorvane.helper.read-sectors");
+    EXPECT_STREQ(HelperActionId(CommandAccess::RunSelfTest), "org.quorvane.helper.run-selftest");
+    EXPECT_EQ(Check(n, AtaCommand::SmartSelfTest(n, SelfTestKind::Extended))->Access,
+              CommandAccess::RunSelfTest);
 }
 
 // Registers as 12 bytes: Features, Count, LBA Low/Mid/High, Device, Command,
@@ -113,8 +116,14 @@ TEST(HelperRequest, EverythingElseIsRefused) {
         {"READ DMA EXT", {0, 1, 0, 0, 0, 0x40, 0x25, 0, 0, 0, 0, 0}},
         {"NOP", {0, 0, 0, 0, 0, 0xA0, 0x00, 0, 0, 0, 0, 0}},
         // Table commands with other features.
-        {"SMART EXECUTE OFF-LINE IMMEDIATE", {0xD4, 1, 1, 0x4F, 0xC2, 0xA0, 0xB0, 0, 0, 0, 0, 0}},
-        {"SMART READ LOG", {0xD5, 1, 0, 0x4F, 0xC2, 0xA0, 0xB0, 0, 0, 0, 0, 0}},
+        // Self-tests in captive mode hold the drive; only off-line ones pass.
+        {"SMART EXECUTE OFF-LINE IMMEDIATE captive short", {0xD4, 0, 0x81, 0x4F, 0xC2, 0xA0, 0xB0, 0, 0, 0, 0, 0}},
+        {"SMART EXECUTE OFF-LINE IMMEDIATE off-line collection", {0xD4, 0, 0, 0x4F, 0xC2, 0xA0, 0xB0, 0, 0, 0, 0, 0}},
+        {"SMART EXECUTE OFF-LINE IMMEDIATE with a count", {0xD4, 1, 1, 0x4F, 0xC2, 0xA0, 0xB0, 0, 0, 0, 0, 0}},
+        {"SMART READ LOG of a vendor log", {0xD5, 1, 0x80, 0x4F, 0xC2, 0xA0, 0xB0, 0, 0, 0, 0, 0}},
+        {"SMART READ LOG of 2 sectors", {0xD5, 2, 0x06, 0x4F, 0xC2, 0xA0, 0xB0, 0, 0, 0, 0, 0}},
+        {"READ LOG EXT of page 1", {0, 1, 0x07, 1, 0, 0x40, 0x2F, 0, 0, 0, 0, 0}},
+        {"READ LOG EXT of the NCQ log", {0, 1, 0x10, 0, 0, 0x40, 0x2F, 0, 0, 0, 0, 0}},
         {"SMART DISABLE OPERATIONS", {0xD9, 1, 1, 0x4F, 0xC2, 0xA0, 0xB0, 0, 0, 0, 0, 0}},
         {"SET FEATURES enable write cache", {0x02, 0, 0, 0, 0, 0xA0, 0xEF, 0, 0, 0, 0, 0}},
         {"SET FEATURES disable write cache", {0x82, 0, 0, 0, 0, 0xA0, 0xEF, 0, 0, 0, 0, 0}},

@@ -81,8 +81,12 @@ TEST_F(MetricsCli, PrintsExpositionThatPromtoolAccepts) {
     EXPECT_EQ(run.Out.rfind("# Running on simulated drives in " + drives_.Path(), 0), 0u);
     const auto file = folder_ / "quorvane.prom";
     std::ofstream(file, std::ios::binary) << run.Out;
-    const ShellRun check = Shell("promtool check metrics < '" + file.string() + "'");
-    EXPECT_EQ(check.Status, 0) << check.Output;
+    // smartctl_exporter's names of the log counts end in _count, which
+    // promtool's lint keeps for histograms: that, and nothing else, it may say.
+    const ShellRun check =
+        Shell("promtool check metrics < '" + file.string() + "' | grep -v "
+              "'^smartctl_device_\\(self_test_log\\|self_test_log_error\\|error_log\\)_count "
+              "non-histogram and non-summary metrics should not have \"_count\" suffix$'");
     EXPECT_EQ(check.Output, "");
 
     // promtool does find faults: the same text with one family's TYPE line

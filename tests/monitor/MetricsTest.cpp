@@ -309,8 +309,11 @@ TEST(Metrics, EveryFamilyHasHelpAndTypeOnceBeforeItsSamples) {
     EXPECT_EQ(done, (std::set<std::string>{
                         "smartctl_device", "smartctl_device_capacity_bytes",
                         "smartctl_device_smart_status", "smartctl_device_temperature",
-                        "smartctl_device_attribute", "quorvane_device_power_mode",
-                        "quorvane_read_failures_total", "quorvane_last_tick_timestamp_seconds"}));
+                        "smartctl_device_attribute", "smartctl_device_self_test_log_count",
+                        "smartctl_device_self_test_log_error_count",
+                        "smartctl_device_error_log_count", "quorvane_device_self_test_in_progress",
+                        "quorvane_device_power_mode", "quorvane_read_failures_total",
+                        "quorvane_last_tick_timestamp_seconds"}));
 }
 
 TEST(Metrics, FailedReadsCountAndASleepingDriveKeepsItsLastValues) {

@@ -1,0 +1,230 @@
+#include "app/SelfTests.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace quorvane {
+namespace {
+
+struct KindRow {
+    SelfTestKind Kind;
+    const char* Name;
+};
+constexpr KindRow Kinds[] = {
+    {SelfTestKind::Short, "short"},
+    {SelfTestKind::Extended, "extended"},
+    {SelfTestKind::Conveyance, "conveyance"},
+    {SelfTestKind::Abort, "abort"},
+};
+
+std::optional<SectorBuffer> ReadLog(DriveBus& bus, const HDD& drive, AtaCommand cmd) {
+    auto handle = bus.OpenDrive(drive.DriveNumber);
+    if (!handle || !AtaSucceeded(handle->SendAtaCommand(cmd), cmd))
+        return std::nullopt;
+    return cmd.Data;
+}
+
+// Where a log is: the SMART log (address a) when the SMART directory lists
+// it or cannot be read (QEMU's drives answer the logs but not the
+// directory), else the extended one (address ext) on a 48-bit drive whose
+// general-purpose directory lists it.
+std::optional<std::pair<SectorBuffer, bool>> ReadEitherLog(DriveBus& bus, const HDD& drive,
+                                                           uint8_t a, uint8_t ext,
+                                                           std::string& why) {
+    const unsigned n = drive.DriveNumber;
+    if (!bus.OpenDrive(n)) {
+        why = "the drive could not be opened";
+        return std::nullopt;
+    }
+    const auto directory = ReadLog(bus, drive, AtaCommand::SmartReadLogSector(n, LogDirectory));
+    if (!directory || LogPages(*directory, a) > 0) {
+        if (auto page = ReadLog(bus, drive, AtaCommand::SmartReadLogSector(n, a)))
+            return std::pair{*page, false};
+    }
+    if (drive.LBA48) {
+        const auto gpl = ReadLog(bus, drive, AtaCommand::ReadLogExt(n, LogDirectory));
+        if (gpl && LogPages(*gpl, ext) > 0)
+            if (auto page = ReadLog(bus, drive, AtaCommand::ReadLogExt(n, ext)))
+                return std::pair{*page, true};
+    }
+    why = LogUnreadableText;
+    return std::nullopt;
+}
+
+} // namespace
+
+std::vector<SelfTestKind> OfferedSelfTests(const HDD& drive) {
+    if (drive.IsNvme() || !drive.Reading.PagesRead)
+        return {};
+    const SelfTestCapabilities caps = DecodeSelfTestCapabilities(drive.Reading.DataPage);
+    if (!caps.SelfTest)
+        return {};
+    std::vector<SelfTestKind> kinds{SelfTestKind::Short, SelfTestKind::Extended};
+    if (caps.Conveyance)
+        kinds.push_back(SelfTestKind::Conveyance);
+    return kinds;
+}
+
+const char* SelfTestKindName(SelfTestKind kind) {
+    for (const KindRow& row : Kinds)
+        if (row.Kind == kind)
+            return row.Name;
+    return "";
+}
+
+std::optional<SelfTestKind> ParseSelfTestKind(const std::string& name) {
+    for (const KindRow& row : Kinds)
+        if (name == row.Name)
+            return row.Kind;
+    return std::nullopt;
+}
+
+SelfTestStart StartSelfTest(DriveBus& bus, const HDD& drive, SelfTestKind kind) {
+    if (kind != SelfTestKind::Abort) {
+        const auto offered = OfferedSelfTests(drive);
+        if (std::find(offered.begin(), offered.end(), kind) == offered.end())
+            return SelfTestStart::NotOffered;
+    } else if (drive.IsNvme()) {
+        return SelfTestStart::NotOffered;
+    }
+    AtaCommand cmd = AtaCommand::SmartSelfTest(drive.DriveNumber, kind);
+    const bool sent = SendOnce(bus, drive.DriveNumber, cmd);
+    if (!sent)
+        return SelfTestStart::NotSent;
+    return AtaSucceeded(sent, cmd) ? SelfTestStart::Started : SelfTestStart::Refused;
+}
+
+std::string SelfTestStartText(SelfTestStart result, SelfTestKind kind) {
+    const std::string name = SelfTestKindName(kind);
+    const bool abort = kind == SelfTestKind::Abort;
+    switch (result) {
+    case SelfTestStart::Started:
+        return abort ? "the self-test was aborted" : "the drive started its " + name + " self-test";
+    case SelfTestStart::NotOffered:
+        return "the drive offers no " + name + " self-test";
+    case SelfTestStart::Refused:
+        return abort ? "the drive refused to abort the self-test"
+                     : "the drive refused the " + name + " self-test";
+    case SelfTestStart::NotSent:
+        break;
+    }
+    return "the command did not reach the drive";
+}
+
+std::optional<SelfTestExecution> RunningSelfTest(const HDD& drive) {
+    if (drive.IsNvme() || !drive.Reading.PagesRead)
+        return std::nullopt;
+    const SelfTestExecution e = DecodeSelfTestExecution(drive.Reading.DataPage);
+    if (!e.Running())
+        return std::nullopt;
+    return e;
+}
+
+std::string SelfTestHint(const HDD& drive) {
+    const auto running = RunningSelfTest(drive);
+    if (!running)
+        return {};
+    return "self-test " + std::to_string(100 - running->PercentRemaining) + " %";
+}
+
+int ExpectedSelfTestMinutes(const HDD& drive, SelfTestKind kind) {
+    if (!drive.Reading.PagesRead)
+        return 0;
+    const SelfTestCapabilities caps = DecodeSelfTestCapabilities(drive.Reading.DataPage);
+    switch (kind) {
+    case SelfTestKind::Short: return caps.ShortMinutes;
+    case SelfTestKind::Extended: return caps.ExtendedMinutes;
+    case SelfTestKind::Conveyance: return caps.ConveyanceMinutes;
+    case SelfTestKind::Abort: break;
+    }
+    return 0;
+}
+
+std::optional<std::vector<SelfTestEntry>> ReadSelfTestLog(DriveBus& bus, const HDD& drive,
+                                                          std::string& why) {
+    if (drive.IsNvme()) {
+        why = "NVMe self-test logs are not read";
+        return std::nullopt;
+    }
+    const auto page = ReadEitherLog(bus, drive, LogSelfTest, LogSelfTestExt, why);
+    if (!page)
+        return std::nullopt;
+    auto entries = DecodeSelfTestLog(page->first, page->second);
+    if (!entries)
+        why = LogUnreadableText;
+    return entries;
+}
+
+std::optional<ErrorLog> ReadAtaErrorLog(DriveBus& bus, const HDD& drive, std::string& why) {
+    if (drive.IsNvme()) {
+        why = "not an ATA drive";
+        return std::nullopt;
+    }
+    const auto page = ReadEitherLog(bus, drive, LogSummaryError, LogComprehensiveErrorExt, why);
+    if (!page)
+        return std::nullopt;
+    auto log = DecodeErrorLog(page->first, page->second);
+    if (!log)
+        why = LogUnreadableText;
+    return log;
+}
+
+LogNews FollowDriveLogs(DriveBus& bus, HDD& drive, bool now) {
+    LogNews news;
+    if (drive.IsNvme() || !drive.Reading.PagesRead)
+        return news;
+    DriveLogs& logs = drive.Reading.Logs;
+    const auto& page = drive.Reading.DataPage;
+    const SelfTestCapabilities caps = DecodeSelfTestCapabilities(page);
+    const uint8_t byte = page[363];
+    const SelfTestExecution execution = DecodeSelfTestExecution(page);
+    const bool telling = execution.Running() || SelfTestFailed(execution.Status);
+    std::string why;
+    if (caps.SelfTest &&
+        (now || (logs.Known ? byte != logs.SelfTestByte : telling))) {
+        if (const auto entries = ReadSelfTestLog(bus, drive, why)) {
+            const std::optional<SelfTestEntry> newest =
+                entries->empty() ? std::nullopt : std::optional(entries->front());
+            if (logs.Known && newest && newest != logs.Newest && SelfTestFailed(newest->Status))
+                news.NewFailedSelfTest = true;
+            logs.Newest = newest;
+            logs.SelfTests = static_cast<int>(entries->size());
+            logs.FailedSelfTests = static_cast<int>(std::count_if(
+                entries->begin(), entries->end(),
+                [](const SelfTestEntry& e) { return SelfTestFailed(e.Status); }));
+            logs.SelfTestFailing = newest && SelfTestFailed(newest->Status);
+        }
+    }
+    if (caps.ErrorLogging && (now || logs.Reads % ErrorLogEveryReads == 1)) {
+        if (const auto log = ReadAtaErrorLog(bus, drive, why)) {
+            if (logs.ErrorCount && log->ErrorCount > *logs.ErrorCount)
+                logs.ErrorCountBefore = logs.ErrorCount;
+            logs.ErrorCount = log->ErrorCount;
+        }
+    }
+    logs.SelfTestByte = byte;
+    logs.Known = true;
+    ++logs.Reads;
+    return news;
+}
+
+std::string SelfTestEntryText(const SelfTestEntry& e) {
+    std::string text = SelfTestKindText(e.Subcommand) + ", " + SelfTestStatusText(e.Status) +
+                       ", " + std::to_string(e.PercentRemaining) + " % remaining, " +
+                       std::to_string(e.PowerOnHours) + " h";
+    if (e.FirstFailingLba)
+        text += ", first failing LBA " + std::to_string(*e.FirstFailingLba);
+    return text;
+}
+
+std::string ErrorLogEntryText(const ErrorLogEntry& e) {
+    char regs[160];
+    std::snprintf(regs, sizeof regs,
+                  "command 0x%02X (features 0x%02X, count %u, LBA %llu, device 0x%02X), "
+                  "error 0x%02X, status 0x%02X",
+                  e.Command, e.Features, e.SectorCount, static_cast<unsigned long long>(e.Lba),
+                  e.Device, e.Error, e.Status);
+    return "at " + std::to_string(e.PowerOnHours) + " h: " + regs + ", " + ErrorStateText(e.State);
+}
+
+} // namespace quorvane
