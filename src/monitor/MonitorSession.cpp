@@ -79,8 +79,8 @@ TickResult MonitorSession::Tick(int selectedSlot) {
             view_.SetTrayIconText(slot, DriveTemperatureText(drive));
             // The tooltip names what the drive's logs warn of.
             view_.SetTrayIconConcerns(slot, DriveConcerns(drive));
-            view_.SetTrayIconBorderColor(slot, drive.SMARTStatusOK ? BorderColorHealthy
-                                                                   : BorderColorFailing);
+            const bool healthy = drive.SMARTStatusOK && !drive.Reading.Logs.SelfTestFailing;
+            view_.SetTrayIconBorderColor(slot, healthy ? BorderColorHealthy : BorderColorFailing);
         }
     }
 

@@ -14,6 +14,7 @@
 #include "app/Scan.h"
 #include "ata/SimulatedBus.h"
 #include "monitor/MonitorSession.h"
+#include "app/SelfTests.h"
 
 namespace quorvane {
 namespace {
@@ -537,6 +538,49 @@ TEST_F(MonitorSessionTest, AnNvmeDrivesWarningsTurnItsIconRedAndAreNamed) {
     EXPECT_FALSE(result.AllGood);
     EXPECT_EQ(data.Drives[2].Reading.LastFailure,
               "the health log did not come back (no answer in time)");
+}
+
+} // namespace
+} // namespace quorvane
+
+namespace quorvane {
+namespace {
+
+// A drive's own self-test that fails: the tick that finds the new failed
+// entry turns the icon red, sounds, shows the balloon and mails; the drive
+// stays failing while that entry is the newest, and a second failed test is
+// mailed again. A passing test on the other drive changes nothing.
+TEST_F(MonitorSessionTest, ANewFailedSelfTestAlertsAndEachNewOneIsMailed) {
+    dir.AddRealDrive(0, Seagate, "selftest = fail\nselftest-steps = 2\nselftest-lba = 4660");
+    dir.AddRealDrive(3, Hitachi, "selftest-steps = 1");
+    settings.SMTPWarningRepeat = 60; // a lasting failure is not mailed again within the hour
+    Scan();
+    EXPECT_TRUE(Tick().AllGood);
+    ASSERT_EQ(StartSelfTest(*bus, data.Drives[1], SelfTestKind::Short), SelfTestStart::Started);
+    ASSERT_EQ(StartSelfTest(*bus, data.Drives[2], SelfTestKind::Short), SelfTestStart::Started);
+
+    TickResult result = Tick(); // slot 1 halfway, slot 2 done and passed
+    EXPECT_TRUE(result.AllGood);
+    EXPECT_EQ(view.Concerns[1], std::vector<std::string>{"self-test 60 %"});
+    EXPECT_TRUE(view.Concerns[2].empty());
+    EXPECT_EQ(mail.Sent, 0);
+
+    result = Tick(); // slot 1's test ends with a read failure
+    EXPECT_FALSE(result.AllGood);
+    EXPECT_EQ(result.FailingSlots, 0b01);
+    EXPECT_EQ(view.Borders[1], BorderColorFailing);
+    EXPECT_EQ(view.Borders[2], BorderColorHealthy);
+    EXPECT_EQ(view.Sirens, 1);
+    EXPECT_EQ(mail.Sent, 1);
+    EXPECT_EQ(view.Concerns[1],
+              std::vector<std::string>{"self-test failed: Short offline, Completed: read failure, "
+                                       "60 % remaining, 556 h, first failing LBA 4660"});
+
+    ASSERT_EQ(StartSelfTest(*bus, data.Drives[1], SelfTestKind::Extended), SelfTestStart::Started);
+    EXPECT_EQ(Tick().FailingSlots, 0b01); // the failure lasts while the new test runs...
+    EXPECT_EQ(mail.Sent, 1);              // ...and is not mailed again within the hour
+    EXPECT_EQ(Tick().FailingSlots, 0b01);
+    EXPECT_EQ(mail.Sent, 2); // but a new failed entry is mailed at once
 }
 
 } // namespace
