@@ -31,6 +31,9 @@ struct DriveLogs {
     bool SelfTestFailing = false; // the newest entry is a failure
     std::optional<uint32_t> ErrorCount;
     std::optional<uint32_t> ErrorCountBefore; // the count before it last rose
+    // An NVMe controller's test under way: its percent done, as its
+    // self-test log last said.
+    std::optional<int> NvmeRunningPercent;
 };
 
 // What a slot's own reads left behind, kept per drive (the program-wide pages

@@ -1,5 +1,8 @@
 #include "app/SelfTests.h"
 
+#include "nvme/NvmeCommand.h"
+#include "nvme/NvmeHealth.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -51,10 +54,52 @@ std::optional<std::pair<SectorBuffer, bool>> ReadEitherLog(DriveBus& bus, const 
     return std::nullopt;
 }
 
+
+bool NvmeHasSelfTest(const HDD& drive) {
+    return drive.IsNvme() && drive.Nvme && (drive.Nvme->Controller.Oacs & NvmeOacsSelfTest);
+}
+
+NvmeSelfTestCode NvmeCode(SelfTestKind kind) {
+    return kind == SelfTestKind::Short      ? NvmeSelfTestCode::Short
+           : kind == SelfTestKind::Extended ? NvmeSelfTestCode::Extended
+                                            : NvmeSelfTestCode::Abort;
+}
+
+// The NVMe self-test log as entries of the ATA log's shape.
+std::optional<std::vector<SelfTestEntry>> ReadNvmeSelfTests(DriveBus& bus, HDD& drive,
+                                                            std::string& why) {
+    NvmeAdminCommand cmd = NvmeAdminCommand::SelfTestLog();
+    const bool sent = SendNvmeOnce(bus, drive.DriveNumber, cmd);
+    const auto log = NvmeSucceeded(sent, cmd) ? DecodeNvmeSelfTestLog(cmd.Answer()) : std::nullopt;
+    if (!log) {
+        why = sent ? LogUnreadableText : "the drive could not be opened";
+        return std::nullopt;
+    }
+    drive.Reading.Logs.NvmeRunningPercent.reset();
+    if (log->CurrentOperation != 0)
+        drive.Reading.Logs.NvmeRunningPercent = log->CompletionPercent;
+    std::vector<SelfTestEntry> entries;
+    for (const NvmeSelfTestResult& r : log->Results) {
+        SelfTestEntry e;
+        e.Nvme = true;
+        e.Subcommand = r.Code;
+        e.Status = r.Result;
+        e.PowerOnHours = static_cast<uint16_t>(std::min<uint64_t>(r.PowerOnHours, UINT16_MAX));
+        if (NvmeSelfTestFailed(r.Result))
+            e.FirstFailingLba = r.FailingLba;
+        entries.push_back(e);
+    }
+    return entries;
+}
+
 } // namespace
 
 std::vector<SelfTestKind> OfferedSelfTests(const HDD& drive) {
-    if (drive.IsNvme() || !drive.Reading.PagesRead)
+    if (drive.IsNvme())
+        return NvmeHasSelfTest(drive)
+                   ? std::vector<SelfTestKind>{SelfTestKind::Short, SelfTestKind::Extended}
+                   : std::vector<SelfTestKind>{};
+    if (!drive.Reading.PagesRead)
         return {};
     const SelfTestCapabilities caps = DecodeSelfTestCapabilities(drive.Reading.DataPage);
     if (!caps.SelfTest)
@@ -84,8 +129,15 @@ SelfTestStart StartSelfTest(DriveBus& bus, const HDD& drive, SelfTestKind kind) 
         const auto offered = OfferedSelfTests(drive);
         if (std::find(offered.begin(), offered.end(), kind) == offered.end())
             return SelfTestStart::NotOffered;
-    } else if (drive.IsNvme()) {
+    } else if (drive.IsNvme() && !NvmeHasSelfTest(drive)) {
         return SelfTestStart::NotOffered;
+    }
+    if (drive.IsNvme()) {
+        NvmeAdminCommand cmd = NvmeAdminCommand::DeviceSelfTest(NvmeCode(kind));
+        const bool sent = SendNvmeOnce(bus, drive.DriveNumber, cmd);
+        if (!sent)
+            return SelfTestStart::NotSent;
+        return cmd.Status == 0 ? SelfTestStart::Started : SelfTestStart::Refused;
     }
     AtaCommand cmd = AtaCommand::SmartSelfTest(drive.DriveNumber, kind);
     const bool sent = SendOnce(bus, drive.DriveNumber, cmd);
@@ -112,7 +164,13 @@ std::string SelfTestStartText(SelfTestStart result, SelfTestKind kind) {
 }
 
 std::optional<SelfTestExecution> RunningSelfTest(const HDD& drive) {
-    if (drive.IsNvme() || !drive.Reading.PagesRead)
+    if (drive.IsNvme()) {
+        const auto& done = drive.Reading.Logs.NvmeRunningPercent;
+        if (!done)
+            return std::nullopt;
+        return SelfTestExecution{15, 100 - *done};
+    }
+    if (!drive.Reading.PagesRead)
         return std::nullopt;
     const SelfTestExecution e = DecodeSelfTestExecution(drive.Reading.DataPage);
     if (!e.Running())
@@ -140,11 +198,14 @@ int ExpectedSelfTestMinutes(const HDD& drive, SelfTestKind kind) {
     return 0;
 }
 
-std::optional<std::vector<SelfTestEntry>> ReadSelfTestLog(DriveBus& bus, const HDD& drive,
+std::optional<std::vector<SelfTestEntry>> ReadSelfTestLog(DriveBus& bus, HDD& drive,
                                                           std::string& why) {
     if (drive.IsNvme()) {
-        why = "NVMe self-test logs are not read";
-        return std::nullopt;
+        if (!NvmeHasSelfTest(drive)) {
+            why = "the controller has no Device Self-test";
+            return std::nullopt;
+        }
+        return ReadNvmeSelfTests(bus, drive, why);
     }
     const auto page = ReadEitherLog(bus, drive, LogSelfTest, LogSelfTestExt, why);
     if (!page)
@@ -171,9 +232,31 @@ std::optional<ErrorLog> ReadAtaErrorLog(DriveBus& bus, const HDD& drive, std::st
 
 LogNews FollowDriveLogs(DriveBus& bus, HDD& drive, bool now) {
     LogNews news;
+    DriveLogs& logs = drive.Reading.Logs;
+    if (NvmeHasSelfTest(drive)) {
+        // Nothing in the health log tells of a test: its own log is read at
+        // the first read, while a test runs, and now and then.
+        if (now || !logs.Known || logs.NvmeRunningPercent ||
+            logs.Reads % ErrorLogEveryReads == 0) {
+            std::string why;
+            if (const auto entries = ReadNvmeSelfTests(bus, drive, why)) {
+                const std::optional<SelfTestEntry> newest =
+                    entries->empty() ? std::nullopt : std::optional(entries->front());
+                news.NewFailedSelfTest = logs.Known && newest && newest != logs.Newest &&
+                                         EntryFailed(*newest);
+                logs.Newest = newest;
+                logs.SelfTests = static_cast<int>(entries->size());
+                logs.FailedSelfTests =
+                    static_cast<int>(std::count_if(entries->begin(), entries->end(), EntryFailed));
+                logs.SelfTestFailing = newest && EntryFailed(*newest);
+            }
+        }
+        logs.Known = true;
+        ++logs.Reads;
+        return news;
+    }
     if (drive.IsNvme() || !drive.Reading.PagesRead)
         return news;
-    DriveLogs& logs = drive.Reading.Logs;
     const auto& page = drive.Reading.DataPage;
     const SelfTestCapabilities caps = DecodeSelfTestCapabilities(page);
     const uint8_t byte = page[363];
@@ -185,14 +268,14 @@ LogNews FollowDriveLogs(DriveBus& bus, HDD& drive, bool now) {
         if (const auto entries = ReadSelfTestLog(bus, drive, why)) {
             const std::optional<SelfTestEntry> newest =
                 entries->empty() ? std::nullopt : std::optional(entries->front());
-            if (logs.Known && newest && newest != logs.Newest && SelfTestFailed(newest->Status))
+            if (logs.Known && newest && newest != logs.Newest && EntryFailed(*newest))
                 news.NewFailedSelfTest = true;
             logs.Newest = newest;
             logs.SelfTests = static_cast<int>(entries->size());
             logs.FailedSelfTests = static_cast<int>(std::count_if(
                 entries->begin(), entries->end(),
-                [](const SelfTestEntry& e) { return SelfTestFailed(e.Status); }));
-            logs.SelfTestFailing = newest && SelfTestFailed(newest->Status);
+                EntryFailed));
+            logs.SelfTestFailing = newest && EntryFailed(*newest);
         }
     }
     if (caps.ErrorLogging && (now || logs.Reads % ErrorLogEveryReads == 1)) {
@@ -209,9 +292,10 @@ LogNews FollowDriveLogs(DriveBus& bus, HDD& drive, bool now) {
 }
 
 std::string SelfTestEntryText(const SelfTestEntry& e) {
-    std::string text = SelfTestKindText(e.Subcommand) + ", " + SelfTestStatusText(e.Status) +
-                       ", " + std::to_string(e.PercentRemaining) + " % remaining, " +
-                       std::to_string(e.PowerOnHours) + " h";
+    std::string text = EntryKindText(e) + ", " + EntryStatusText(e) + ", ";
+    if (!e.Nvme)
+        text += std::to_string(e.PercentRemaining) + " % remaining, ";
+    text += std::to_string(e.PowerOnHours) + " h";
     if (e.FirstFailingLba)
         text += ", first failing LBA " + std::to_string(*e.FirstFailingLba);
     return text;

@@ -38,7 +38,9 @@ int ExpectedSelfTestMinutes(const HDD& drive, SelfTestKind kind);
 // The self-test log (06h, or 07h on a 48-bit drive that lists only that),
 // newest first; nullopt with why ("log unreadable", "the drive could not be
 // opened") when it cannot be had.
-std::optional<std::vector<SelfTestEntry>> ReadSelfTestLog(DriveBus& bus, const HDD& drive,
+// An NVMe controller with Device Self-test answers from its own log (06h),
+// which also tells whether a test runs (kept in drive.Reading.Logs).
+std::optional<std::vector<SelfTestEntry>> ReadSelfTestLog(DriveBus& bus, HDD& drive,
                                                           std::string& why);
 // The error log (01h, or 03h as above).
 std::optional<ErrorLog> ReadAtaErrorLog(DriveBus& bus, const HDD& drive, std::string& why);

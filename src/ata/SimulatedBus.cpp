@@ -231,8 +231,7 @@ SimulatedBus::Drive* SimulatedBus::Load(unsigned driveNumber) {
         if (auto log = ini->Get("drive", "log"); log && !log->empty())
             drive.LogFile = (folder / *log).string();
     }
-    if (!drive.Nvme)
-        LoadSelfTest(drive, ini ? &*ini : nullptr);
+    LoadSelfTest(drive, ini ? &*ini : nullptr);
     return &drives_.emplace(driveNumber, std::move(drive)).first->second;
 }
 

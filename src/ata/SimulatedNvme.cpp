@@ -51,6 +51,11 @@ void SimulatedBus::LoadNvme(Drive& drive, const std::string& name) {
                               name + " answers an empty Error Information log",
                               NvmeErrorEntrySize)
                         .value_or(std::vector<uint8_t>{});
+    if (nvme.IdentifyController && ((*nvme.IdentifyController)[256] & NvmeOacsSelfTest)) {
+        nvme.SelfTestLog.assign(NvmeSelfTestLogSize, 0);
+        for (size_t k = 0; k < 20; ++k)
+            nvme.SelfTestLog[4 + k * 28] = 0x0F; // unused entries
+    }
     drive.Nvme = std::move(nvme);
     drive.IniTime = {}; // so that the first command reads the ini's live keys
     ReloadNvme(drive);
@@ -88,7 +93,9 @@ bool SimulatedBus::ExecuteNvme(Drive& drive, NvmeAdminCommand& cmd) {
     cmd.Data.fill(0);
     cmd.Result = 0;
     cmd.Status = 0;
-    const NvmeState& nvme = *drive.Nvme;
+    NvmeState& nvme = *drive.Nvme;
+    if (cmd.Opcode == NvmeAdminDeviceSelfTest || name == "selftest-log")
+        return AnswerNvmeSelfTest(drive, cmd);
     const std::optional<std::vector<uint8_t>>* page = nullptr;
     if (name == "identify-ctrl")
         page = &nvme.IdentifyController;
@@ -115,6 +122,54 @@ bool SimulatedBus::ExecuteNvme(Drive& drive, NvmeAdminCommand& cmd) {
         }
     }
     return true;
+}
+
+bool SimulatedBus::AnswerNvmeSelfTest(Drive& drive, NvmeAdminCommand& cmd) {
+    NvmeState& nvme = *drive.Nvme;
+    std::vector<uint8_t>& log = nvme.SelfTestLog;
+    if (log.empty()) {
+        cmd.Status = cmd.Opcode == NvmeAdminDeviceSelfTest ? 0x001 : InvalidField;
+        return true;
+    }
+    if (cmd.Opcode == NvmeAdminDeviceSelfTest) {
+        const uint8_t code = static_cast<uint8_t>(cmd.Cdw[0] & 0xF);
+        if (code == 0xF) {
+            if (log[0] != 0)
+                LogNvmeResult(drive, 1); // aborted by a Device Self-test command
+            return true;
+        }
+        if (log[0] != 0) {
+            cmd.Status = 0x11D; // a test is in progress
+            return true;
+        }
+        log[0] = code;
+        log[1] = 0;
+        nvme.SelfTestStepsLeft = drive.SelfTest.Steps;
+        return true;
+    }
+    if (log[0] != 0 && --nvme.SelfTestStepsLeft <= 0)
+        LogNvmeResult(drive, drive.SelfTest.Fail ? 7 : 0);
+    else if (log[0] != 0)
+        log[1] = static_cast<uint8_t>(100 - 100 * nvme.SelfTestStepsLeft /
+                                                std::max(drive.SelfTest.Steps, 1));
+    std::copy(log.begin(), log.end(), cmd.Data.begin());
+    return true;
+}
+
+// The running test ends with result: a new newest entry, the rest move down.
+void SimulatedBus::LogNvmeResult(Drive& drive, uint8_t result) {
+    std::vector<uint8_t>& log = drive.Nvme->SelfTestLog;
+    std::copy_backward(log.begin() + 4, log.begin() + 4 + 19 * 28, log.begin() + 4 + 20 * 28);
+    uint8_t* e = log.data() + 4;
+    std::fill(e, e + 28, 0);
+    e[0] = static_cast<uint8_t>(log[0] << 4 | result);
+    if (result == 7) {
+        e[2] = 0x02; // the failing LBA is valid
+        for (int i = 0; i < 8; ++i)
+            e[16 + i] = static_cast<uint8_t>(drive.SelfTest.FailLba >> (8 * i));
+    }
+    log[0] = 0;
+    log[1] = 0;
 }
 
 const std::vector<unsigned>& SimulatedBus::NvmeFolders() {

@@ -28,10 +28,10 @@ void PrintSelfTestJson(int slot, const std::vector<SelfTestEntry>& entries) {
     std::cout << "{\"slot\": " << slot << ", \"log\": \"selftest\", \"entries\": [";
     for (size_t i = 0; i < entries.size(); ++i) {
         const SelfTestEntry& e = entries[i];
-        std::cout << (i ? ", " : "") << "{\"type\": " << JsonString(SelfTestKindText(e.Subcommand))
-                  << ", \"status\": " << JsonString(SelfTestStatusText(e.Status))
+        std::cout << (i ? ", " : "") << "{\"type\": " << JsonString(EntryKindText(e))
+                  << ", \"status\": " << JsonString(EntryStatusText(e))
                   << ", \"status_value\": " << int{e.Status}
-                  << ", \"passed\": " << (SelfTestFailed(e.Status) ? "false" : "true")
+                  << ", \"passed\": " << (EntryFailed(e) ? "false" : "true")
                   << ", \"remaining_percent\": " << e.PercentRemaining
                   << ", \"lifetime_hours\": " << e.PowerOnHours << ", \"lba\": "
                   << (e.FirstFailingLba ? std::to_string(*e.FirstFailingLba) : "null") << "}";
@@ -54,8 +54,9 @@ void PrintAtaErrorJson(int slot, const ErrorLog& log) {
     std::cout << "]}\n";
 }
 
-// An ATA drive's logs; ExitFailed with the reason said when one cannot be read.
-int RunAtaLog(CliContext& ctx, const HDD& drive, int slot, bool selftest, bool json) {
+// A drive's self-test log, or an ATA drive's error log; ExitFailed with the
+// reason said when one cannot be read.
+int RunDriveLog(CliContext& ctx, HDD& drive, int slot, bool selftest, bool json) {
     std::string why;
     if (selftest) {
         const auto entries = ReadSelfTestLog(ctx.Bus(), drive, why);
@@ -109,15 +110,10 @@ int RunLog(CliContext& ctx) {
     ProgramData& data = ctx.App().Data();
     if (!ScanForSlot(ctx, data, slot, !json))
         return ExitUsage;
-    const HDD& drive = data.Drives[slot];
+    HDD& drive = data.Drives[slot];
     const bool selftest = ctx.Args[1] == "selftest";
-    if (!drive.IsNvme())
-        return RunAtaLog(ctx, drive, slot, selftest, json);
-    if (selftest) {
-        std::cerr << "quorvane-cli: slot " << slot
-                  << ": this NVMe drive keeps no self-test log the program reads\n";
-        return ExitFailed;
-    }
+    if (!drive.IsNvme() || selftest)
+        return RunDriveLog(ctx, drive, slot, selftest, json);
     std::string why;
     const auto entries = ReadNvmeErrorLog(ctx.Bus(), drive, why);
     if (!entries) {

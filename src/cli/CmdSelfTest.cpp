@@ -35,6 +35,9 @@ int Follow(CliContext& ctx, ProgramData& data, int slot) {
     HDD& drive = data.Drives[slot];
     for (;;) {
         ReadSMART(data, ctx.Bus(), slot, false);
+        // An NVMe controller tells of its test in its self-test log only.
+        if (std::string why; drive.IsNvme())
+            ReadSelfTestLog(ctx.Bus(), drive, why);
         const auto running = RunningSelfTest(drive);
         if (!running)
             break;

@@ -4,6 +4,7 @@ namespace quorvane {
 namespace {
 
 constexpr CommandAccess Smart = CommandAccess::ReadSmart;
+constexpr CommandAccess Test = CommandAccess::RunSelfTest;
 
 // Dword 10 of a Get Log Page for `bytes` bytes of log `lid`.
 constexpr uint32_t LogDword10(uint8_t lid, uint32_t bytes) {
@@ -18,6 +19,10 @@ constexpr std::array Table{
     NvmeCommandRow{"identify-ns",   NvmeAdminIdentify,   1,                 NvmeCnsNamespace,                             NvmeIdentifySize,  false, 0,                  Smart},
     NvmeCommandRow{"smart-log",     NvmeAdminGetLogPage, NvmeAllNamespaces, LogDword10(NvmeLogHealth, NvmeHealthLogSize), NvmeHealthLogSize, false, 0,                  Smart},
     NvmeCommandRow{"error-log",     NvmeAdminGetLogPage, NvmeAllNamespaces, NvmeLogError,                                 NvmeMaxDataLength, true,  NvmeErrorEntrySize, Smart},
+    NvmeCommandRow{"selftest-log",  NvmeAdminGetLogPage, NvmeAllNamespaces, LogDword10(NvmeLogSelfTest, NvmeSelfTestLogSize), NvmeSelfTestLogSize, false, 0,            Smart},
+    NvmeCommandRow{"selftest",      NvmeAdminDeviceSelfTest, NvmeAllNamespaces, 0x1,                                      0,                 false, 0,                  Test},
+    NvmeCommandRow{"selftest",      NvmeAdminDeviceSelfTest, NvmeAllNamespaces, 0x2,                                      0,                 false, 0,                  Test},
+    NvmeCommandRow{"selftest",      NvmeAdminDeviceSelfTest, NvmeAllNamespaces, 0xF,                                      0,                 false, 0,                  Test},
 };
 // clang-format on
 
@@ -62,6 +67,14 @@ NvmeAdminCommand NvmeAdminCommand::ErrorLog(unsigned entries) {
     cmd.Cdw[0] = LogDword10(NvmeLogError, cmd.DataLength);
     return cmd;
 }
+
+NvmeAdminCommand NvmeAdminCommand::DeviceSelfTest(NvmeSelfTestCode code) {
+    NvmeAdminCommand cmd = FromRow(Table[5]);
+    cmd.Cdw[0] = static_cast<uint32_t>(code);
+    return cmd;
+}
+
+NvmeAdminCommand NvmeAdminCommand::SelfTestLog() { return FromRow(Table[4]); }
 
 const NvmeCommandRow* FindNvmeCommandRow(const NvmeAdminCommand& cmd) {
     for (const NvmeCommandRow& row : Table)

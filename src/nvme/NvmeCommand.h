@@ -15,6 +15,13 @@ inline constexpr unsigned MaxNvmeController = 15;
 
 inline constexpr uint8_t NvmeAdminGetLogPage = 0x02;
 inline constexpr uint8_t NvmeAdminIdentify = 0x06;
+inline constexpr uint8_t NvmeAdminDeviceSelfTest = 0x14;
+inline constexpr uint8_t NvmeLogSelfTest = 0x06;
+inline constexpr uint32_t NvmeSelfTestLogSize = 564;
+// Identify Controller's OACS bit 4: the controller has Device Self-test.
+inline constexpr uint16_t NvmeOacsSelfTest = 0x10;
+// Device Self-test's codes (dword 10): short, extended, abort.
+enum class NvmeSelfTestCode : uint8_t { Short = 0x1, Extended = 0x2, Abort = 0xF };
 inline constexpr uint32_t NvmeCnsNamespace = 0x00;
 inline constexpr uint32_t NvmeCnsController = 0x01;
 inline constexpr uint8_t NvmeLogError = 0x01;
@@ -49,6 +56,9 @@ struct NvmeAdminCommand {
     static NvmeAdminCommand HealthLog();
     // The newest `entries` entries of the Error Information log (1..64).
     static NvmeAdminCommand ErrorLog(unsigned entries);
+    // Device Self-test of every namespace, and the Device Self-test log.
+    static NvmeAdminCommand DeviceSelfTest(NvmeSelfTestCode code);
+    static NvmeAdminCommand SelfTestLog();
 };
 
 // One row of the NVMe command table. Get Log Page carries the log id in

@@ -137,3 +137,49 @@ std::string NvmeStatusText(uint16_t status) {
 }
 
 } // namespace quorvane
+
+namespace quorvane {
+
+std::optional<NvmeSelfTestLog> DecodeNvmeSelfTestLog(std::span<const uint8_t> page) {
+    if (page.size() < NvmeSelfTestLogSize)
+        return std::nullopt;
+    NvmeSelfTestLog log;
+    log.CurrentOperation = page[0] & 0x0F;
+    log.CompletionPercent = page[1] & 0x7F;
+    for (size_t k = 0; k < 20; ++k) {
+        const auto e = page.subspan(4 + k * 28, 28);
+        NvmeSelfTestResult r;
+        r.Result = e[0] & 0x0F;
+        if (r.Result == 0x0F)
+            continue; // not used
+        r.Code = e[0] >> 4;
+        r.Segment = e[1];
+        r.PowerOnHours = ReadLittleEndian(e, 4, 8).value_or(0);
+        if (e[2] & 0x02)
+            r.FailingLba = ReadLittleEndian(e, 16, 8).value_or(0);
+        log.Results.push_back(r);
+    }
+    return log;
+}
+
+std::string NvmeSelfTestResultText(uint8_t result) {
+    static constexpr const char* texts[] = {
+        "Completed without error",
+        "Aborted by a Device Self-test command",
+        "Aborted by a controller reset",
+        "Aborted by a namespace removal",
+        "Aborted by a Format NVM command",
+        "Fatal or unknown error",
+        "Completed: unknown segment failure",
+        "Completed: one or more segments failed",
+        "Aborted for an unknown reason",
+        "Aborted by a sanitize operation",
+    };
+    if (result < std::size(texts))
+        return texts[result];
+    char text[32];
+    std::snprintf(text, sizeof text, "Unknown result (0x%X)", static_cast<unsigned>(result));
+    return text;
+}
+
+} // namespace quorvane

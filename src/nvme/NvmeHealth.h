@@ -98,3 +98,27 @@ std::string NvmeStatusText(uint16_t status);
 std::string NvmeErrorEntryText(const NvmeErrorEntry& entry);
 
 } // namespace quorvane
+
+namespace quorvane {
+
+// The Device Self-test log (log 06h, 564 bytes).
+struct NvmeSelfTestResult {
+    uint8_t Code = 0;   // 1 short, 2 extended, 0xE vendor
+    uint8_t Result = 0; // 0 passed ... 9; 0xF unused entry (left out)
+    uint8_t Segment = 0;
+    uint64_t PowerOnHours = 0;
+    std::optional<uint64_t> FailingLba; // when the controller marks it valid
+};
+struct NvmeSelfTestLog {
+    uint8_t CurrentOperation = 0; // 0: none runs
+    uint8_t CompletionPercent = 0;
+    std::vector<NvmeSelfTestResult> Results; // newest first
+};
+// nullopt for a log shorter than 564 bytes.
+std::optional<NvmeSelfTestLog> DecodeNvmeSelfTestLog(std::span<const uint8_t> page);
+// "Completed without error", "Aborted by a Device Self-test command", ...
+std::string NvmeSelfTestResultText(uint8_t result);
+// A failure of the device: a fatal error, a failed segment.
+inline bool NvmeSelfTestFailed(uint8_t result) { return result >= 5 && result <= 7; }
+
+} // namespace quorvane

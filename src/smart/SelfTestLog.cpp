@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <numeric>
 
+#include "nvme/NvmeHealth.h"
 #include "platform/LittleEndian.h"
 
 namespace quorvane {
@@ -59,6 +60,20 @@ std::string SelfTestStatusText(uint8_t status) {
     if (status == 15)
         return "Self-test routine in progress";
     return "Unknown status (" + Hex(status, 1) + ")";
+}
+
+bool EntryFailed(const SelfTestEntry& e) {
+    return e.Nvme ? e.Status >= 5 && e.Status <= 7 : SelfTestFailed(e.Status);
+}
+
+std::string EntryKindText(const SelfTestEntry& e) {
+    if (!e.Nvme)
+        return SelfTestKindText(e.Subcommand);
+    return e.Subcommand == 1 ? "Short" : e.Subcommand == 2 ? "Extended" : "Vendor (" + Hex(e.Subcommand, 1) + ")";
+}
+
+std::string EntryStatusText(const SelfTestEntry& e) {
+    return e.Nvme ? NvmeSelfTestResultText(e.Status) : SelfTestStatusText(e.Status);
 }
 
 std::string SelfTestKindText(uint8_t sub) {

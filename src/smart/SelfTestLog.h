@@ -50,8 +50,16 @@ struct SelfTestEntry {
     int PercentRemaining = 0;
     uint16_t PowerOnHours = 0;
     std::optional<uint64_t> FirstFailingLba; // none when the drive gives none
+    // An NVMe controller's result: Subcommand is its self-test code (1 short,
+    // 2 extended) and Status its result code.
+    bool Nvme = false;
     bool operator==(const SelfTestEntry&) const = default;
 };
+// The entry's test failed (the drive's fault, not an abort).
+bool EntryFailed(const SelfTestEntry& entry);
+// Its kind and status as words, for either kind of drive.
+std::string EntryKindText(const SelfTestEntry& entry);
+std::string EntryStatusText(const SelfTestEntry& entry);
 
 // Entries newest first; nullopt for a log that is unreadable (checksum, an
 // index out of range). ext: the 07h layout (19 entries of 26 bytes, 48-bit
