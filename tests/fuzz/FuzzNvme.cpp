@@ -1,11 +1,13 @@
-// What an NVMe controller hands over: the health log, the Identify pages and
-// the error log, decoded and shown; and the helper's check of an NVMe
-// request from the system bus.
+// What a drive hands over as logs: an NVMe controller's health log, Identify
+// pages, error and self-test logs, an ATA drive's self-test and error logs,
+// decoded and shown; and the helper's check of an NVMe request from the
+// system bus.
 #include "FuzzSupport.h"
 #include "ata/HelperProtocol.h"
 #include "nvme/NvmeHealth.h"
 #include "nvme/NvmeIdentify.h"
 #include "smart/NvmeHealthGrid.h"
+#include "smart/SelfTestLog.h"
 
 using namespace quorvane;
 
@@ -30,6 +32,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             FUZZ_CHECK(IsNvmeGridRow(row));
         NvmeHealthConcerns(*log);
         NvmeTemperatureCaptions(*log);
+    }
+    if (const auto log = DecodeNvmeSelfTestLog(bytes))
+        FUZZ_CHECK(log->Results.size() <= 20);
+    // The ATA self-test and error logs come in the same sectors.
+    for (const bool ext : {false, true}) {
+        if (const auto entries = DecodeSelfTestLog(bytes, ext)) {
+            FUZZ_CHECK(entries->size() <= 21);
+            for (const SelfTestEntry& e : *entries)
+                EntryStatusText(e);
+        }
+        if (const auto log = DecodeErrorLog(bytes, ext))
+            FUZZ_CHECK(log->Entries.size() <= 5);
     }
     for (const NvmeErrorEntry& entry : DecodeNvmeErrorLog(bytes)) {
         FUZZ_CHECK(entry.ErrorCount != 0);
