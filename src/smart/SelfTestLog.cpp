@@ -12,10 +12,15 @@ namespace {
 
 constexpr size_t PageSize = 512;
 
+// Lower-case hex, as smartctl prints unknown codes: "0xa", "0x05".
 std::string Hex(unsigned value, int digits) {
     char text[16];
-    std::snprintf(text, sizeof text, "0x%0*X", digits, value);
+    std::snprintf(text, sizeof text, "0x%0*x", digits, value);
     return text;
+}
+
+bool Unused(std::span<const uint8_t> entry) {
+    return std::all_of(entry.begin(), entry.end(), [](uint8_t b) { return b == 0; });
 }
 
 uint16_t U16(std::span<const uint8_t> b, size_t at) { return ReadU16Le(b, at).value_or(0); }
@@ -87,7 +92,12 @@ std::string SelfTestKindText(uint8_t sub) {
     case 0x82: return "Extended captive";
     case 0x83: return "Conveyance captive";
     case 0x84: return "Selective captive";
-    default: return "Vendor (" + Hex(sub, 2) + ")";
+    case 0x7F: return "Abort offline test";
+    default:
+        // 40h-7Eh and 90h-FFh are the vendors'; the rest is reserved.
+        if ((sub >= 0x40 && sub <= 0x7E) || sub >= 0x90)
+            return "Vendor (" + Hex(sub, 2) + ")";
+        return "Reserved (" + Hex(sub, 2) + ")";
     }
 }
 
@@ -113,8 +123,10 @@ std::optional<std::vector<SelfTestEntry>> DecodeSelfTestLog(std::span<const uint
         // Newest first: back from the index, round past the first entry.
         const size_t slot = (index - 1 + count - k) % count;
         const auto d = page.subspan(first + slot * size, size);
-        if (std::all_of(d.begin(), d.end(), [](uint8_t b) { return b == 0; }))
-            break; // the log has not wrapped yet
+        // Unused: the log has not wrapped yet, or (some drives) a blank
+        // entry between used ones, which must not hide the older ones.
+        if (Unused(d))
+            continue;
         SelfTestEntry e;
         e.Subcommand = d[0];
         e.Status = d[1] >> 4;
@@ -146,6 +158,8 @@ std::optional<ErrorLog> DecodeErrorLog(std::span<const uint8_t> page, bool ext) 
     for (size_t k = 0; index != 0 && k < count && k < log.ErrorCount; ++k) {
         const size_t slot = (index - 1 + count - k) % count;
         const auto d = page.subspan(first + slot * size, size);
+        if (Unused(d))
+            continue; // zero-filled: an entry the drive never wrote
         ErrorLogEntry e;
         if (ext) {
             // Five command structures of 18 bytes, the one the error is
@@ -153,8 +167,8 @@ std::optional<ErrorLog> DecodeErrorLog(std::span<const uint8_t> page, bool ext) 
             // 48-bit LBA comes in the order 7:0, 31:24, 15:8, 39:32, 23:16,
             // 47:40.
             const auto cmd = d.subspan(4 * 18, 18);
-            e.Features = cmd[1];
-            e.SectorCount = cmd[3];
+            e.Features = static_cast<uint16_t>(cmd[1] | cmd[2] << 8);
+            e.SectorCount = static_cast<uint16_t>(cmd[3] | cmd[4] << 8);
             e.Lba = cmd[5] | (uint64_t{cmd[7]} << 8) | (uint64_t{cmd[9]} << 16) |
                     (uint64_t{cmd[6]} << 24) | (uint64_t{cmd[8]} << 32) |
                     (uint64_t{cmd[10]} << 40);

@@ -36,12 +36,13 @@ struct SelfTestCapabilities {
 SelfTestCapabilities DecodeSelfTestCapabilities(std::span<const uint8_t> dataPage);
 
 // "Completed without error", ... as smartctl words them; status 0-8 and 15,
-// else "Unknown status (0xN)".
+// else "Unknown status (0xa)".
 std::string SelfTestStatusText(uint8_t status);
 // A failure: statuses 3-8 (fatal, unknown, electrical, servo, read, handling).
 inline bool SelfTestFailed(uint8_t status) { return status >= 3 && status <= 8; }
 // "Short offline", "Extended offline", "Conveyance offline", "Selective
-// offline", the captive ones, else "Vendor (0xNN)".
+// offline", "Abort offline test", the captive ones, else "Vendor (0x9a)" or
+// "Reserved (0x05)".
 std::string SelfTestKindText(uint8_t subcommand);
 
 struct SelfTestEntry {
@@ -61,8 +62,8 @@ bool EntryFailed(const SelfTestEntry& entry);
 std::string EntryKindText(const SelfTestEntry& entry);
 std::string EntryStatusText(const SelfTestEntry& entry);
 
-// Entries newest first; nullopt for a log that is unreadable (checksum, an
-// index out of range). ext: the 07h layout (19 entries of 26 bytes, 48-bit
+// Entries newest first, unused (zero-filled) ones left out; nullopt for a
+// log that is unreadable (checksum, an index out of range). ext: the 07h layout (19 entries of 26 bytes, 48-bit
 // LBA), else 06h (21 of 24, 28-bit).
 std::optional<std::vector<SelfTestEntry>> DecodeSelfTestLog(std::span<const uint8_t> page,
                                                             bool ext);
@@ -72,15 +73,15 @@ struct ErrorLogEntry {
     uint8_t Error = 0;
     uint8_t Status = 0;
     uint8_t Command = 0;  // of the command that failed (the newest of the entry's commands)
-    uint8_t Features = 0;
-    uint8_t SectorCount = 0;
+    uint16_t Features = 0;    // 16 bits in 03h, 8 in 01h
+    uint16_t SectorCount = 0; // the same
     uint64_t Lba = 0;
     uint8_t Device = 0;
     uint8_t State = 0; // low nibble: 0 unknown, 1 sleep, 2 standby, 3 active/idle, 4 off-line/self-test
 };
 struct ErrorLog {
     uint32_t ErrorCount = 0; // the device's count over its life
-    std::vector<ErrorLogEntry> Entries; // newest first
+    std::vector<ErrorLogEntry> Entries; // newest first, zero-filled ones left out
 };
 // nullopt for an unreadable log. ext: 03h (4 entries of 124 bytes), else 01h
 // (5 of 90).

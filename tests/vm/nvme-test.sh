@@ -23,6 +23,13 @@
 # repeat rule). The metrics file of the first and the last tick, and the
 # peers and our reads after it, show critical warning 2.
 #
+# Last, the AHCI disk's own self-tests: a short and an extended one with
+# `selftest 1 ... --wait` (QEMU runs a test at once and logs it), an abort
+# (QEMU refuses it, and smartctl -X too), then `log 1 selftest`, `log 1 error`
+# and `metrics` next to `smartctl -c -l selftest -l error` (JSON and text),
+# field by field (check_selftest.py); again after 20 more tests, when the
+# 21-entry log has gone round its end. The NVMe controllers offer none.
+#
 # QEMU fills only the critical warning, the temperature, the data units, the
 # host commands and the power-on hours; the other counters stay 0 here (the
 # real drives' pages in tests/data cover them).
@@ -146,6 +153,38 @@ vm_step n0-smart-hot quorvane-cli smart 2 --json
 vm_step n0-smart-hot-text quorvane-cli smart 2
 vm_step n0-smartctl-hot smartctl -j -a /dev/nvme0
 vm_step metrics-hot quorvane-cli metrics
+# Self-tests on the ATA disk: QEMU runs each test at once and logs it as
+# completed without error (at 4660 h); it refuses the abort (127) and
+# offers no conveyance test. Each log read is compared with smartctl's.
+vm_step st-log-empty quorvane-cli log 1 selftest --json
+vm_step st-peer-empty smartctl -j -c -l selftest -l error /dev/sda
+vm_step st-short quorvane-cli selftest 1 short --wait
+vm_step st-extended quorvane-cli selftest 1 extended --wait
+vm_step st-abort-start quorvane-cli selftest 1 extended
+vm_step st-abort quorvane-cli selftest 1 abort
+vm_step st-abort-peer smartctl -X /dev/sda
+vm_step st-conveyance quorvane-cli selftest 1 conveyance
+vm_step st-log quorvane-cli log 1 selftest --json
+vm_step st-log-text quorvane-cli log 1 selftest
+vm_step st-error quorvane-cli log 1 error --json
+vm_step st-peer smartctl -j -c -l selftest -l error /dev/sda
+vm_step st-peer-text smartctl -l selftest -l error /dev/sda
+vm_step st-metrics quorvane-cli metrics
+# 20 more, so that the 21-entry log has gone round its end: the newest 21
+# of the 23 tests, in a pattern that shows any slip of the index.
+MORE=(short short extended short extended extended short short short extended
+      short extended extended extended short short extended short short extended)
+vm_step st-more sh -c 'for k in "$@"; do quorvane-cli selftest 1 "$k" >/dev/null || exit 1; done' \
+    sh "${MORE[@]}"
+vm_step st-log-wrapped quorvane-cli log 1 selftest --json
+vm_step st-log-wrapped-text quorvane-cli log 1 selftest
+vm_step st-error-wrapped quorvane-cli log 1 error --json
+vm_step st-peer-wrapped smartctl -j -c -l selftest -l error /dev/sda
+vm_step st-peer-wrapped-text smartctl -l selftest -l error /dev/sda
+vm_step st-metrics-wrapped quorvane-cli metrics
+# The NVMe controllers have no Device Self-test (OACS bit 4 clear).
+vm_step st-nvme quorvane-cli selftest 2 short
+vm_step st-nvme-log quorvane-cli log 2 selftest
 vm_step closes sh -c 'for f in /tmp/closes-*.log; do n=${f#/tmp/closes-}; echo "== ${n%.log}"; cat "$f"; done'
 vm_boot --ahci --disk "$DISK_A" --nvme-disk "$DISK_N0" \
     --nvme-disk "$DISK_N1,smart_critical_warning=0x04" \
@@ -195,4 +234,28 @@ vm_check mail-2 "$HERE/check_same.py" \
 vm_check n0-smart-hot "$HERE/check_nvme.py" --slot 2 --device nvme0 --warning 0x02 \
     --nvme-log "$S/n0-log-hot" --smartctl "$S/n0-smartctl-hot" --text "$S/n0-smart-hot-text" --metrics "$S/metrics-hot"
 vm_check closes "$HERE/check_closes.py" sda nvme0 nvme1 --steps "${WATCHED[@]}"
+
+vm_check st-log-empty "$HERE/check_selftest.py" --device sda --smartctl "$S/st-peer-empty" --kinds ""
+vm_check st-short "$HERE/check_same.py" --rc 0 --out $'Slot 1: the drive started its short self-test (the drive expects 2 min)\nResult: Short offline, Completed without error, 0 % remaining, 4660 h'
+vm_check st-extended "$HERE/check_same.py" --rc 0 --out $'Slot 1: the drive started its extended self-test (the drive expects 54 min)\nResult: Extended offline, Completed without error, 0 % remaining, 4660 h'
+vm_check st-abort-start "$HERE/check_same.py" --rc 0 --out 'Slot 1: the drive started its extended self-test (the drive expects 54 min)'
+vm_check st-abort "$HERE/check_same.py" --rc 1 --out 'Slot 1: the drive refused to abort the self-test'
+vm_check st-abort-peer "$HERE/check_same.py" --rc 4 \
+    --out-has 'Command "Abort SMART off-line mode self-test routine" failed: scsi error aborted command'
+vm_check st-conveyance "$HERE/check_same.py" --rc 1 --out 'Slot 1: the drive offers no conveyance self-test'
+vm_check st-log "$HERE/check_selftest.py" --device sda --smartctl "$S/st-peer" \
+    --smartctl-text "$S/st-peer-text" --text "$S/st-log-text" --error-log "$S/st-error" \
+    --metrics "$S/st-metrics" --kinds "Extended offline,Extended offline,Short offline"
+RAN=(short extended extended "${MORE[@]}")
+KINDS=""
+for ((i = ${#RAN[@]} - 1; i >= ${#RAN[@]} - 21; i--)); do
+    case ${RAN[i]} in short) KINDS+=",Short offline" ;; extended) KINDS+=",Extended offline" ;; esac
+done
+vm_check st-more "$HERE/check_same.py" --rc 0
+vm_check st-log-wrapped "$HERE/check_selftest.py" --device sda --smartctl "$S/st-peer-wrapped" \
+    --smartctl-text "$S/st-peer-wrapped-text" --text "$S/st-log-wrapped-text" \
+    --error-log "$S/st-error-wrapped" --metrics "$S/st-metrics-wrapped" --kinds "${KINDS#,}"
+vm_check st-nvme "$HERE/check_same.py" --rc 1 --out 'Slot 2: the drive offers no short self-test'
+vm_check st-nvme-log "$HERE/check_same.py" --rc 1 \
+    --err-has 'slot 2: this NVMe drive keeps no self-test log the program reads'
 vm_finish
