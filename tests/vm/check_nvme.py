@@ -187,6 +187,11 @@ def main():
             if name == "smartctl_device":
                 identity = dict(labels)
     report = Step(a.report).out if a.report else None
+    # The report file is 8-bit like every text of the program (the degree sign
+    # is the byte B0h), and the guest's output is split as UTF-8, which makes
+    # that byte U+FFFD: read it back as the sign it is.
+    if report is not None:
+        report = report.replace("\ufffdC", "\u00b0C")
     ctrl = load_json(a.nvme_ctrl, checks, "nvme id-ctrl") if a.nvme_ctrl else None
     if ctrl is not None:
         for field, key, ctl_key, scan_key, metric_key, report_key in [
