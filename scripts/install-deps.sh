@@ -14,7 +14,7 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   qemu-system-x86 linux-image-amd64 busybox-static cpio fdisk dosfstools binutils file xz-utils libc6-dev \
   ntfs-3g exfatprogs e2fsprogs util-linux gdisk xfsprogs btrfs-progs \
   python3 python3-aiosmtpd dbus-daemon python3-dbusmock python3-dbus \
-  libsystemd-dev \
+  libsystemd-dev libsqlite3-dev \
   libatasmart-bin smartmontools nvme-cli strace \
   prometheus prometheus-node-exporter \
   clang libclang-rt-14-dev \
