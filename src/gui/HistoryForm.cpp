@@ -55,13 +55,20 @@ void FitValueAxis(QChart* chart) {
         return;
     const bool raw = axis->labelFormat() == "%.0f";
     double low = std::numeric_limits<double>::max(), high = std::numeric_limits<double>::lowest();
-    for (QAbstractSeries* series : chart->series()) {
-        auto* line = qobject_cast<QLineSeries*>(series);
-        if (line == nullptr || !line->isVisible())
-            continue;
+    const auto take = [&](const QLineSeries* line) {
         for (const QPointF& p : line->points()) {
             low = std::min(low, p.y());
             high = std::max(high, p.y());
+        }
+    };
+    for (QAbstractSeries* series : chart->series()) {
+        if (!series->isVisible())
+            continue;
+        if (auto* line = qobject_cast<QLineSeries*>(series))
+            take(line);
+        if (auto* band = qobject_cast<QAreaSeries*>(series)) {
+            take(band->upperSeries());
+            take(band->lowerSeries());
         }
     }
     if (low > high) {
@@ -149,7 +156,6 @@ void THistoryForm::ShowTemperatures(const HistoryScreen& screen) {
     y->setLabelFormat("%d");
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
-    int low = std::numeric_limits<int>::max(), high = std::numeric_limits<int>::min();
     for (const HistoryDriveLine& drive : screen.Drives) {
         auto* line = new QLineSeries;
         line->setName(CoreText(drive.Name));
@@ -161,8 +167,6 @@ void THistoryForm::ShowTemperatures(const HistoryScreen& screen) {
                 upper->append(static_cast<qreal>(Msecs(p.Time)), p.Max);
                 lower->append(static_cast<qreal>(Msecs(p.Time)), p.Min);
             }
-            low = std::min(low, p.Min);
-            high = std::max(high, p.Max);
         }
         chart->addSeries(line);
         line->attachAxis(x);
@@ -212,7 +216,6 @@ void THistoryForm::ShowAttribute(const HistoryScreen& screen) {
     y->setLabelFormat("%.0f");
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
-    double high = 1;
     for (const HistoryAttributeLine& line : screen.AttributeLines) {
         // A raw value holds until it changes: drawn as steps to the range's end.
         auto* steps = new QLineSeries;
@@ -225,7 +228,6 @@ void THistoryForm::ShowAttribute(const HistoryScreen& screen) {
                 steps->append(at, last);
             last = static_cast<double>(p.Raw);
             steps->append(at, last);
-            high = std::max(high, last);
             first = false;
         }
         steps->append(static_cast<qreal>(Msecs(screen.To)), last);

@@ -377,25 +377,29 @@ int HistoryStore::WriteValue(DriveState& state, const DriveRecord& drive, Counte
     const auto last = state.Last.find(key);
     if (last != state.Last.end() && last->second.Value == value && last->second.Raw == raw)
         return SQLITE_OK;
-    int code = sql_->InsertAttr.Bind(1, state.Key)
-                   .Bind(2, key)
-                   .Bind(3, time)
-                   .Bind(4, int64_t{value})
-                   .Bind(5, AsStored(raw))
-                   .Run();
-    if (Failed(code))
-        return code;
     const bool watched = key < FirstNamedCounterKey ? IsRisingSectorAttribute(key)
                                                     : IsRisingCounterName(keyNames_[key]);
     const bool known = last != state.Last.end();
     const uint64_t previous = known ? last->second.Raw : raw;
+    const bool judge = watched && known && previous != raw;
+    // Read before this row goes in: a tick within the same second replaces
+    // the row before it.
+    uint64_t base = 0;
+    int code = SQLITE_OK;
+    if (judge && Failed(code = Baseline(state.Key, key, time - RiseWindow, base)))
+        return code;
+    code = sql_->InsertAttr.Bind(1, state.Key)
+               .Bind(2, key)
+               .Bind(3, time)
+               .Bind(4, int64_t{value})
+               .Bind(5, AsStored(raw))
+               .Run();
+    if (Failed(code))
+        return code;
     state.Last[key] = Stored{value, raw};
-    if (!watched || !known || previous == raw)
+    if (!judge)
         return SQLITE_OK;
 
-    uint64_t base = 0;
-    if (Failed(code = Baseline(state.Key, key, time - RiseWindow, base)))
-        return code;
     RiseMemory& memory = state.Rises[key];
     const bool rose = JudgeRise(base, previous, raw, time, memory);
     if (memory.Warned) {

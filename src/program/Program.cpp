@@ -54,6 +54,12 @@ std::string Program::HistoryFile() const {
     return DefaultHistoryFile();
 }
 
+void Program::SetHistoryFile(std::string file) {
+    historyFile_ = std::move(file);
+    if (session_)
+        History(); // an attached session records into the new file from its next tick
+}
+
 history::HistoryStore& Program::History() {
     // A changed setting counts from the next use on.
     if (!history_ || history_->Path() != HistoryFile()) {

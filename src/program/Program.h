@@ -75,7 +75,7 @@ public:
 
     // The history file: the one given here (watch --history), else the
     // "History File" setting, else DefaultHistoryFile().
-    void SetHistoryFile(std::string file) { historyFile_ = std::move(file); }
+    void SetHistoryFile(std::string file);
     std::string HistoryFile() const;
     // The store of HistoryFile(), made on first use; every tick of an
     // attached session is recorded in it.
