@@ -37,7 +37,7 @@ constexpr Command Table[] = {
     {"metrics", "[--drives DIR] [--settings FILE]", "",
      "every drive read once, as Prometheus metrics", "", RunMetrics},
     {"history", "[--drives DIR] [--settings FILE]",
-     "SLOT [--since 7d|DATE] [--attribute ID] [--csv|--json]",
+     "SLOT [--since 7d|DATE] [--attribute ID] [--csv | --json]",
      "the drive's temperatures and attribute\n"
      "changes from the history file",
      "  ID is an attribute id in hex (05, C5) or a counter's name; DATE is 2026-12-03 [14:20]",
