@@ -74,8 +74,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION admin)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # libssl and libsystemd are loaded when first needed, not linked, so the
-# shared-library scan cannot see them: they are named here.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libssl3, libsystemd0")
+# shared-library scan cannot see them: they are named here, with the SQLite
+# that keeps the history file.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libssl3, libsystemd0, libsqlite3-0")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "polkitd")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "gnome-shell-extension-appindicator, prometheus-node-exporter")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://quorvane.example.org/")

@@ -15,3 +15,5 @@ if [ -n "${DISPLAY:-}" ]; then
 else
     QT_QPA_PLATFORM=offscreen "$build/bench/bench_tray"
 fi
+echo "== History file: six drives every 15 s for a simulated year (about three minutes)"
+"$build/bench/bench_history" "${QUORVANE_HISTORY_DAYS:-365}"

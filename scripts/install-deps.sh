@@ -8,13 +8,13 @@ $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends \
   build-essential cmake ninja-build pkg-config git libssl-dev openssl \
   libgtest-dev libgmock-dev \
-  qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libqt6svg6 qt6-qpa-plugins \
+  qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-charts-dev libqt6opengl6-dev libqt6svg6 qt6-qpa-plugins \
   libgl-dev fonts-dejavu-core fonts-dejavu-extra \
   xvfb xauth trayer \
   qemu-system-x86 linux-image-amd64 busybox-static cpio fdisk dosfstools binutils file xz-utils libc6-dev \
   ntfs-3g exfatprogs e2fsprogs util-linux gdisk xfsprogs btrfs-progs \
   python3 python3-aiosmtpd dbus-daemon python3-dbusmock python3-dbus \
-  libsystemd-dev \
+  libsystemd-dev libsqlite3-dev \
   libatasmart-bin smartmontools nvme-cli strace \
   prometheus prometheus-node-exporter \
   clang libclang-rt-14-dev \

@@ -235,6 +235,8 @@ const SettingRow SettingRows[] = {
     {"Alert Sound", &S::AlertSound},
     {"Balloon Hints", &S::BalloonHints},
     {"Let Drives Sleep", &S::LetDrivesSleep},
+    {"Warn on Rising Sector Counts", &S::WarnOnRisingSectorCounts},
+    {"History File", &S::HistoryFile},
 };
 
 bool IsSlotRow(const SettingRow& row) {

@@ -63,6 +63,12 @@ struct Settings {
     bool AlertSound = false;     // "Alert Sound", AlertCB
     bool BalloonHints = false;   // "Balloon Hints", BallHCB
     bool LetDrivesSleep = false; // "Let Drives Sleep": leave a drive in standby unread
+    // "Warn on Rising Sector Counts", RisingCB: an amber frame, a balloon and a
+    // warning mail when 05h, C5h, C6h or the media errors rise.
+    bool WarnOnRisingSectorCounts = true;
+    // "History File": where the history is kept; empty for the front end's
+    // own place (the user's state folder, or the watch service's).
+    std::string HistoryFile;
 
     // AutoRunCB: whether the desktop's autostart entry points at this program.
     // It lives in the autostart folder, not in the settings file.

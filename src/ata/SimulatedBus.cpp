@@ -4,6 +4,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "ata/Identify.h"
@@ -193,6 +194,25 @@ std::optional<SectorBuffer> SimulatedBus::LoadPage(const fs::path& path,
     return page;
 }
 
+namespace {
+
+// "ID RAW N": the id in hex, the raw value and the read as drive.ini numbers;
+// nothing for anything else (a raw value past 48 bits included).
+std::optional<SimulatedBusRaise> ParseRaisedRaw(const std::string& text) {
+    std::istringstream words(text);
+    std::string id, raw, from, extra;
+    if (!(words >> id >> raw >> from) || (words >> extra))
+        return std::nullopt;
+    const auto value = ParseDriveIniNumber(raw);
+    const auto read = ParseDriveIniNumber(from);
+    const auto number = ParseDriveIniNumber(id.rfind("0x", 0) == 0 ? id : "0x" + id);
+    if (!value || !read || !number || *number == 0 || *number > 0xFF || *value >> 48 != 0)
+        return std::nullopt;
+    return SimulatedBusRaise{static_cast<uint8_t>(*number), *value, std::max<uint64_t>(*read, 1)};
+}
+
+} // namespace
+
 SimulatedBus::Drive* SimulatedBus::Load(unsigned driveNumber) {
     if (auto it = drives_.find(driveNumber); it != drives_.end())
         return &it->second;
@@ -230,6 +250,7 @@ SimulatedBus::Drive* SimulatedBus::Load(unsigned driveNumber) {
             drive.DelayMs = static_cast<int>(ParseDriveIniNumber(*delay).value_or(0) % 10000);
         if (auto log = ini->Get("drive", "log"); log && !log->empty())
             drive.LogFile = (folder / *log).string();
+        drive.Raise = ParseRaisedRaw(ini->Get("drive", "raise-raw").value_or(""));
     }
     LoadSelfTest(drive, ini ? &*ini : nullptr);
     return &drives_.emplace(driveNumber, std::move(drive)).first->second;
@@ -322,6 +343,22 @@ void SimulatedBus::AnswerPage(const std::optional<SectorBuffer>& page, AtaComman
     Complete(cmd);
 }
 
+// The data page, with the raised raw value from the read raise-raw names on.
+void SimulatedBus::AnswerData(Drive& drive, AtaCommand& cmd) {
+    ++drive.DataReads;
+    if (!drive.SmartData || !drive.Raise || drive.DataReads < drive.Raise->FromRead)
+        return AnswerPage(drive.SmartData, cmd);
+    SectorBuffer page = *drive.SmartData;
+    for (size_t at = 2; at + 12 <= 2 + 30 * 12; at += 12) {
+        if (page[at] != drive.Raise->Id)
+            continue;
+        for (size_t b = 0; b < 6; ++b)
+            page[at + 5 + b] = static_cast<uint8_t>(drive.Raise->Raw >> (8 * b));
+        break;
+    }
+    AnswerPage(page, cmd);
+}
+
 void SimulatedBus::AnswerSmart(Drive& drive, AtaCommand& cmd) {
     auto& tf = cmd.TaskFile;
     // SMART commands carry the key in LBA Mid/High; without it the drive aborts.
@@ -333,7 +370,7 @@ void SimulatedBus::AnswerSmart(Drive& drive, AtaCommand& cmd) {
         return AnswerReadLog(drive, cmd);
     if (tf.Features == SmartReadData) {
         StepSelfTest(drive);
-        return AnswerPage(drive.SmartData, cmd);
+        return AnswerData(drive, cmd);
     }
     if (tf.Features == SmartReadThresholds)
         return AnswerPage(drive.SmartThresholds, cmd);

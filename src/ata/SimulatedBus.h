@@ -15,6 +15,10 @@
 //                                line with its name (or its command byte in
 //                                hex) to FILE, relative to the drive's folder,
 //                                so that another process can watch the drive
+//   raise-raw = ID RAW N         from the Nth SMART READ DATA on (the scan's
+//                                read counts), attribute ID (hex, 05 or 0x05)
+//                                answers the raw value RAW: a sector counter
+//                                that rises while the program watches
 //   power = active | idle | standby | sleep
 //                                the power mode (default active), answered
 //                                by CHECK POWER MODE in Sector Count: 0xFF
@@ -83,6 +87,13 @@
 
 namespace quorvane {
 
+// drive.ini's raise-raw.
+struct SimulatedBusRaise {
+    uint8_t Id = 0;
+    uint64_t Raw = 0;
+    uint64_t FromRead = 1;
+};
+
 class SimulatedBus final : public DriveBus {
 public:
     explicit SimulatedBus(std::string directory);
@@ -148,6 +159,8 @@ private:
         std::filesystem::file_time_type IniTime{}; // drive.ini as last read
         std::optional<NvmeState> Nvme;              // set for an NVMe controller's folder
         SelfTestState SelfTest;
+        std::optional<SimulatedBusRaise> Raise; // raise-raw
+        uint64_t DataReads = 0;          // SMART READ DATA answered so far
     };
     void ReloadPower(Drive& drive);
     Drive* Load(unsigned driveNumber);
@@ -170,6 +183,7 @@ private:
     bool Execute(Drive& drive, AtaCommand& cmd);
     bool Intercept(Drive& drive, AtaCommand& cmd, bool& sent);
     static void AnswerPage(const std::optional<SectorBuffer>& page, AtaCommand& cmd);
+    static void AnswerData(Drive& drive, AtaCommand& cmd);
     static void AnswerSmart(Drive& drive, AtaCommand& cmd);
     static void AnswerNativeMax(const Drive& drive, AtaCommand& cmd);
     static void AnswerSetFeatures(Drive& drive, AtaCommand& cmd);

@@ -49,6 +49,7 @@ int RunMetrics(CliContext& ctx);
 int RunWatch(CliContext& ctx);
 int RunLog(CliContext& ctx);
 int RunSelfTest(CliContext& ctx);
+int RunHistory(CliContext& ctx);
 
 // Helpers shared by the subcommands.
 std::string JsonString(const std::string& text);

@@ -22,7 +22,8 @@ bool ParseCount(const std::string& text, long max, long& value) {
 }
 
 // Takes watch's options; ExitOk, or the usage error's status once it is said.
-int ParseWatchArguments(std::vector<std::string> args, WatchOptions& options, bool& noMail) {
+int ParseWatchArguments(std::vector<std::string> args, WatchOptions& options, bool& noMail,
+                        std::string& historyFile) {
     noMail = TakeFlag(args, "--no-mail");
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -43,7 +44,10 @@ int ParseWatchArguments(std::vector<std::string> args, WatchOptions& options, bo
             }
         } else if (arg == "--metrics" && hasValue && !args[i + 1].empty()) {
             options.MetricsFile = args[++i];
-        } else if (arg == "--interval" || arg == "--count" || arg == "--metrics") {
+        } else if (arg == "--history" && hasValue && !args[i + 1].empty()) {
+            historyFile = args[++i];
+        } else if (arg == "--interval" || arg == "--count" || arg == "--metrics" ||
+                   arg == "--history") {
             return UsageError("watch", arg + " needs a value", WatchUsage);
         } else {
             return UsageError("watch", UnexpectedArgument("watch", arg), WatchUsage);
@@ -57,7 +61,9 @@ int ParseWatchArguments(std::vector<std::string> args, WatchOptions& options, bo
 int RunWatch(CliContext& ctx) {
     WatchOptions options;
     bool noMail = false;
-    if (const int status = ParseWatchArguments(ctx.Args, options, noMail); status != ExitOk)
+    std::string historyFile;
+    if (const int status = ParseWatchArguments(ctx.Args, options, noMail, historyFile);
+        status != ExitOk)
         return status;
 
     // SIGTERM and SIGINT are taken by sigtimedwait between ticks; blocked from
@@ -73,6 +79,7 @@ int RunWatch(CliContext& ctx) {
     program.LoadSettings();
     if (noMail)
         program.Options().SMTPWarnings = false;
+    program.SetHistoryFile(historyFile);
     if (!ScanForCommand(ctx, program.Data(), true))
         return ExitNoDrives;
 

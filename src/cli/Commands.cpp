@@ -36,8 +36,14 @@ constexpr Command Table[] = {
      RunSettings},
     {"metrics", "[--drives DIR] [--settings FILE]", "",
      "every drive read once, as Prometheus metrics", "", RunMetrics},
+    {"history", "[--drives DIR] [--settings FILE]",
+     "SLOT [--since 7d|DATE] [--attribute ID] [--csv | --json]",
+     "the drive's temperatures and attribute\n"
+     "changes from the history file",
+     "  ID is an attribute id in hex (05, C5) or a counter's name; DATE is 2026-12-03 [14:20]",
+     RunHistory},
     {"watch", "[--drives DIR] [--settings FILE]",
-     "[--interval S] [--count N] [--metrics FILE] [--no-mail]",
+     "[--interval S] [--count N] [--metrics FILE] [--history FILE] [--no-mail]",
      "monitor until SIGTERM/SIGINT or N ticks:\n"
      "one line per drive per tick, the metrics\n"
      "file rewritten, warnings mailed",

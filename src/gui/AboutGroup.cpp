@@ -11,7 +11,7 @@ namespace quorvane {
 
 TAboutGroup::TAboutGroup(QWidget* parent) : QGroupBox("About", parent) {
     setObjectName("AboutGB");
-    setGeometry(266, 232, 219, 137);
+    setGeometry(266, 232, 219, 155);
 
     Image1 = new QLabel(this);
     Image1->setObjectName("Image1");

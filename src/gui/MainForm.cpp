@@ -12,6 +12,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolButton>
+#include <ctime>
 #include <iostream>
 
 #include "app/FeatureLevels.h"
@@ -20,6 +21,7 @@
 #include "gui/AboutGroup.h"
 #include "gui/Controls.h"
 #include "gui/FeatureGroup.h"
+#include "gui/HistoryForm.h"
 #include "gui/Fonts.h"
 #include "gui/MbrForm.h"
 #include "gui/QtUiHandOver.h"
@@ -39,7 +41,7 @@ namespace quorvane {
 namespace {
 
 constexpr int ClientWidth = 491;
-constexpr int ClientHeight = 392;
+constexpr int ClientHeight = 410;
 constexpr uint32_t Blue = 0x00FF0000;
 
 QIcon ProgramIcon() {
@@ -54,6 +56,7 @@ QIcon ProgramIcon() {
 TMainForm::TMainForm(Program& program, MainFormServices services, QWidget* parent)
     : QWidget(parent), SMARTForm([this] { return makeSmartForm(); }),
       MBRForm([this] { return makeMbrForm(); }), SMTPForm([this] { return makeSmtpForm(); }),
+      HistoryForm([this] { return makeHistoryForm(); }),
       program_(program), data_(program.Data()), settings_(program.Options()),
       trayAvailable_(services.TrayAvailable) {
     setObjectName("MainForm");
@@ -104,6 +107,20 @@ TSMARTForm* TMainForm::makeSmartForm() {
     return form;
 }
 
+// The History window does not block the main window: it stays open beside it.
+THistoryForm* TMainForm::makeHistoryForm() {
+    auto* form = new THistoryForm(this);
+    connect(form, &THistoryForm::RangeChosen, this, [this](HistoryRange range) {
+        historyRange_ = range;
+        ShowHistory();
+    });
+    connect(form, &THistoryForm::AttributeChosen, this, [this](qint64 key) {
+        historyAttribute_ = key;
+        ShowHistory();
+    });
+    return form;
+}
+
 TMBRForm* TMainForm::makeMbrForm() {
     auto* form = new TMBRForm(this);
     form->setWindowModality(Qt::WindowModal);
@@ -147,12 +164,16 @@ void TMainForm::createDriveRow() {
     SMARTReadSB = MakeSpeedButton(HDDGB, "SMARTReadSB",
                                   style()->standardIcon(QStyle::SP_FileDialogDetailedView),
                                   "Read S.M.A.R.T.", 452, 9);
+    HistorySB = MakeSpeedButton(HDDGB, "HistorySB",
+                                style()->standardIcon(QStyle::SP_FileDialogContentsView),
+                                "History", 428, 9);
 }
 
 void TMainForm::createConnections() {
     connect(HDDRefreshSB, &QToolButton::clicked, this, &TMainForm::HDDRefreshSBClick);
     connect(HDDCB, &QComboBox::activated, this, &TMainForm::HDDCBChange);
     connect(SMARTReadSB, &QToolButton::clicked, this, &TMainForm::SMARTReadSBClick);
+    connect(HistorySB, &QToolButton::clicked, this, &TMainForm::HistorySBClick);
     connect(MBRReadSB, &QToolButton::clicked, this, &TMainForm::MBRReadSBClick);
     connect(&SMARTT, &QTimer::timeout, this, &TMainForm::SMARTTTimer);
     TSettingsGroup* g = SettingsGB;
@@ -173,6 +194,9 @@ void TMainForm::createConnections() {
     connect(Tray->Restore1, &QAction::triggered, this, &TMainForm::Restore1Click);
     connect(Tray->Minimize1, &QAction::triggered, this, &TMainForm::Minimize1Click);
     connect(Tray->Exit1, &QAction::triggered, this, &TMainForm::Exit1Click);
+    connect(Tray->History1, &QAction::triggered, this, &TMainForm::HistorySBClick);
+    connect(Tray, &TTrayBank::HistoryNotice, StatusSB,
+            [this](const QString& text) { StatusSB->showMessage(text); });
     connect(AboutGB, &TAboutGroup::OpenLinkRequested, this, &TMainForm::OpenLinkRequested);
 }
 
@@ -371,6 +395,23 @@ void TMainForm::SMTPReportsTimerTimer() {
 
 void TMainForm::SendReport() {
     program_.Reports().SendReport(data_, FormatDateTime(clock_, clock_.Now()));
+}
+
+void TMainForm::SendRiseWarning(const std::string& rise) {
+    program_.Reports().SendRiseWarning(data_, FormatDateTime(clock_, clock_.Now()), rise);
+}
+
+void TMainForm::HistorySBClick() {
+    ShowHistory();
+    HistoryForm->show();
+    HistoryForm->raise();
+    HistoryForm->activateWindow();
+}
+
+void TMainForm::ShowHistory() {
+    HistoryForm->Show(MakeHistoryScreen(program_.History(), data_, historyRange_,
+                                        historyAttribute_,
+                                        static_cast<history::Seconds>(std::time(nullptr))));
 }
 
 SMTPSnapshot TMainForm::CopySMTPSettings() {

@@ -14,6 +14,7 @@
 #include "app/Scan.h"
 #include "gui/InformationGroup.h"
 #include "gui/LazyWindow.h"
+#include "program/HistoryScreen.h"
 #include "gui/SmtpForm.h"
 #include "gui/TrayBank.h"
 #include "mail/ReportService.h"
@@ -38,6 +39,7 @@ class TAboutGroup;
 class TFeatureGroup;
 class TMBRForm;
 class TSMARTForm;
+class THistoryForm;
 class TSettingsGroup;
 
 // What the program entry hands the window besides the program: the sound,
@@ -89,6 +91,7 @@ public:
     QLabel* SMARTNL;
     QLabel* SMARTStatusL;
     QToolButton* SMARTReadSB;
+    QToolButton* HistorySB;
     TInformationGroup* InformationGB;
 
     TSettingsGroup* SettingsGB;
@@ -104,6 +107,7 @@ public:
     LazyWindow<TSMARTForm> SMARTForm;
     LazyWindow<TMBRForm> MBRForm;
     LazyWindow<TSMTPForm> SMTPForm;
+    LazyWindow<THistoryForm> HistoryForm;
 
 signals:
     // Exit closed the window: the program ends.
@@ -119,6 +123,9 @@ private:
     void HDDRefreshSBClick();
     void HDDCBChange(int index);
     void SMARTReadSBClick();
+    void HistorySBClick();
+    // Draws the History window anew from the history file.
+    void ShowHistory();
     void MBRReadSBClick();
     void SMARTTTimer();
     void HDDRefreshIntUDClick();
@@ -143,6 +150,7 @@ private:
     TSMARTForm* makeSmartForm();
     TMBRForm* makeMbrForm();
     TSMTPForm* makeSmtpForm();
+    THistoryForm* makeHistoryForm();
     // The get and set buttons and the level bar of one feature group.
     void connectFeatureGroup(TFeatureGroup* group, Feature feature);
     // Ends the program now, without saving: the session is ending.
@@ -184,6 +192,7 @@ private:
     void ShowSendResult(const std::string& text) override;
     // WarningMail, and the report timer's and the test button's send.
     void SendReport() override;
+    void SendRiseWarning(const std::string& rise) override;
 
     Program& program_;
     // The program's drive table and options, which the controls write into.
@@ -195,6 +204,8 @@ private:
     // How far the program is on its way out.
     ProgramEnd end_ = ProgramEnd::Running;
     QFileDialog* logSD_ = nullptr;
+    HistoryRange historyRange_ = HistoryRange::Week;
+    history::CounterKey historyAttribute_ = DefaultHistoryAttribute;
 };
 
 } // namespace quorvane

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "gui/MainForm.h"
+#include "gui/HistoryForm.h"
 #include "gui/Controls.h"
 #include "gui/MbrForm.h"
 #include "gui/SmartForm.h"
@@ -125,6 +126,8 @@ void TMainForm::CloseSecondaryWindows() {
         mbr->close();
     if (TSMTPForm* smtp = SMTPForm.Made())
         smtp->CloseWindow();
+    if (QWidget* history = HistoryForm.Made())
+        history->close();
 }
 
 void TMainForm::EndWithoutSaving() {

@@ -17,7 +17,7 @@ namespace quorvane {
 TSettingsGroup::TSettingsGroup(Settings& options, QWidget* parent)
     : QGroupBox("Settings", parent), options_(options) {
     setObjectName("SettingsGB");
-    setGeometry(8, 232, 257, 137);
+    setGeometry(8, 232, 257, 155);
 
     SMARTMonCB = MakeCheckBox(this, "SMARTMonCB", "S.M.A.R.T. Monitoring", 8, 16, true);
     SMARTRunL = MakeLabel(this, "SMARTRunL", "-", 150, 19, 10);
@@ -34,13 +34,16 @@ TSettingsGroup::TSettingsGroup(Settings& options, QWidget* parent)
     BallHCB = MakeCheckBox(this, "BallHCB", "Balloon Hints", 8, 80, false);
     LetDrivesSleepCB = MakeCheckBox(this, "LetDrivesSleepCB", "Let Drives Sleep", 8, 98, false);
     LetDrivesSleepCB->setToolTip("Leave a drive in standby unread, so that it is not spun up");
-    AutoRunCB = MakeCheckBox(this, "AutoRunCB", "AutoRun", 8, 116, false);
+    RisingCB = MakeCheckBox(this, "RisingCB", "Warn on Rising Sector Counts", 8, 116, true);
+    RisingCB->setToolTip("An amber frame, a balloon and a warning mail when a drive's "
+                         "reallocated, pending or uncorrectable sector count rises");
+    AutoRunCB = MakeCheckBox(this, "AutoRunCB", "AutoRun", 8, 134, false);
     SMTPSB = MakeSpeedButton(this, "SMTPSB",
                              style()->standardIcon(QStyle::SP_MessageBoxInformation),
-                             "SMTP Reports & Warnings", 108, 113);
+                             "SMTP Reports & Warnings", 108, 131);
     SaveSettingsSB =
         MakeSpeedButton(this, "SaveSettingsSB", style()->standardIcon(QStyle::SP_DialogSaveButton),
-                        QString(), 132, 113);
+                        QString(), 132, 131);
     createIconsGroup();
 
     ColorDialog = new QColorDialog(this);
@@ -83,6 +86,8 @@ void TSettingsGroup::createConnections() {
     connect(AlertCB, &QCheckBox::toggled, this, [this](bool on) { options_.AlertSound = on; });
     connect(BallHCB, &QCheckBox::toggled, this, [this](bool on) { options_.BalloonHints = on; });
     connect(AutoRunCB, &QCheckBox::toggled, this, [this](bool on) { options_.AutoRun = on; });
+    connect(RisingCB, &QCheckBox::toggled, this,
+            [this](bool on) { options_.WarnOnRisingSectorCounts = on; });
     connect(LetDrivesSleepCB, &QCheckBox::toggled, this,
             [this](bool on) { options_.LetDrivesSleep = on; });
     connect(SMTPSB, &QToolButton::clicked, this, &TSettingsGroup::SMTPClicked);
@@ -105,6 +110,7 @@ void TSettingsGroup::ShowSettings() {
     BallHCB->setChecked(options_.BalloonHints);
     AutoRunCB->setChecked(options_.AutoRun);
     LetDrivesSleepCB->setChecked(options_.LetDrivesSleep);
+    RisingCB->setChecked(options_.WarnOnRisingSectorCounts);
     PaintSwatches();
 }
 

@@ -46,6 +46,7 @@ public:
     QCheckBox* BallHCB;
     QCheckBox* AutoRunCB;
     QCheckBox* LetDrivesSleepCB;
+    QCheckBox* RisingCB;
     QToolButton* SMTPSB;
     QToolButton* SaveSettingsSB;
     QGroupBox* IconsGB;

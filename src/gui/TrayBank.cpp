@@ -24,6 +24,9 @@ TTrayBank::TTrayBank(QWidget* owner, bool trayAvailable, bool simulated,
     PopupMenu->addSeparator()->setObjectName("N1");
     Minimize1 = PopupMenu->addAction(style->standardIcon(QStyle::SP_TitleBarMinButton), "Minimize");
     Minimize1->setObjectName("Minimize1");
+    History1 = PopupMenu->addAction(style->standardIcon(QStyle::SP_FileDialogContentsView),
+                                    "History");
+    History1->setObjectName("History1");
     PopupMenu->addSeparator()->setObjectName("N2");
     Exit1 = PopupMenu->addAction(style->standardIcon(QStyle::SP_DialogCloseButton), "Exit");
     Exit1->setObjectName("Exit1");
@@ -84,7 +87,18 @@ void TTrayBank::ApplyHint(int slot) {
     const size_t i = static_cast<size_t>(slot - 1);
     const std::string hint = ConcernsHint(hints_[i], concerns_[i]);
     if (TTextTrayIcon* icon = Icon(slot))
-        icon->SetHint(CoreText(sleeping_[i] ? SleepingHint(hint) : hint));
+        icon->SetHint(CoreText(TrayTooltip(hint, sleeping_[i], notes_[i])));
+}
+
+void TTrayBank::SetTrayIconNote(int slot, const std::string& note) {
+    if (!DriveTable::IsSlot(slot) || notes_[static_cast<size_t>(slot - 1)] == note)
+        return;
+    notes_[static_cast<size_t>(slot - 1)] = note;
+    ApplyHint(slot);
+}
+
+void TTrayBank::ShowHistoryNotice(const std::string& text) {
+    emit HistoryNotice(CoreText(text));
 }
 
 void TTrayBank::SetVisible(int slot, bool visible) {
@@ -131,6 +145,13 @@ void TTrayBank::ShowErrorBalloon(int slot, const std::string& title, const std::
     if (TTextTrayIcon* icon = Icon(slot))
         icon->ShowBalloon(CoreText(title), CoreText(text), seconds,
                           TCoolTrayIcon::BalloonIcon::Error);
+}
+
+void TTrayBank::ShowWarningBalloon(int slot, const std::string& title, const std::string& text,
+                                   int seconds) {
+    if (TTextTrayIcon* icon = Icon(slot))
+        icon->ShowBalloon(CoreText(title), CoreText(text), seconds,
+                          TCoolTrayIcon::BalloonIcon::Warning);
 }
 
 } // namespace quorvane

@@ -50,6 +50,10 @@ public:
     void PlaySiren() override;
     void ShowErrorBalloon(int slot, const std::string& title, const std::string& text,
                           int seconds) override;
+    void ShowWarningBalloon(int slot, const std::string& title, const std::string& text,
+                            int seconds) override;
+    void SetTrayIconNote(int slot, const std::string& note) override;
+    void ShowHistoryNotice(const std::string& text) override;
     // Hands every changed icon to the tray, once per tick.
     void TickShown() override;
 
@@ -57,6 +61,7 @@ public:
     QMenu* PopupMenu;
     QAction* Restore1;
     QAction* Minimize1;
+    QAction* History1;
     QAction* Exit1;
 
 signals:
@@ -64,6 +69,8 @@ signals:
     void IconClicked();
     // One of the icons reports its owner being minimised into the tray.
     void MinimizeToTrayRequested();
+    // The history says once why it is not recorded, or that it is again.
+    void HistoryNotice(const QString& text);
 
 private:
     // The slot's tooltip: its drive's model, and "sleeping" while left unread.
@@ -73,6 +80,7 @@ private:
     std::array<std::string, MaxDrives> hints_{};
     std::array<bool, MaxDrives> sleeping_{};
     std::array<std::vector<std::string>, MaxDrives> concerns_{};
+    std::array<std::string, MaxDrives> notes_{};
 };
 
 } // namespace quorvane

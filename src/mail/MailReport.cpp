@@ -48,4 +48,14 @@ ReportText ComposeReport(const ProgramData& data, std::string_view moment) {
     return report;
 }
 
+ReportText ComposeRiseWarning(const ProgramData& data, std::string_view moment,
+                              std::string_view rise) {
+    ReportText report = ComposeReport(data, moment);
+    // The rise's text names the drive's counter, never its model: one line.
+    const std::string line = ReplaceControlCharacters(std::string(rise));
+    report.Subject = std::string(RiseWarningTitle).append(line);
+    report.Body = line + "\r\n\r\n" + report.Body;
+    return report;
+}
+
 } // namespace quorvane

@@ -26,4 +26,11 @@ std::string DriveStatusCaption(const HDD& drive);
 // per drive slot 1..DriveCount, in slot order.
 ReportText ComposeReport(const ProgramData& data, std::string_view moment);
 
+// The warning of a sector counter that rose: the subject says what rose
+// ("Rising sector count - HDD1: 05h Reallocated Sector Count rose from 0 to
+// 8 (...)"), the body says it and then gives the report.
+inline constexpr const char* RiseWarningTitle = "Rising sector count - ";
+ReportText ComposeRiseWarning(const ProgramData& data, std::string_view moment,
+                              std::string_view rise);
+
 } // namespace quorvane

@@ -82,9 +82,18 @@ ReportService::~ReportService() {
 }
 
 void ReportService::SendReport(const ProgramData& data, std::string_view moment) {
+    Send(ComposeReport(data, moment));
+}
+
+void ReportService::SendRiseWarning(const ProgramData& data, std::string_view moment,
+                                    std::string_view rise) {
+    Send(ComposeRiseWarning(data, moment, rise));
+}
+
+void ReportService::Send(ReportText report) {
     {
         std::lock_guard texts(shared_->TextsMutex);
-        shared_->Report = ComposeReport(data, moment);
+        shared_->Report = std::move(report);
         if (shared_->Waiting)
             return; // the waiting worker reads this report when its turn comes
         shared_->Waiting = true;

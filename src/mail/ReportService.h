@@ -97,6 +97,8 @@ public:
     // waiting for SendLock (that one takes this report). Never waits, never
     // fails visibly.
     void SendReport(const ProgramData& data, std::string_view moment);
+    // As SendReport, with the warning of a sector counter that rose.
+    void SendRiseWarning(const ProgramData& data, std::string_view moment, std::string_view rise);
 
     // The workers started and not yet ended, and whether one of them waits
     // for its turn (started, SendLock not yet taken for its transfer).
@@ -119,6 +121,7 @@ private:
     struct Shared;
     // A worker's life: its turn, the SMTP window's values, the transfer and
     // its result in the status bar.
+    void Send(ReportText report);
     static void Work(std::shared_ptr<Shared> shared);
     static void CopyWindowValues(const std::shared_ptr<Shared>& shared);
     static SendResult Transfer(Shared& shared);

@@ -84,6 +84,7 @@ TickResult MonitorSession::Tick(int selectedSlot) {
         }
     }
 
+    ShowHistory(result, count);
     view_.TickShown();
     data_.Screen.SMARTRunL = ActivityCaption(state_.ActivityCounter);
     state_.ActivityCounter = static_cast<uint8_t>((state_.ActivityCounter + 1) % 8);
@@ -106,6 +107,43 @@ TickResult MonitorSession::Tick(int selectedSlot) {
 
     running_ = wasRunning;
     return result;
+}
+
+// The tick goes into the history; a drive whose sector counter rose gets the
+// amber frame while it says O.K. (a failing drive stays red), its tooltip
+// says what rose, and each new rise brings one balloon and one mail. Nothing
+// here changes a drive's S.M.A.R.T. status.
+void MonitorSession::ShowHistory(TickResult& result, int count) {
+    if (recorder_ == nullptr)
+        return;
+    const HistoryVerdict verdict = recorder_->Record(data_, result);
+    if (!verdict.Notice.empty())
+        view_.ShowHistoryNotice(verdict.Notice);
+    const bool warn = settings_.WarnOnRisingSectorCounts;
+    for (int slot = 1; slot <= count; ++slot) {
+        const uint8_t bit = static_cast<uint8_t>(1u << (slot - 1));
+        const HDD& drive = data_.Drives[slot];
+        if (!drive.SMARTEnabled || (result.SleepingSlots & bit) != 0)
+            continue;
+        const bool rising = warn && (verdict.RisingSlots & bit) != 0;
+        view_.SetTrayIconNote(slot, rising ? verdict.Notes[static_cast<size_t>(slot - 1)] : "");
+        if (!rising)
+            continue;
+        result.RisingSlots |= bit;
+        if (settings_.TraySlot(slot).TrayIcon && drive.SMARTStatusOK &&
+            (result.FailingSlots & bit) == 0)
+            view_.SetTrayIconBorderColor(slot, BorderColorRising);
+    }
+    if (!warn)
+        return;
+    for (const HistoryVerdict::Rise& rise : verdict.NewRises) {
+        result.Rises.push_back(rise.Text);
+        if (settings_.BalloonHints && DriveTable::IsSlot(rise.Slot))
+            view_.ShowWarningBalloon(rise.Slot, RisingBalloonTitle, rise.Text,
+                                     RisingBalloonSeconds);
+        if (settings_.SMTPWarnings)
+            mail_.SendRiseWarning(rise.Text);
+    }
 }
 
 } // namespace quorvane

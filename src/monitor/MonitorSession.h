@@ -4,6 +4,7 @@
 // program forwards its timer to Tick; a headless monitor calls it from a loop.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -21,6 +22,8 @@ namespace quorvane {
 inline constexpr uint32_t BorderColorHealthy = 0x0000FF00; // green
 inline constexpr uint32_t BorderColorFailing = 0x000000FF; // red
 inline constexpr uint32_t BorderColorNoSmart = 0x00FF0000; // blue
+// A sector counter rose while the drive still says O.K.
+inline constexpr uint32_t BorderColorRising = 0x0000BFFF; // amber
 
 inline constexpr const char* NoSmartTrayText = "---";
 // A drive left unread in standby or asleep: its icon shows this and keeps its frame.
@@ -28,6 +31,8 @@ inline constexpr const char* SleepingTrayText = "zz";
 inline constexpr const char* FailureBalloonTitle = "Error";
 inline constexpr const char* FailureBalloonText = "S.M.A.R.T. failure detected!";
 inline constexpr int FailureBalloonSeconds = 10;
+inline constexpr const char* RisingBalloonTitle = "Rising sector count";
+inline constexpr int RisingBalloonSeconds = 10;
 
 // The refresh interval's step in seconds (HDDRefreshIntUD); its range is
 // MinRefreshInterval..MaxRefreshInterval.
@@ -50,6 +55,15 @@ public:
     virtual void PlaySiren() = 0;
     virtual void ShowErrorBalloon(int slot, const std::string& title, const std::string& text,
                                   int seconds) = 0;
+    // A warning that is no failure (a sector counter that rose).
+    virtual void ShowWarningBalloon(int /*slot*/, const std::string& /*title*/,
+                                    const std::string& /*text*/, int /*seconds*/) {}
+    // What the slot's tooltip says besides its temperature ("05h Reallocated
+    // Sector Count rose from 0 to 8 (...)"); empty for nothing. Told for every
+    // drive read in every tick.
+    virtual void SetTrayIconNote(int /*slot*/, const std::string& /*note*/) {}
+    // Said once: history is not being recorded and why, or is again.
+    virtual void ShowHistoryNotice(const std::string& /*text*/) {}
     // Every icon of the tick has its text and frame: a display shows them now.
     virtual void TickShown() {}
 };
@@ -59,6 +73,8 @@ class WarningMail {
 public:
     virtual ~WarningMail() = default;
     virtual void SendReport() = 0;
+    // The report, led by what rose: one mail per rise.
+    virtual void SendRiseWarning(const std::string& rise) = 0;
 };
 
 // The activity indicator: 0 and 4 give "|", 1 and 5 "/", 2 and 6 "-", 3 and 7 "\".
@@ -74,6 +90,28 @@ struct TickResult {
     // Bit slot - 1: the slot's drive was left unread in standby or asleep.
     uint8_t SleepingSlots = 0;
     bool WarningSent = false; // the warning mail was started
+    // Bit slot - 1: a sector counter of the slot's drive rose within the
+    // last 7 days (its frame is amber while the drive says O.K.).
+    uint8_t RisingSlots = 0;
+    std::vector<std::string> Rises; // the rises first seen in this tick, one text each
+};
+
+// The history's part of a tick: it records what the tick read and says what
+// rose. The program's history store is the one real one.
+struct HistoryVerdict {
+    uint8_t RisingSlots = 0;                  // bit slot - 1
+    std::array<std::string, MaxDrives> Notes; // the tooltip line of each slot
+    struct Rise {
+        int Slot = 0;
+        std::string Text;
+    };
+    std::vector<Rise> NewRises; // one balloon and one mail each
+    std::string Notice;         // said once (why history is not recorded)
+};
+class TickRecorder {
+public:
+    virtual ~TickRecorder() = default;
+    virtual HistoryVerdict Record(const ProgramData& data, const TickResult& result) = 0;
 };
 
 // Any steady clock's reading, for the warning repeat time.
@@ -125,6 +163,9 @@ public:
 
     const MonitorState& State() const { return state_; }
 
+    // Where each tick is recorded (none: nowhere); it must outlive the session.
+    void SetRecorder(TickRecorder* recorder) { recorder_ = recorder; }
+
 private:
     ProgramData& data_;
     DriveBus& bus_;
@@ -132,6 +173,9 @@ private:
     MonitorView& view_;
     WarningMail& mail_;
     SteadyNow now_;
+    void ShowHistory(TickResult& result, int count);
+
+    TickRecorder* recorder_ = nullptr;
     WarningRepeat warnings_;
     MonitorState state_;
     bool running_ = false;

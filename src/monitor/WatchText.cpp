@@ -66,4 +66,9 @@ std::string WatchLine(int slot, const HDD& drive, bool failing, bool sleeping) {
     return line;
 }
 
+std::string TrayTooltip(const std::string& hint, bool sleeping, const std::string& note) {
+    const std::string first = sleeping ? SleepingHint(hint) : hint;
+    return note.empty() ? first : first + "\n" + note;
+}
+
 } // namespace quorvane

@@ -23,6 +23,10 @@ std::string SleepingHint(const std::string& hint);
 // The hint with one line per thing the drive's health log warns of.
 std::string ConcernsHint(const std::string& hint, const std::vector<std::string>& concerns);
 
+// A tray icon's tooltip: the hint (SleepingHint while left unread), then the
+// note of what rose, on lines of its own.
+std::string TrayTooltip(const std::string& hint, bool sleeping, const std::string& note);
+
 // One drive's line: slot, model, temperature, then "O.K." or "ERROR" and the
 // failing attributes by name, e.g.
 //   "2  WDC WD20EARS-00MVWB0  44 C  ERROR  Reallocated Sectors Count"

@@ -1,5 +1,10 @@
 #include "program/Program.h"
 
+#include <cstdlib>
+#include <ctime>
+
+#include "program/HistoryRecorder.h"
+
 namespace quorvane {
 
 Program::Program(std::unique_ptr<DriveBus> bus, SettingsPaths paths)
@@ -25,10 +30,57 @@ SaveOutcome Program::SaveSettings() const {
     return quorvane::SaveSettings(paths_, settings_, data_.DriveCount);
 }
 
+std::string DefaultHistoryFile() {
+    const char* service = std::getenv("STATE_DIRECTORY");
+    if (service != nullptr && *service == '/') {
+        const std::string first(service, std::string_view(service).find(':') == std::string::npos
+                                             ? std::string_view(service).size()
+                                             : std::string_view(service).find(':'));
+        return first + "/history.db";
+    }
+    const char* state = std::getenv("XDG_STATE_HOME");
+    if (state != nullptr && *state == '/')
+        return std::string(state) + "/Quorvane/history.db";
+    const char* home = std::getenv("HOME");
+    return std::string(home != nullptr && *home != '\0' ? home : "/") +
+           "/.local/state/Quorvane/history.db";
+}
+
+std::string Program::HistoryFile() const {
+    if (!historyFile_.empty())
+        return historyFile_;
+    if (!settings_.HistoryFile.empty())
+        return settings_.HistoryFile;
+    return DefaultHistoryFile();
+}
+
+void Program::SetHistoryFile(std::string file) {
+    historyFile_ = std::move(file);
+    if (session_)
+        History(); // an attached session records into the new file from its next tick
+}
+
+history::HistoryStore& Program::History() {
+    // A changed setting counts from the next use on.
+    if (!history_ || history_->Path() != HistoryFile()) {
+        if (session_)
+            session_->SetRecorder(nullptr);
+        recorder_.reset();
+        history_ = std::make_unique<history::HistoryStore>(HistoryFile());
+        recorder_ = std::make_unique<HistoryRecorder>(
+            *history_, [] { return static_cast<history::Seconds>(std::time(nullptr)); });
+        if (session_)
+            session_->SetRecorder(recorder_.get());
+    }
+    return *history_;
+}
+
 void Program::Attach(ProgramPorts ports, ReportService::ClientFactory makeClient) {
     Detach();
     session_ =
         std::make_unique<MonitorSession>(data_, *bus_, settings_, *ports.Monitor, *ports.Warnings);
+    History();
+    session_->SetRecorder(recorder_.get());
     reports_ = std::make_unique<ReportService>(*ports.Reports, std::move(ports.HandOver),
                                                std::move(makeClient));
 }

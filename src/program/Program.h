@@ -11,6 +11,7 @@
 #include "app/DriveTable.h"
 #include "app/Settings.h"
 #include "ata/DriveBus.h"
+#include "history/HistoryStore.h"
 #include "mail/ReportService.h"
 #include "monitor/MonitorSession.h"
 
@@ -24,6 +25,13 @@ struct ProgramPorts {
     ReportWindow* Reports = nullptr;
     std::unique_ptr<UiHandOver> HandOver;
 };
+
+class HistoryRecorder;
+
+// The history file of a front end that names none: the service's state folder
+// ($STATE_DIRECTORY, /var/lib/quorvane for the watch unit), else
+// $XDG_STATE_HOME/Quorvane/history.db (~/.local/state without the variable).
+std::string DefaultHistoryFile();
 
 class Program {
 public:
@@ -65,11 +73,22 @@ public:
     const MonitorSession& Session() const { return *session_; }
     ReportService& Reports() { return *reports_; }
 
+    // The history file: the one given here (watch --history), else the
+    // "History File" setting, else DefaultHistoryFile().
+    void SetHistoryFile(std::string file);
+    std::string HistoryFile() const;
+    // The store of HistoryFile(), made on first use; every tick of an
+    // attached session is recorded in it.
+    history::HistoryStore& History();
+
 private:
     ProgramData data_;
     Settings settings_;
     SettingsPaths paths_;
     std::unique_ptr<DriveBus> bus_;
+    std::string historyFile_;
+    std::unique_ptr<history::HistoryStore> history_;
+    std::unique_ptr<HistoryRecorder> recorder_;
     std::unique_ptr<MonitorSession> session_;
     std::unique_ptr<ReportService> reports_;
 };

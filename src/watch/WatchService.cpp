@@ -4,6 +4,7 @@
 #include <ctime>
 #include <mutex>
 #include <ostream>
+#include <vector>
 
 #include "monitor/Metrics.h"
 #include "monitor/WatchText.h"
@@ -14,13 +15,21 @@ namespace quorvane {
 
 namespace {
 
-// Nothing to show: the lines printed after each tick say it all.
+// Nothing to show but what the history says once: the lines printed after
+// each tick say the rest.
 class QuietView final : public MonitorView {
 public:
+    explicit QuietView(std::ostream& err) : err_(err) {}
+    void ShowHistoryNotice(const std::string& text) override {
+        err_ << "quorvane-cli: " << text << "\n";
+    }
     void SetTrayIconText(int, const std::string&) override {}
     void SetTrayIconBorderColor(int, uint32_t) override {}
     void PlaySiren() override {}
     void ShowErrorBalloon(int, const std::string&, const std::string&, int) override {}
+
+private:
+    std::ostream& err_;
 };
 
 // The session asks for a warning when its repeat rule says one is due; the
@@ -28,7 +37,9 @@ public:
 class PendingMail final : public WarningMail {
 public:
     bool Pending = false;
+    std::vector<std::string> Rises;
     void SendReport() override { Pending = true; }
+    void SendRiseWarning(const std::string& rise) override { Rises.push_back(rise); }
 };
 
 // The SMTP values come from the settings file; the result goes to err.
@@ -70,7 +81,7 @@ class WatchLoop {
 public:
     WatchLoop(Program& program, const WatchOptions& options, std::ostream& out, std::ostream& err)
         : program_(program), options_(options), out_(out), err_(err),
-          window_(program.Options(), err) {
+          view_(err), window_(program.Options(), err) {
         ProgramPorts ports;
         ports.Monitor = &view_;
         ports.Warnings = &mail_;
@@ -105,12 +116,16 @@ private:
     // when the session asked for it, the warning mail.
     void TickOnce() {
         mail_.Pending = false;
+        mail_.Rises.clear();
         const TickResult result = program_.Session().Tick(0);
         PrintLines(result);
         if (!options_.MetricsFile.empty())
             WriteMetrics();
         if (mail_.Pending)
             program_.Reports().SendReport(program_.Data(), FormatDateTime(clock_, clock_.Now()));
+        for (const std::string& rise : mail_.Rises)
+            program_.Reports().SendRiseWarning(program_.Data(), FormatDateTime(clock_, clock_.Now()),
+                                               rise);
     }
 
     void PrintLines(const TickResult& result) {
@@ -123,6 +138,8 @@ private:
                               (result.SleepingSlots & bit) != 0)
                  << "\n";
         }
+        for (const std::string& rise : result.Rises)
+            out_ << rise << "\n";
         out_.flush();
     }
 

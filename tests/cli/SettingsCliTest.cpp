@@ -65,7 +65,8 @@ TEST_F(SettingsCli, ListsTheFileAndEveryEffectiveValueButNeverThePassword) {
                 "SMTP From=support@quorvane.example.org\nSMTP Mail=support@quorvane.example.org\n"
                 "SMTP Port=25\nSMTP Password=(set)\nSMTP Authentication=0\nSMTP Security=3\n"
                 "SMTP Reports=0\nSMTP Warnings=0\nSMTP Warning Repeat=60\nSMTP Delay=20\n"
-                "Alert Sound=0\nBalloon Hints=0\nLet Drives Sleep=0\n";
+                "Alert Sound=0\nBalloon Hints=0\nLet Drives Sleep=0\n"
+                "Warn on Rising Sector Counts=1\nHistory File=\n";
     EXPECT_EQ(run.Out, expected);
 }
 
@@ -83,7 +84,8 @@ TEST_F(SettingsCli, JsonAndTheVariableAndAMissingFile) {
     EXPECT_NE(run.Out.find("\"SMTP Password\": \"(set)\", \"SMTP Authentication\": false, "
                            "\"SMTP Security\": 3, "),
               std::string::npos);
-    const std::string end = "\"Let Drives Sleep\": false}}\n";
+    const std::string end =
+        "\"Let Drives Sleep\": false, \"Warn on Rising Sector Counts\": true, \"History File\": \"\"}}\n";
     EXPECT_EQ(run.Out.substr(run.Out.size() - end.size()), end);
     EXPECT_EQ(run.Out.find("hunter2"), std::string::npos);
 

@@ -245,6 +245,38 @@ TEST_F(WatchCli, MetricsFileIsNeverSeenHalfWritten) {
 
 // A host without a drive: watch ends at once with a status of its own, the one
 // quorvane-watch.service does not restart on, and leaves no metrics behind.
+// A drive whose reallocated sectors rise on the third read: the rise is said
+// once on standard output and mailed once (the mail fails on a closed
+// loopback port, once), the drive stays O.K., and the history holds it for
+// quorvane-cli history.
+TEST_F(WatchCli, ARisingSectorCountIsSaidAndMailedOnceAndKeptInTheHistory) {
+    drives_.AddRealDrive(0, Seagate, "raise-raw = 05 8 3");
+    const std::string history = folder_ + "/history.db";
+    Settings("SMTP Warnings=1\nSMTP Host=127.0.0.1\nSMTP Port=1\nHistory File=" + history + "\n");
+    const test::CliRun run = Run("--count 4 --interval 1");
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    int rises = 0, oks = 0;
+    for (const std::string& line : Lines(run.Out)) {
+        rises += line.rfind("HDD1: 05h Reallocated Sector Count rose from 0 to 8 (", 0) == 0;
+        oks += line.find("O.K.") != std::string::npos;
+    }
+    EXPECT_EQ(rises, 1) << run.Out;
+    EXPECT_EQ(oks, 4) << run.Out;
+    int failedMails = 0;
+    for (const std::string& line : Lines(run.Err))
+        failedMails += line == "quorvane-cli: Report sending failed";
+    EXPECT_EQ(failedMails, 1) << run.Err;
+
+    const test::CliRun csv = test::RunCli(
+        drives_.Path(), "--settings '" + SettingsFile() + "' history 1 --attribute 05 --csv");
+    ASSERT_EQ(csv.Status, 0) << csv.Err;
+    const std::vector<std::string> rows = Lines(csv.Out);
+    ASSERT_EQ(rows.size(), 3u) << csv.Out;
+    EXPECT_EQ(rows[0], "time,value,raw");
+    EXPECT_EQ(rows[1].substr(rows[1].find(',')), ",100,0");
+    EXPECT_EQ(rows[2].substr(rows[2].find(',')), ",100,8");
+}
+
 TEST_F(WatchCli, NoDriveEndsAtOnceWithStatusThreeAndWritesNoMetrics) {
     const std::string metrics = folder_ + "/quorvane.prom";
     const test::CliRun run = Run("--no-mail --metrics '" + metrics + "'");

@@ -27,6 +27,9 @@ public:
     std::map<int, uint32_t> Borders;
     int Sirens = 0;
     std::vector<Balloon> Balloons;
+    std::vector<Balloon> Warnings; // the warning balloons
+    std::map<int, std::string> Notes;
+    std::vector<std::string> Notices;
 
     void SetTrayIconText(int slot, const std::string& text) override { Texts[slot] = text; }
     void SetTrayIconBorderColor(int slot, uint32_t color) override { Borders[slot] = color; }
@@ -39,13 +42,21 @@ public:
                           int seconds) override {
         Balloons.push_back({slot, title, text, seconds});
     }
+    void ShowWarningBalloon(int slot, const std::string& title, const std::string& text,
+                            int seconds) override {
+        Warnings.push_back({slot, title, text, seconds});
+    }
+    void SetTrayIconNote(int slot, const std::string& note) override { Notes[slot] = note; }
+    void ShowHistoryNotice(const std::string& text) override { Notices.push_back(text); }
 };
 
 // Counts the warning mails asked for.
 class CountingMail final : public WarningMail {
 public:
     int Sent = 0;
+    std::vector<std::string> Rises;
     void SendReport() override { ++Sent; }
+    void SendRiseWarning(const std::string& rise) override { Rises.push_back(rise); }
 };
 
 } // namespace quorvane::test

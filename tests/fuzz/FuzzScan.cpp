@@ -29,6 +29,7 @@ struct TrayRecorder final : MonitorView {
 
 struct NoMail final : WarningMail {
     void SendReport() override {}
+    void SendRiseWarning(const std::string&) override {}
 };
 
 bool IsDecimal(const std::string& text) {

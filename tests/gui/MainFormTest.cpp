@@ -491,7 +491,7 @@ TEST(MainForm, EveryDesignedControlCarriesItsName) {
                              "ColorDialog",
                              "PopupMenu"})
         EXPECT_NE(f->findChild<QObject*>(name), nullptr) << name;
-    EXPECT_EQ(f->size(), QSize(491, 392));
+    EXPECT_EQ(f->size(), QSize(491, 410));
     EXPECT_EQ(f->HDDRefreshSB->toolTip(), "Refresh HDDs List");
     EXPECT_EQ(f->SMARTReadSB->toolTip(), "Read S.M.A.R.T.");
     EXPECT_EQ(f->SettingsGB->SMTPSB->toolTip(), "SMTP Reports & Warnings");
@@ -503,7 +503,7 @@ TEST(MainForm, EveryDesignedControlCarriesItsName) {
     QStringList menu;
     for (QAction* a : f->Tray->PopupMenu->actions())
         menu << (a->isSeparator() ? "-" : a->text());
-    EXPECT_EQ(menu, (QStringList{"Restore", "-", "Minimize", "-", "Exit"}));
+    EXPECT_EQ(menu, (QStringList{"Restore", "-", "Minimize", "History", "-", "Exit"}));
 }
 
 // "Let Drives Sleep": a drive in standby is asked its power mode and left

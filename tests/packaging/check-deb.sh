@@ -57,8 +57,9 @@ echo "ok: /etc/quorvane/Quorvane.ini is a conffile, $mode"
 "$src/tests/packaging/check-maintainer-scripts.sh" "$work/control"
 
 deps=$(dpkg-deb -f "$deb" Depends)
-# libssl and libsystemd are loaded at run time, so the package must name them.
-for dep in libc6 libssl3 libsystemd0; do
+# libssl and libsystemd are loaded at run time, so the package must name them;
+# the history file needs SQLite.
+for dep in libc6 libssl3 libsystemd0 libsqlite3-0; do
   case $deps in *"$dep"*) ;; *) echo "FAILED: Depends lacks $dep: '$deps'"; exit 1 ;; esac
 done
 echo "ok: Depends: $deps"
