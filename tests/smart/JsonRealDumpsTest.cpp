@@ -177,5 +177,42 @@ TEST(JsonRealDumps, NvmeHealthAsSmartctlPrintedIt) {
     }
 }
 
+// The ATA logs, on a self-test log page written here by the layout drives
+// use (21 entries of 24 bytes from byte 2, the newest at index byte 508,
+// checksum byte 511): an extended test that failed reading LBA 0x12345 at
+// 556 h after a short one that passed at 500 h; and the error log page left
+// out, which reads as an empty log.
+TEST(JsonRealDumps, AtaSelfTestLogAsItsPage) {
+    test::DriveDir dir;
+    dir.AddRealDrive(0, "ST9160821AS--3.CLH");
+    std::vector<uint8_t> page(512, 0);
+    page[0] = 1;
+    auto entry = [&](int n, uint8_t subcommand, uint8_t status, uint16_t hours, uint32_t lba) {
+        uint8_t* e = &page[2 + 24 * static_cast<size_t>(n - 1)];
+        e[0] = subcommand;
+        e[1] = status;
+        e[2] = hours & 0xFF;
+        e[3] = hours >> 8;
+        for (int i = 0; i < 4; ++i)
+            e[5 + i] = static_cast<uint8_t>(lba >> (8 * i));
+    };
+    entry(1, 0x01, 0x00, 500, 0xFFFFFFFF);
+    entry(2, 0x02, 0x73, 556, 0x12345);
+    page[508] = 2;
+    unsigned sum = 0;
+    for (size_t i = 0; i < 511; ++i)
+        sum += page[i];
+    page[511] = static_cast<uint8_t>(-sum);
+    dir.WriteBytes(0, "selftest-log.bin", page);
+    CliRun run = RunCli(dir.Path(), "log 1 selftest --json");
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(JsonField(run.Out, "[(e['type']['value'], e['status']['value'], e['status']['passed'], "
+                                 "e['status']['remaining_percent'], e['lifetime_hours'], e['lba']) "
+                                 "for e in d['ata_smart_self_test_log']['standard']['table']]"),
+              "[(2, 7, False, 30, 556, 74565), (1, 0, True, 0, 500, None)]\n");
+    run = RunCli(dir.Path(), "log 1 error --json");
+    EXPECT_EQ(JsonField(run.Out, "d['ata_smart_error_log']"), "{'summary': {'count': 0, 'table': []}}\n");
+}
+
 } // namespace
 } // namespace quorvane
