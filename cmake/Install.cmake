@@ -19,6 +19,13 @@ if(TARGET quorvane-helper)
   install(TARGETS quorvane-helper RUNTIME DESTINATION ${QUORVANE_HELPER_DIR})
 endif()
 
+# For a fleet: Prometheus alerting rules on the metrics, a Grafana dashboard
+# of them, and the JSON Schemas of quorvane-cli's --json output.
+install(FILES ${res}/prometheus/quorvane-rules.yml DESTINATION ${CMAKE_INSTALL_DATADIR}/quorvane/prometheus)
+install(FILES ${res}/grafana/quorvane.json DESTINATION ${CMAKE_INSTALL_DATADIR}/quorvane/grafana)
+file(GLOB json_schemas CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/json/*.schema.json)
+install(FILES ${json_schemas} DESTINATION ${CMAKE_INSTALL_DATADIR}/quorvane/json)
+
 # The desktop entry, the AppStream data and the icon in every size.
 install(FILES ${res}/linux/quorvane.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${res}/linux/org.quorvane.Quorvane.metainfo.xml

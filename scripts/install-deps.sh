@@ -13,7 +13,7 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   xvfb xauth trayer \
   qemu-system-x86 linux-image-amd64 busybox-static cpio fdisk dosfstools binutils file xz-utils libc6-dev \
   ntfs-3g exfatprogs e2fsprogs util-linux gdisk xfsprogs btrfs-progs \
-  python3 python3-aiosmtpd dbus-daemon python3-dbusmock python3-dbus \
+  python3 python3-aiosmtpd python3-jsonschema dbus-daemon python3-dbusmock python3-dbus \
   libsystemd-dev libsqlite3-dev \
   libatasmart-bin smartmontools nvme-cli strace \
   prometheus prometheus-node-exporter \

@@ -48,6 +48,9 @@ struct DriveReading {
     // What the last read lost, for the user ("the S.M.A.R.T. data could not
     // be read"); empty when it lost nothing.
     std::string LastFailure;
+    // The page that did not come ("smart-data", "smart-thresholds",
+    // "health-log"); empty when none was asked for (the drive did not open).
+    std::string LastFailurePage;
     // An NVMe controller's last health log that came.
     std::optional<NvmeHealthLog> NvmeHealth;
     // What the ticks know of an ATA drive's own logs (FollowDriveLogs).
@@ -84,6 +87,7 @@ struct HDD {
     bool SMARTStatusRead = false; // a RETURN STATUS has been answered since the scan
     bool HPA = false;
     int64_t HPASizeMB = -1;
+    int64_t HPASectors = -1; // the hidden sectors HPASizeMB is rounded from; -1 unmeasured
     bool Security = false;
     bool SizeKnown = true; // false for an NVMe drive that told no size
     std::optional<NvmeDriveInfo> Nvme; // set exactly for DriveKind::Nvme

@@ -25,6 +25,7 @@ bool ReadPage(DriveBus& bus, unsigned driveNumber, AtaCommand cmd, SmartPage& pa
 bool ReadNvmeHealth(ProgramData& data, DriveBus& bus, HDD& drive, bool show,
                     RawValueFormat format) {
     drive.Reading.LastFailure.clear();
+    drive.Reading.LastFailurePage.clear();
     NvmeAdminCommand cmd = NvmeAdminCommand::HealthLog();
     auto handle = OpenSlotDevice(bus, drive);
     const bool opened = handle != nullptr;
@@ -39,6 +40,8 @@ bool ReadNvmeHealth(ProgramData& data, DriveBus& bus, HDD& drive, bool show,
             !opened ? "the drive could not be opened"
             : !sent ? "the health log did not come back (no answer in time)"
                     : "the health log could not be read: " + NvmeStatusText(cmd.Status);
+        if (opened)
+            drive.Reading.LastFailurePage = "health-log";
         drive.SMARTStatusOK = false;
         drive.SMARTStatusRead = true;
         if (show)
@@ -71,9 +74,11 @@ bool ReadSMART(ProgramData& data, DriveBus& bus, int slot, bool show, RawValueFo
         return ReadNvmeHealth(data, bus, drive, show, format);
     const unsigned n = drive.DriveNumber;
     drive.Reading.LastFailure.clear();
-    auto failed = [&drive](const char* what) {
+    drive.Reading.LastFailurePage.clear();
+    auto failed = [&drive](const char* what, const char* page = "") {
         ++drive.Reading.ReadFailures;
         drive.Reading.LastFailure = what;
+        drive.Reading.LastFailurePage = page;
         return false;
     };
 
@@ -92,9 +97,9 @@ bool ReadSMART(ProgramData& data, DriveBus& bus, int slot, bool show, RawValueFo
         screen.SMARTStatusL = SmartStatusText(drive.SMARTStatusOK);
 
     if (!ReadPage(bus, n, AtaCommand::SmartReadData(n), data.SMARTDataPage))
-        return failed("the S.M.A.R.T. data could not be read");
+        return failed("the S.M.A.R.T. data could not be read", "smart-data");
     if (!ReadPage(bus, n, AtaCommand::SmartReadThresholds(n), data.SMARTThresholdPage))
-        return failed("the S.M.A.R.T. thresholds could not be read");
+        return failed("the S.M.A.R.T. thresholds could not be read", "smart-thresholds");
     drive.Reading.PagesRead = true;
     drive.Reading.DataPage = data.SMARTDataPage;
     drive.Reading.ThresholdPage = data.SMARTThresholdPage;

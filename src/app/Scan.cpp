@@ -29,6 +29,7 @@ void FillSlot(HDD& drive, unsigned n, const IdentifyInfo& id) {
     drive.Sectors = id.Sectors;
     drive.SizeGB = id.SizeGB;
     drive.HPASizeMB = -1;
+    drive.HPASectors = -1;
     drive.SMARTStatusRead = false;
     drive.Reading = {};
 }
@@ -46,7 +47,8 @@ void MeasureHpa(DriveHandle& handle, HDD& drive, unsigned n) {
     // size stays unmeasured instead of turning negative.
     if (nativeMax + 1 < drive.Sectors)
         return;
-    drive.HPASizeMB = RoundHalfEvenDiv(nativeMax - drive.Sectors + 1, 2048);
+    drive.HPASectors = nativeMax - drive.Sectors + 1;
+    drive.HPASizeMB = RoundHalfEvenDiv(drive.HPASectors, 2048);
 }
 
 // Switches on automatic off-line data collection and attribute autosave when

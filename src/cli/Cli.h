@@ -52,7 +52,6 @@ int RunSelfTest(CliContext& ctx);
 int RunHistory(CliContext& ctx);
 
 // Helpers shared by the subcommands.
-std::string JsonString(const std::string& text);
 // Parses a slot argument "1".."6"; false when it is not a number in 1..6.
 bool ParseSlot(const std::string& text, int& slot);
 // Tells whether args holds the flag (and removes it).

@@ -3,6 +3,7 @@
 #include <iostream>
 #include <optional>
 
+#include "cli/CliJson.h"
 #include "cli/CliScan.h"
 #include "app/FeatureLevels.h"
 
@@ -49,17 +50,38 @@ std::string TakeSetLevel(std::vector<std::string>& args, std::optional<uint8_t>&
     return {};
 }
 
-const char* Bool(bool value) {
-    return value ? "true" : "false";
-}
+// What a --set or --off did: "done", "refused" or "not_sent".
+struct SetOutcome {
+    uint8_t Level = 0;
+    bool Enable = false;
+    const char* Result = "done";
+};
 
-void PrintJson(bool simulated, int slot, Feature feature, const FeatureLevels& levels) {
-    std::cout << "{\"simulated\": " << Bool(simulated) << ", \"slot\": " << slot
-              << ", \"feature\": " << JsonString(FeatureName(feature))
-              << ", \"Supported\": " << Bool(levels.Supported)
-              << ", \"Enabled\": " << Bool(levels.Enabled)
-              << ", \"Current\": " << int{levels.CurrentLevel}
-              << ", \"Second\": " << int{levels.SecondLevel} << "}\n";
+void PrintJson(CliContext& ctx, int slot, const HDD& drive, Feature feature,
+               const FeatureLevels& levels, const std::optional<SetOutcome>& set) {
+    JsonWriter json = BeginJsonDocument(ctx);
+    json.Field("slot", slot);
+    json.BeginObject("device").Field("name", DeviceName(drive)).Field("type", drive.IsNvme() ? "nvme" : "ata").End();
+    // Without the feature the level bytes mean nothing.
+    auto level = [&](uint8_t value) {
+        return levels.Supported ? std::optional<int>(value) : std::nullopt;
+    };
+    json.BeginObject(feature == Feature::AAM ? "ata_aam" : "ata_apm")
+        .Field("supported", levels.Supported)
+        .Field("enabled", levels.Enabled)
+        .Field("level", level(levels.CurrentLevel))
+        .Field(feature == Feature::AAM ? "recommended_level" : "second_level",
+               level(levels.SecondLevel))
+        .End();
+    if (set)
+        json.BeginObject("set")
+            .Field("enable", set->Enable)
+            .Field("level", set->Level)
+            .Field("result", set->Result)
+            .End();
+    else
+        json.Field("set", std::nullopt);
+    PrintJsonDocument(json);
 }
 
 void PrintText(const HDD& drive, int slot, Feature feature, const FeatureLevels& levels) {
@@ -90,26 +112,30 @@ int RunFeature(CliContext& ctx, Feature feature) {
     ParseSlot(ctx.Args[0], slot);
     ProgramData& data = ctx.App().Data();
     if (!ScanForSlot(ctx, data, slot, !json))
-        return ExitUsage;
+        return NoDriveInSlot(ctx, data, slot, json);
     DriveBus& bus = ctx.Bus();
     int status = ExitOk;
+    std::optional<SetOutcome> outcome;
     if (level || off) {
         const bool enable = !off;
         const uint8_t sent = enable ? *level : 0;
         const SetFeatureResult result = SendFeatureLevel(bus, data, slot, feature, sent, enable);
         const std::string what = std::string("SET FEATURES (") + (enable ? "enable " : "disable ") +
                                  FeatureName(feature) + ", level " + std::to_string(sent) + ")";
+        outcome = SetOutcome{sent, enable, "done"};
         if (result == SetFeatureResult::NotSent) {
+            outcome->Result = "not_sent";
             std::cerr << "quorvane-cli: " << what << " did not reach the drive\n";
             status = ExitFailed;
         } else if (result == SetFeatureResult::Aborted) {
+            outcome->Result = "refused";
             std::cerr << "quorvane-cli: the drive refused " << what << "\n";
             status = ExitFailed;
         }
     }
     const FeatureLevels levels = GetFeatureLevels(bus, data, slot, feature);
     if (json)
-        PrintJson(bus.IsSimulated(), slot, feature, levels);
+        PrintJson(ctx, slot, data.Drives[slot], feature, levels, outcome);
     else
         PrintText(data.Drives[slot], slot, feature, levels);
     return status;

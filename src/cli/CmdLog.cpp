@@ -4,54 +4,104 @@
 
 #include "app/NvmeLogs.h"
 #include "app/SelfTests.h"
+#include "cli/CliJson.h"
 #include "cli/CliScan.h"
 #include "platform/TerminalText.h"
 
 namespace quorvane::cli {
 namespace {
 
-void PrintJson(int slot, const std::vector<NvmeErrorEntry>& entries) {
-    std::cout << "{\"slot\": " << slot << ", \"log\": \"error\", \"entries\": [";
-    for (size_t i = 0; i < entries.size(); ++i) {
-        const NvmeErrorEntry& e = entries[i];
-        std::cout << (i ? ", " : "") << "{\"error_count\": " << e.ErrorCount
-                  << ", \"submission_queue_id\": " << e.SubmissionQueue
-                  << ", \"command_id\": " << e.CommandId << ", \"status_field\": " << e.Status
-                  << ", \"status\": " << JsonString(NvmeStatusText(e.Status))
-                  << ", \"parameter_error_location\": " << e.ParameterErrorLocation
-                  << ", \"lba\": " << e.Lba << ", \"nsid\": " << e.Namespace << "}";
+// The log under smartctl's names: the status field split as the
+// specification packs it (code in bits 0-7, type in bits 8-10, more in bit
+// 13, do not retry in bit 14).
+void PrintJson(CliContext& ctx, int slot, const HDD& drive,
+               const std::vector<NvmeErrorEntry>& entries) {
+    JsonWriter json = BeginJsonDocument(ctx);
+    json.Field("slot", slot);
+    json.BeginObject("device").Field("name", DeviceName(drive)).Field("type", "nvme").End();
+    json.BeginObject("nvme_error_information_log")
+        .Field("size", drive.Nvme ? NvmeErrorLogEntries(drive.Nvme->Controller) : 0u)
+        .Field("read", entries.size());
+    json.BeginArray("table");
+    for (const NvmeErrorEntry& e : entries) {
+        json.BeginObject()
+            .Field("error_count", e.ErrorCount)
+            .Field("submission_queue_id", e.SubmissionQueue)
+            .Field("command_id", e.CommandId);
+        json.BeginObject("status_field")
+            .Field("value", e.Status)
+            .Field("do_not_retry", (e.Status & 0x4000) != 0)
+            .Field("more", (e.Status & 0x2000) != 0)
+            .Field("status_code_type", (e.Status >> 8) & 0x7)
+            .Field("status_code", e.Status & 0xFF)
+            .Field("string", NvmeStatusText(e.Status))
+            .End();
+        json.Field("parm_error_location", e.ParameterErrorLocation);
+        json.BeginObject("lba").Field("value", e.Lba).End();
+        json.Field("nsid", e.Namespace)
+            .Field("vendor_specific", e.VendorInfo)
+            .Field("transport_type", e.TransportType)
+            .Field("command_specific", e.CommandSpecific)
+            .End();
     }
-    std::cout << "]}\n";
+    json.End().End();
+    PrintJsonDocument(json);
 }
 
-void PrintSelfTestJson(int slot, const std::vector<SelfTestEntry>& entries) {
-    std::cout << "{\"slot\": " << slot << ", \"log\": \"selftest\", \"entries\": [";
-    for (size_t i = 0; i < entries.size(); ++i) {
-        const SelfTestEntry& e = entries[i];
-        std::cout << (i ? ", " : "") << "{\"type\": " << JsonString(EntryKindText(e))
-                  << ", \"status\": " << JsonString(EntryStatusText(e))
-                  << ", \"status_value\": " << int{e.Status}
-                  << ", \"passed\": " << (EntryFailed(e) ? "false" : "true")
-                  << ", \"remaining_percent\": " << e.PercentRemaining
-                  << ", \"lifetime_hours\": " << e.PowerOnHours << ", \"lba\": "
-                  << (e.FirstFailingLba ? std::to_string(*e.FirstFailingLba) : "null") << "}";
+// The self-test log under smartctl's names (ata_smart_self_test_log).
+void PrintSelfTestJson(CliContext& ctx, int slot, const HDD& drive,
+                       const std::vector<SelfTestEntry>& entries) {
+    JsonWriter json = BeginJsonDocument(ctx);
+    json.Field("slot", slot);
+    json.BeginObject("device").Field("name", DeviceName(drive)).Field("type", drive.IsNvme() ? "nvme" : "ata").End();
+    json.BeginObject("ata_smart_self_test_log").BeginObject("standard").Field("count", entries.size());
+    json.BeginArray("table");
+    for (const SelfTestEntry& e : entries) {
+        json.BeginObject();
+        json.BeginObject("type")
+            .Field("value", int{e.Subcommand})
+            .Field("string", EntryKindText(e))
+            .End();
+        json.BeginObject("status")
+            .Field("value", int{e.Status})
+            .Field("string", EntryStatusText(e))
+            .Field("passed", !EntryFailed(e))
+            .Field("remaining_percent", e.PercentRemaining)
+            .End();
+        json.Field("lifetime_hours", e.PowerOnHours).Field("lba", e.FirstFailingLba).End();
     }
-    std::cout << "]}\n";
+    json.End().End().End();
+    PrintJsonDocument(json);
 }
 
-void PrintAtaErrorJson(int slot, const ErrorLog& log) {
-    std::cout << "{\"slot\": " << slot << ", \"log\": \"error\", \"count\": " << log.ErrorCount
-              << ", \"entries\": [";
-    for (size_t i = 0; i < log.Entries.size(); ++i) {
-        const ErrorLogEntry& e = log.Entries[i];
-        std::cout << (i ? ", " : "") << "{\"lifetime_hours\": " << e.PowerOnHours
-                  << ", \"command\": " << int{e.Command} << ", \"features\": " << int{e.Features}
-                  << ", \"count\": " << int{e.SectorCount} << ", \"lba\": " << e.Lba
-                  << ", \"device\": " << int{e.Device} << ", \"error\": " << int{e.Error}
-                  << ", \"status\": " << int{e.Status}
-                  << ", \"state\": " << JsonString(ErrorStateText(e.State)) << "}";
+// The ATA error log's summary under smartctl's names (ata_smart_error_log).
+void PrintAtaErrorJson(CliContext& ctx, int slot, const HDD& drive, const ErrorLog& log) {
+    JsonWriter json = BeginJsonDocument(ctx);
+    json.Field("slot", slot);
+    json.BeginObject("device").Field("name", DeviceName(drive)).Field("type", "ata").End();
+    json.BeginObject("ata_smart_error_log").BeginObject("summary").Field("count", log.ErrorCount);
+    json.BeginArray("table");
+    for (const ErrorLogEntry& e : log.Entries) {
+        json.BeginObject().Field("lifetime_hours", e.PowerOnHours);
+        json.BeginObject("completion_registers")
+            .Field("error", int{e.Error})
+            .Field("status", int{e.Status})
+            .Field("count", int{e.SectorCount})
+            .Field("lba", e.Lba)
+            .Field("device", int{e.Device})
+            .End();
+        json.BeginObject("command")
+            .Field("value", int{e.Command})
+            .Field("features", int{e.Features})
+            .End();
+        json.BeginObject("state")
+            .Field("value", int{e.State})
+            .Field("string", ErrorStateText(e.State))
+            .End();
+        json.End();
     }
-    std::cout << "]}\n";
+    json.End().End().End();
+    PrintJsonDocument(json);
 }
 
 // A drive's self-test log, or an ATA drive's error log; ExitFailed with the
@@ -61,11 +111,13 @@ int RunDriveLog(CliContext& ctx, HDD& drive, int slot, bool selftest, bool json)
     if (selftest) {
         const auto entries = ReadSelfTestLog(ctx.Bus(), drive, why);
         if (!entries) {
+            if (json)
+                PrintJsonError(ctx, slot, {"read_failed", why, "self-test-log", ""});
             std::cerr << "quorvane-cli: slot " << slot << ": " << why << "\n";
             return ExitFailed;
         }
         if (json) {
-            PrintSelfTestJson(slot, *entries);
+            PrintSelfTestJson(ctx, slot, drive, *entries);
             return ExitOk;
         }
         std::cout << "Slot " << slot << ": " << DriveTerminalText(drive.ModelNumber) << "\n"
@@ -79,11 +131,13 @@ int RunDriveLog(CliContext& ctx, HDD& drive, int slot, bool selftest, bool json)
     }
     const auto log = ReadAtaErrorLog(ctx.Bus(), drive, why);
     if (!log) {
+        if (json)
+            PrintJsonError(ctx, slot, {"read_failed", why, "error-log", ""});
         std::cerr << "quorvane-cli: slot " << slot << ": " << why << "\n";
         return ExitFailed;
     }
     if (json) {
-        PrintAtaErrorJson(slot, *log);
+        PrintAtaErrorJson(ctx, slot, drive, *log);
         return ExitOk;
     }
     std::cout << "Slot " << slot << ": " << DriveTerminalText(drive.ModelNumber) << "\n"
@@ -109,7 +163,7 @@ int RunLog(CliContext& ctx) {
     ParseSlot(ctx.Args[0], slot);
     ProgramData& data = ctx.App().Data();
     if (!ScanForSlot(ctx, data, slot, !json))
-        return ExitUsage;
+        return NoDriveInSlot(ctx, data, slot, json);
     HDD& drive = data.Drives[slot];
     const bool selftest = ctx.Args[1] == "selftest";
     if (!drive.IsNvme() || selftest)
@@ -117,11 +171,13 @@ int RunLog(CliContext& ctx) {
     std::string why;
     const auto entries = ReadNvmeErrorLog(ctx.Bus(), drive, why);
     if (!entries) {
+        if (json)
+            PrintJsonError(ctx, slot, {"read_failed", why, "error-log", ""});
         std::cerr << "quorvane-cli: slot " << slot << ": " << why << "\n";
         return ExitFailed;
     }
     if (json) {
-        PrintJson(slot, *entries);
+        PrintJson(ctx, slot, drive, *entries);
         return ExitOk;
     }
     std::cout << "Slot " << slot << ": " << DriveTerminalText(drive.ModelNumber) << "\n"

@@ -3,6 +3,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "cli/CliJson.h"
 #include "cli/CliScan.h"
 #include "mbr/MbrReading.h"
 #include "mbr/MbrWindow.h"
@@ -11,33 +12,62 @@
 namespace quorvane::cli {
 namespace {
 
-const char* Bool(bool value) {
-    return value ? "true" : "false";
+// A text the reading may have left empty (no boot sector, no label).
+std::optional<std::string> Text(const std::string& text) {
+    return text.empty() ? std::nullopt : std::optional<std::string>(text);
+}
+template <typename T>
+std::optional<T> Counted(T value) {
+    return value != 0 ? std::optional<T>(value) : std::nullopt;
 }
 
-std::string PartitionJson(const TPartition& p) {
-    std::ostringstream out;
-    out << "{\"Active\": " << Bool(p.Active) << ", \"FS\": " << JsonString(p.FS)
-        << ", \"Start\": " << p.Start << ", \"Count\": " << p.Count << ", \"Volume\": " << p.Volume
-        << ", \"Serial\": " << JsonString(p.Serial) << ", \"ClusterSize\": " << p.ClusterSize
-        << ", \"MFTCluster\": " << p.MFTCluster
-        << ", \"VolumeLabel\": " << JsonString(p.VolumeLabel)
-        << ", \"FSVersion\": " << JsonString(p.FSVersion) << ", \"Dirty\": " << Bool(p.Dirty)
-        << ", \"DosLetter\": " << JsonString(std::string(1, p.DosLetter)) << "}";
-    return out.str();
+void WriteStrings(JsonWriter& json, std::string_view key, const std::vector<std::string>& texts) {
+    json.BeginArray(key);
+    for (const std::string& text : texts)
+        json.Item(text);
+    json.End();
 }
 
-std::string GroupJson(int group, const PartitionGroup& g) {
-    std::ostringstream out;
-    const char* sep = "{";
-    for (const auto& [name, enabled] : GroupLabelStates(group, g)) {
-        out << sep << JsonString(name) << ": " << Bool(enabled);
-        sep = ", ";
+void WriteBar(JsonWriter& json, const std::optional<PartitionBar>& bar) {
+    if (!bar) {
+        json.Item(std::nullopt);
+        return;
     }
+    json.BeginObject().Field("left", bar->Left).Field("right", bar->Right).End();
+}
+
+// A primary entry and what its boot sector told.
+void WritePartition(JsonWriter& json, int number, const TPartition& p) {
+    json.BeginObject()
+        .Field("number", number)
+        .Field("active", p.Active)
+        .Field("type", int{p.Type})
+        .Field("type_name", p.FS)
+        .Field("start_lba", p.Start)
+        .Field("sectors", p.Count)
+        .Field("size_gib", p.Volume)
+        .Field("serial", Text(p.Serial))
+        .Field("cluster_sectors", Counted(p.ClusterSize))
+        .Field("mft_cluster", Counted(p.MFTCluster))
+        .Field("volume_label", Text(p.VolumeLabel))
+        .Field("fs_version", Text(p.FSVersion))
+        .Field("dirty", p.Dirty);
+    if (p.DosLetter >= 'A' && p.DosLetter <= 'Z')
+        json.Field("dos_letter", std::string(1, p.DosLetter));
+    else
+        json.Field("dos_letter", std::nullopt);
+    WriteStrings(json, "mount_points", p.MountPoints);
+    json.End();
+}
+
+// A group's captions by control name, as the window shows them.
+void WriteGroup(JsonWriter& json, int group, const PartitionGroup& g) {
+    json.BeginObject();
+    for (const auto& [name, enabled] : GroupLabelStates(group, g))
+        json.Field(name, enabled);
     for (const auto& [name, text] : GroupLabelTexts(group, g))
-        out << sep << JsonString(name) << ": " << JsonString(text);
-    out << "}";
-    return out.str();
+        json.Field(name, text);
+    json.End();
 }
 
 const char* SourceName(GptSource source) {
@@ -52,79 +82,88 @@ const char* SourceName(GptSource source) {
     return "damaged";
 }
 
-std::string StringsJson(const std::vector<std::string>& texts) {
-    std::string out = "[";
-    for (size_t i = 0; i < texts.size(); ++i)
-        out += (i ? ", " : "") + JsonString(texts[i]);
-    return out + "]";
-}
-
-std::string GptPartitionJson(const GptPartition& p) {
-    std::ostringstream out;
-    out << "{\"Number\": " << p.Number << ", \"TypeGUID\": " << JsonString(p.TypeGuid)
-        << ", \"TypeName\": " << JsonString(p.TypeName)
-        << ", \"UniqueGUID\": " << JsonString(p.UniqueGuid) << ", \"FirstLBA\": " << p.FirstLba
-        << ", \"LastLBA\": " << p.LastLba << ", \"Attributes\": " << p.Attributes
-        << ", \"AttributesText\": " << JsonString(GptAttributesText(p.Attributes))
-        << ", \"Name\": " << JsonString(p.Name) << ", \"PastDiskEnd\": " << Bool(p.PastDiskEnd)
-        << ", \"FS\": " << JsonString(p.FS) << ", \"FSVersion\": " << JsonString(p.FSVersion)
-        << ", \"VolumeLabel\": " << JsonString(p.VolumeLabel)
-        << ", \"Serial\": " << JsonString(p.Serial) << ", \"UUID\": " << JsonString(p.Uuid)
-        << ", \"ClusterSize\": " << p.ClusterSize << ", \"Dirty\": " << Bool(p.Dirty)
-        << ", \"MountPoints\": " << StringsJson(p.MountPoints) << "}";
-    return out.str();
-}
-
-std::string BarJson(const PartitionBar& bar) {
-    return "[" + std::to_string(bar.Left) + ", " + std::to_string(bar.Right) + "]";
+void WriteGptPartition(JsonWriter& json, const GptPartition& p) {
+    json.BeginObject()
+        .Field("number", p.Number)
+        .Field("type_guid", p.TypeGuid)
+        .Field("type_name", p.TypeName)
+        .Field("unique_guid", p.UniqueGuid)
+        .Field("first_lba", p.FirstLba)
+        .Field("last_lba", p.LastLba)
+        .Field("sectors", p.Sectors());
+    json.BeginObject("attributes")
+        .Field("value", p.Attributes)
+        .Field("string", GptAttributesText(p.Attributes))
+        .End();
+    json.Field("name", p.Name)
+        .Field("past_disk_end", p.PastDiskEnd)
+        .Field("file_system", Text(p.FS))
+        .Field("fs_version", Text(p.FSVersion))
+        .Field("volume_label", Text(p.VolumeLabel))
+        .Field("serial", Text(p.Serial))
+        .Field("uuid", Text(p.Uuid))
+        .Field("cluster_sectors", Counted(p.ClusterSize))
+        .Field("dirty", p.Dirty);
+    WriteStrings(json, "mount_points", p.MountPoints);
+    json.End();
 }
 
 // The GPT as read and the window's caption, notes and bars for it.
-std::string GptJson(const GptDisk& gpt, const GptView& view) {
-    std::ostringstream out;
-    out << "{\"Source\": " << JsonString(SourceName(gpt.Source))
-        << ", \"HeaderLBA\": " << gpt.HeaderLba << ", \"DiskGUID\": " << JsonString(gpt.DiskGuid)
-        << ", \"Caption\": " << JsonString(view.CaptionL)
-        << ", \"Notes\": " << StringsJson(gpt.Notes) << ", \"partitions\": [";
-    for (size_t i = 0; i < gpt.Partitions.size(); ++i)
-        out << (i ? ", " : "") << GptPartitionJson(gpt.Partitions[i]);
-    out << "], \"bars\": ";
+void WriteGpt(JsonWriter& json, const GptDisk& gpt, const GptView& view) {
+    json.BeginObject("gpt")
+        .Field("source", SourceName(gpt.Source))
+        .Field("header_lba", gpt.HeaderLba)
+        .Field("disk_guid", Text(gpt.DiskGuid))
+        .Field("caption", view.CaptionL);
+    WriteStrings(json, "notes", gpt.Notes);
+    json.BeginArray("partitions");
+    for (const GptPartition& p : gpt.Partitions)
+        WriteGptPartition(json, p);
+    json.End();
     if (view.Bars) {
-        out << "[";
-        for (size_t i = 0; i < view.Bars->size(); ++i)
-            out << (i ? ", " : "") << BarJson((*view.Bars)[i]);
-        out << "]";
+        json.BeginArray("bars");
+        for (const PartitionBar& bar : *view.Bars)
+            WriteBar(json, bar);
+        json.End();
     } else {
-        out << "null";
+        json.Field("bars", std::nullopt);
     }
-    out << "}";
-    return out.str();
+    json.End();
 }
 
-void PrintJson(const PartitionTable& table, const MbrWindowState& state, int slot, bool simulated) {
-    std::cout << "{\"simulated\": " << Bool(simulated) << ", \"slot\": " << slot
-              << ", \"VolumeID\": " << JsonString(table.VolumeID)
-              << ", \"Signature\": " << JsonString(table.Signature) << ", \"partitions\": [";
+void PrintJson(CliContext& ctx, const HDD& drive, const PartitionTable& table,
+               const MbrWindowState& state, int slot) {
+    JsonWriter json = BeginJsonDocument(ctx);
+    json.Field("slot", slot);
+    json.BeginObject("device").Field("name", DeviceName(drive)).Field("type", drive.IsNvme() ? "nvme" : "ata").End();
+    json.BeginObject("mbr")
+        .Field("disk_signature", table.VolumeID)
+        .Field("boot_signature", table.Signature);
+    json.BeginArray("partitions");
     for (int i = 0; i < PartitionSlots; ++i)
-        std::cout << (i ? ", " : "") << PartitionJson(table.Partitions[static_cast<size_t>(i)]);
-    std::cout << "], \"groups\": [";
+        WritePartition(json, i + 1, table.Partitions[static_cast<size_t>(i)]);
+    json.End().End();
+    json.BeginObject("window")
+        .Field("volume_id", state.PartVolumeIDL)
+        .Field("signature", state.PartSignatureL);
+    json.BeginArray("groups");
     for (int i = 0; i < PartitionSlots; ++i)
-        std::cout << (i ? ", " : "") << GroupJson(i + 1, state.Groups[static_cast<size_t>(i)]);
-    std::cout << "], \"bars\": [";
-    for (int i = 0; i < PartitionSlots; ++i) {
-        std::cout << (i ? ", " : "");
-        if (state.Bars) {
-            const auto& bar = (*state.Bars)[static_cast<size_t>(i)];
-            std::cout << BarJson(bar);
-        } else {
-            std::cout << "null";
-        }
+        WriteGroup(json, i + 1, state.Groups[static_cast<size_t>(i)]);
+    json.End();
+    // The MBR's four bars; null when the drive reports no sectors.
+    if (state.Bars) {
+        json.BeginArray("bars");
+        for (const PartitionBar& bar : *state.Bars)
+            WriteBar(json, bar);
+        json.End();
+    } else {
+        json.Field("bars", std::nullopt);
     }
-    std::cout << "]";
+    json.End();
     // Only a disk with a protective entry has the key.
     if (table.Gpt && state.Gpt)
-        std::cout << ", \"gpt\": " << GptJson(*table.Gpt, *state.Gpt);
-    std::cout << "}\n";
+        WriteGpt(json, *table.Gpt, *state.Gpt);
+    PrintJsonDocument(json);
 }
 
 // The GPT caption, its notes and each partition's row as "column: value"
@@ -218,7 +257,7 @@ int RunMbr(CliContext& ctx) {
     if (!data.IsDriveSlot(slot)) {
         std::cerr << "quorvane-cli: no drive in slot " << slot
                   << " (drives found: " << data.DriveCount << ")\n";
-        return ExitUsage;
+        return NoDriveInSlot(ctx, data, slot, json);
     }
     DriveBus& bus = ctx.Bus();
     const auto names = MakeVolumeNames(bus);
@@ -226,15 +265,14 @@ int RunMbr(CliContext& ctx) {
     if (!table) {
         constexpr const char* Unreadable = "sector 0 could not be read";
         if (json)
-            std::cout << "{\"simulated\": " << Bool(bus.IsSimulated()) << ", \"slot\": " << slot
-                      << ", \"error\": " << JsonString(Unreadable) << "}\n";
+            PrintJsonError(ctx, slot, {"read_failed", Unreadable, "sector 0", ""});
         std::cerr << "quorvane-cli: slot " << slot << ": " << Unreadable << "\n";
         return ExitFailed;
     }
     const HDD& drive = data.Drives[slot];
     const MbrWindowState state = MbrWindowFor(*table, drive.Sectors);
     if (json) {
-        PrintJson(*table, state, slot, bus.IsSimulated());
+        PrintJson(ctx, drive, *table, state, slot);
     } else {
         if (bus.IsSimulated())
             std::cout << SimulatedHeader(bus) << "\n";

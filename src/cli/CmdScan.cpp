@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "cli/CliJson.h"
 #include "cli/CliScan.h"
 #include "platform/TerminalText.h"
 
@@ -53,33 +54,16 @@ const char* YesNo(bool value) {
 const char* AtaFlag(const HDD& d, bool value) {
     return d.IsNvme() ? NotApplicableText : YesNo(value);
 }
-const char* AtaFlagJson(const HDD& d, bool value) {
-    return d.IsNvme() ? "null" : value ? "true" : "false";
-}
-
-void PrintJson(const ProgramData& data, bool simulated) {
-    std::cout << "{\"simulated\": " << (simulated ? "true" : "false") << ", \"drives\": [";
+void PrintJson(CliContext& ctx, const ProgramData& data) {
+    JsonWriter json = BeginJsonDocument(ctx);
+    json.BeginArray("drives");
     for (int slot = 1; slot <= data.DriveCount; ++slot) {
-        const HDD& d = data.Drives[slot];
-        const std::string vendor = d.Vendor ? std::string(1, d.Vendor) : std::string();
-        std::cout << (slot > 1 ? ", " : "") << "{\"slot\": " << slot
-                  << ", \"DriveNumber\": " << int{d.DriveNumber}
-                  << ", \"Kind\": " << (d.IsNvme() ? "\"nvme\"" : "\"ata\"")
-                  << ", \"Device\": " << JsonString(DeviceName(d))
-                  << ", \"ModelNumber\": " << JsonString(Latin1ToUtf8(d.ModelNumber))
-                  << ", \"SerialNumber\": " << JsonString(Latin1ToUtf8(d.SerialNumber))
-                  << ", \"FirmwareRevision\": " << JsonString(Latin1ToUtf8(d.FirmwareRevision))
-                  << ", \"Vendor\": " << JsonString(vendor)
-                  << ", \"LBA48\": " << AtaFlagJson(d, d.LBA48)
-                  << ", \"SMARTEnabled\": " << (d.SMARTEnabled ? "true" : "false")
-                  << ", \"HPA\": " << AtaFlagJson(d, d.HPA)
-                  << ", \"Security\": " << AtaFlagJson(d, d.Security)
-                  << ", \"Sectors\": " << d.Sectors << ", \"SizeGB\": "
-                  << (d.SizeKnown ? std::to_string(d.SizeGB) : "null")
-                  << ", \"HPASizeMB\": " << (d.IsNvme() ? "null" : std::to_string(d.HPASizeMB))
-                  << "}";
+        json.BeginObject().Field("slot", slot);
+        WriteDriveIdentity(json, data.Drives[slot]);
+        json.End();
     }
-    std::cout << "]}\n";
+    json.End();
+    PrintJsonDocument(json);
 }
 
 void PrintTable(const ProgramData& data) {
@@ -114,11 +98,11 @@ int RunScan(CliContext& ctx) {
     ProgramData& data = ctx.App().Data();
     if (!ScanForCommand(ctx, data, !json)) {
         if (json)
-            PrintJson(data, ctx.Bus().IsSimulated());
+            PrintJson(ctx, data);
         return ExitFailed;
     }
     if (json)
-        PrintJson(data, ctx.Bus().IsSimulated());
+        PrintJson(ctx, data);
     else
         PrintTable(data);
     return ExitOk;

@@ -2,7 +2,7 @@
 #include <iostream>
 #include <sys/stat.h>
 
-#include "cli/Cli.h"
+#include "cli/CliJson.h"
 #include "app/Settings.h"
 
 namespace quorvane::cli {
@@ -63,25 +63,27 @@ int RunSettings(CliContext& ctx) {
             value.Value = settings.SMTPPassword.empty() ? "(empty)" : "(set)";
 
     if (json) {
-        std::cout << "{\"file\": " << JsonString(Printable(paths.SettingsFile, true))
-                  << ", \"exists\": " << (exists ? "true" : "false") << ", \"settings\": {";
-        const char* separator = "";
+        JsonWriter out = BeginJsonDocument(ctx, false);
+        out.BeginObject("settings_file")
+            .Field("path", Printable(paths.SettingsFile, true))
+            .Field("exists", exists)
+            .End();
+        out.BeginObject("settings");
         for (const auto& value : values) {
-            std::cout << separator << JsonString(value.Key) << ": ";
             switch (value.Kind) {
             case SettingKind::Bool:
-                std::cout << (value.Value == "1" ? "true" : "false");
+                out.Field(value.Key, value.Value == "1");
                 break;
             case SettingKind::Integer:
-                std::cout << value.Value;
+                out.Field(value.Key, JsonDigits{value.Value});
                 break;
             case SettingKind::Text:
-                std::cout << JsonString(Printable(value.Value, true));
+                out.Field(value.Key, Printable(value.Value, true));
                 break;
             }
-            separator = ", ";
         }
-        std::cout << "}}\n";
+        out.End();
+        PrintJsonDocument(out);
         return ExitOk;
     }
     std::cout << "Settings file: " << Printable(paths.SettingsFile, false)

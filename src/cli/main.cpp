@@ -1,5 +1,4 @@
 // quorvane-cli: the core's operations without a display.
-#include <cstdio>
 #include <filesystem>
 #include <iostream>
 
@@ -14,38 +13,6 @@ Program& CliContext::App() {
     if (!app_)
         app_ = std::make_unique<Program>(MakeDriveBus(DrivesDir), Paths());
     return *app_;
-}
-
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (c < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                out += buf;
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
-    }
-    return out + "\"";
 }
 
 bool ParseSlot(const std::string& text, int& slot) {

@@ -51,6 +51,23 @@ SmartGridRow AttributeRowTexts(uint8_t id, std::string_view name, const SMARTAtt
             AttributeStatusText(attribute.Value, threshold)};
 }
 
+namespace {
+
+// An attribute whose value, worst and raw are all 0 is not there.
+bool Present(const SMARTAttribute& a) {
+    return a.Value != 0 || a.Worst != 0 || a.Raw != 0;
+}
+
+} // namespace
+
+std::vector<GridAttribute> GridAttributes(const SmartPages& pages) {
+    std::vector<GridAttribute> shown;
+    for (const auto& entry : SMARTAttributeNames)
+        if (const SMARTAttribute a = FindSMARTAttribute(pages.Data, entry.Id); Present(a))
+            shown.push_back({entry.Id, entry.Name, a, FindSMARTThreshold(pages.Thresholds, entry.Id)});
+    return shown;
+}
+
 void FillAttributeRow(SmartGridModel& grid, const SmartPages& pages, RawValueFormat format,
                       uint8_t id, std::string_view name, int& row) {
     if (row < 1)
@@ -60,7 +77,7 @@ void FillAttributeRow(SmartGridModel& grid, const SmartPages& pages, RawValueFor
         return;
     }
     const SMARTAttribute attribute = FindSMARTAttribute(pages.Data, id);
-    if (attribute.Value == 0 && attribute.Worst == 0 && attribute.Raw == 0)
+    if (!Present(attribute))
         return;
     if (grid.RowCount() < row + 1)
         grid.Rows.resize(static_cast<size_t>(row) + 1);

@@ -59,6 +59,16 @@ struct SmartGridModel {
     bool operator==(const SmartGridModel&) const = default;
 };
 
+// An attribute the grid shows, with its threshold.
+struct GridAttribute {
+    uint8_t Id = 0;
+    std::string_view Name;
+    SMARTAttribute Decoded;
+    uint8_t Threshold = 0;
+};
+// The attributes a whole fill gives rows to, in the grid's order.
+std::vector<GridAttribute> GridAttributes(const SmartPages& pages);
+
 // One step of a grid fill. For an id other than 0: an attribute whose value,
 // worst and raw are all 0 counts as absent and adds no row; otherwise row
 // `row` (grown into if needed) gets the attribute's texts and row moves on by

@@ -57,28 +57,24 @@ TEST(ScanCli, PrintsTheSimulatedDrivesAsATableAndAsJson) {
 
     run = RunCli(dir.Path(), "scan --json");
     EXPECT_EQ(run.Status, 0);
-    EXPECT_EQ(run.Out,
-              "{\"simulated\": true, \"drives\": ["
-              "{\"slot\": 1, \"DriveNumber\": 0, \"Kind\": \"ata\", \"Device\": \"sda\", "
-              "\"ModelNumber\": \"ST9160821AS\", "
-              "\"SerialNumber\": \"5MAC2QTA\", \"FirmwareRevision\": \"3.CLH\", \"Vendor\": \"S\", "
-              "\"LBA48\": true, \"SMARTEnabled\": true, \"HPA\": true, \"Security\": false, "
-              "\"Sectors\": 312581808, \"SizeGB\": 149, \"HPASizeMB\": 0}, "
-              "{\"slot\": 2, \"DriveNumber\": 3, \"Kind\": \"ata\", \"Device\": \"sdd\", "
-              "\"ModelNumber\": \"SAMSUNG HD501LJ\", "
-              "\"SerialNumber\": \"S0MUJ1NQ110060\", \"FirmwareRevision\": \"CR100-12\", "
-              "\"Vendor\": \"M\", \"LBA48\": true, \"SMARTEnabled\": true, \"HPA\": true, "
-              "\"Security\": false, \"Sectors\": 976773168, \"SizeGB\": 466, \"HPASizeMB\": 100}, "
-              "{\"slot\": 3, \"DriveNumber\": 5, \"Kind\": \"ata\", \"Device\": \"sdf\", "
-              "\"ModelNumber\": \"INTEL SSDSA2CW120G3\", "
-              "\"SerialNumber\": \"CVPR109301UZ120LGN\", \"FirmwareRevision\": \"4PC10302\", "
-              "\"Vendor\": \"\", \"LBA48\": true, \"SMARTEnabled\": true, \"HPA\": true, "
-              "\"Security\": true, \"Sectors\": 234441648, \"SizeGB\": 112, \"HPASizeMB\": 0}, "
-              "{\"slot\": 4, \"DriveNumber\": 0, \"Kind\": \"nvme\", \"Device\": \"nvme0\", "
-              "\"ModelNumber\": \"ADATA FALCON\", \"SerialNumber\": \"QV8735C0EF4AE4\", "
-              "\"FirmwareRevision\": \"V9002s94\", \"Vendor\": \"\", \"LBA48\": null, "
-              "\"SMARTEnabled\": true, \"HPA\": null, \"Security\": null, \"Sectors\": 0, "
-              "\"SizeGB\": null, \"HPASizeMB\": null}]}\n");
+    // Each drive's members in order: slot, device, model, serial, firmware,
+    // vendor code, user_capacity, size_gb, smart_support, ata_lba48, hpa,
+    // ata_security; an NVMe drive without a size has none of the ATA ones.
+    EXPECT_EQ(test::JsonField(run.Out, "'\\n'.join(str(tuple(x.values())) for x in d['drives'])"),
+              "(1, {'name': 'sda', 'type': 'ata', 'number': 0}, 'ST9160821AS', '5MAC2QTA', "
+              "'3.CLH', 'S', {'blocks': 312581808, 'bytes': 160041885696}, 149, {'enabled': True}, "
+              "True, {'supported': True, 'size_bytes': 0, 'size_mb': 0}, {'enabled': False})\n"
+              "(2, {'name': 'sdd', 'type': 'ata', 'number': 3}, 'SAMSUNG HD501LJ', "
+              "'S0MUJ1NQ110060', 'CR100-12', 'M', {'blocks': 976773168, 'bytes': 500107862016}, "
+              "466, {'enabled': True}, True, {'supported': True, 'size_bytes': 104857600, "
+              "'size_mb': 100}, {'enabled': False})\n"
+              "(3, {'name': 'sdf', 'type': 'ata', 'number': 5}, 'INTEL SSDSA2CW120G3', "
+              "'CVPR109301UZ120LGN', '4PC10302', None, {'blocks': 234441648, 'bytes': "
+              "120034123776}, 112, {'enabled': True}, True, {'supported': True, 'size_bytes': 0, "
+              "'size_mb': 0}, {'enabled': True})\n"
+              "(4, {'name': 'nvme0', 'type': 'nvme', 'number': 0}, 'ADATA FALCON', "
+              "'QV8735C0EF4AE4', 'V9002s94', None, None, None, {'enabled': True}, None, None, "
+              "None)\n");
 }
 
 TEST(ScanCli, ADrivesFolderThatIsNotThereIsNamed) {
@@ -108,8 +104,9 @@ TEST(SmartCliErrors, AFailedPageReadSaysWhichPage) {
     run = RunCli(dir.Path(), "smart 2 --json");
     EXPECT_EQ(run.Status, 1);
     EXPECT_EQ(run.Err, "quorvane-cli: slot 2: the S.M.A.R.T. thresholds could not be read\n");
-    EXPECT_EQ(run.Out, "{\"simulated\": true, \"slot\": 2, "
-                       "\"error\": \"the S.M.A.R.T. thresholds could not be read\"}\n");
+    EXPECT_EQ(test::JsonField(run.Out, "d['slot'], d['error']"),
+              "2 {'kind': 'read_failed', 'message': 'the S.M.A.R.T. thresholds could not be read', "
+              "'page': 'smart-thresholds'}\n");
     run = RunCli(dir.Path(), "report 2 '" + dir.Path() + "/r.txt'");
     EXPECT_EQ(run.Status, 1);
     EXPECT_EQ(run.Err, "quorvane-cli: slot 2: the S.M.A.R.T. thresholds could not be read; "
@@ -122,8 +119,8 @@ TEST(SmartCliErrors, AFailedPageReadSaysWhichPage) {
     run = RunCli(dir.Path(), "smart 2 --json");
     EXPECT_EQ(run.Status, 1);
     EXPECT_EQ(run.Err, "quorvane-cli: slot 2: S.M.A.R.T. is not enabled on the drive\n");
-    EXPECT_EQ(run.Out, "{\"simulated\": true, \"slot\": 2, "
-                       "\"error\": \"S.M.A.R.T. is not enabled on the drive\"}\n");
+    EXPECT_EQ(test::JsonField(run.Out, "d['slot'], d['error']"),
+              "2 {'kind': 'smart_disabled', 'message': 'S.M.A.R.T. is not enabled on the drive'}\n");
 }
 
 TEST(ScanCli, NoDriveIsExitStatusOne) {
@@ -135,7 +132,8 @@ TEST(ScanCli, NoDriveIsExitStatusOne) {
                            "\nS.M.A.R.T. HDD(s) not found!\n");
     run = RunCli(dir.Path(), "scan --json");
     EXPECT_EQ(run.Status, 1);
-    EXPECT_EQ(run.Out, "{\"simulated\": true, \"drives\": []}\n");
+    EXPECT_EQ(test::JsonField(run.Out, "d['json_format_version'], d['quorvane']['simulated'], d['drives']"),
+              "[1, 0] True []\n");
     EXPECT_EQ(RunCli(dir.Path(), "scan --xml").Status, 2);
 }
 
@@ -149,9 +147,8 @@ TEST(ScanCli, ASizeBeyond32BitsPrintsWhole) {
 
     CliRun run = RunCli(dir.Path(), "scan --json");
     EXPECT_EQ(run.Status, 0);
-    EXPECT_NE(run.Out.find("\"Sectors\": 4503601580895664, \"SizeGB\": 2147484580,"),
-              std::string::npos)
-        << run.Out;
+    EXPECT_EQ(test::JsonField(run.Out, "d['drives'][0]['user_capacity'], d['drives'][0]['size_gb']"),
+              "{'blocks': 4503601580895664, 'bytes': 2305844009418579968} 2147484580\n");
     run = RunCli(dir.Path(), "scan");
     EXPECT_EQ(run.Status, 0);
     EXPECT_NE(run.Out.find(" JP4OA41A 2147484580 yes "), std::string::npos) << run.Out;
@@ -176,8 +173,10 @@ protected:
 TEST_F(ScanCliOddBytes, JsonStaysValidUtf8) {
     CliRun run = RunCli(dir.Path(), "scan --json");
     EXPECT_EQ(run.Status, 0);
-    EXPECT_NE(run.Out.find("\"ModelNumber\": \"ST\xC3\xBF\\r\xC2\xB5\", "
-                           "\"SerialNumber\": \"AB\xC3\xA9\\nC\\u0001D\\u001b[2J\""),
+    // Every control character escaped, the 8-bit ones as UTF-8.
+    EXPECT_NE(run.Out.find("\"model_name\": \"ST\xC3\xBF\\r\xC2\xB5\""), std::string::npos)
+        << run.Out;
+    EXPECT_NE(run.Out.find("\"serial_number\": \"AB\xC3\xA9\\nC\\u0001D\\u001b[2J\""),
               std::string::npos)
         << run.Out;
 }

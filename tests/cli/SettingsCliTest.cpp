@@ -28,6 +28,7 @@ CliRun RunSettingsCli(const std::string& env, const std::string& args) {
         run.Out.append(buffer, n);
     const int status = ::pclose(pipe);
     run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    test::ExpectValidJson(args, run.Out);
     return run;
 }
 
@@ -73,20 +74,17 @@ TEST_F(SettingsCli, ListsTheFileAndEveryEffectiveValueButNeverThePassword) {
 TEST_F(SettingsCli, JsonAndTheVariableAndAMissingFile) {
     CliRun run = RunSettingsCli("QUORVANE_SETTINGS='" + file_ + "'", "settings --json");
     EXPECT_EQ(run.Status, 0);
-    EXPECT_EQ(run.Out.rfind("{\"file\": \"" + file_ +
-                                "\", \"exists\": true, \"settings\": {"
-                                "\"S.M.A.R.T. Monitoring\": true, \"Refresh Interval\": 60, "
-                                "\"HDD1 Temperature Icon\": true, ",
-                            0),
-              0u)
+    EXPECT_EQ(test::JsonField(run.Out, "d['settings_file']['path'], d['settings_file']['exists'], "
+                                       "d['quorvane']['simulated'], list(d['settings'].items())[:3]"),
+              file_ + " True None [('S.M.A.R.T. Monitoring', True), ('Refresh Interval', 60), "
+                      "('HDD1 Temperature Icon', True)]\n")
         << run.Out;
-    EXPECT_NE(run.Out.find("\"HDD2 Temperature Icon\": false, "), std::string::npos);
-    EXPECT_NE(run.Out.find("\"SMTP Password\": \"(set)\", \"SMTP Authentication\": false, "
-                           "\"SMTP Security\": 3, "),
-              std::string::npos);
-    const std::string end =
-        "\"Let Drives Sleep\": false, \"Warn on Rising Sector Counts\": true, \"History File\": \"\"}}\n";
-    EXPECT_EQ(run.Out.substr(run.Out.size() - end.size()), end);
+    EXPECT_EQ(test::JsonField(run.Out, "[(k, d['settings'][k]) for k in ['HDD2 Temperature Icon', "
+                                       "'SMTP Password', 'SMTP Authentication', 'SMTP Security']], "
+                                       "list(d['settings'])[-1], d['settings']['Let Drives Sleep'], "
+                                       "d['settings']['Warn on Rising Sector Counts']"),
+              "[('HDD2 Temperature Icon', False), ('SMTP Password', '(set)'), ('SMTP Authentication', "
+              "False), ('SMTP Security', 3)] History File False True\n");
     EXPECT_EQ(run.Out.find("hunter2"), std::string::npos);
 
     // --settings comes before the variable; a missing file gives the defaults

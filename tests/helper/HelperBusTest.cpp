@@ -439,6 +439,7 @@ protected:
         const int status = ::pclose(pipe);
         run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         run.Err = ReadText(errFile);
+        test::ExpectValidJson(args, run.Out);
         return run;
     }
 

@@ -20,20 +20,11 @@ CliResult Cli(const std::string& drives, const std::string& args) {
     r.Out = Capture(std::string(QUORVANE_CLI) + " --drives " + Quote(drives) + " " + args +
                         " 2>/dev/null",
                     &r.Status);
+    test::ExpectValidJson(args, r.Out);
     return r;
 }
 
-// Python's json module as an independent check that the output is JSON.
-std::string JsonField(const std::string& json, const std::string& expression) {
-    test::DriveDir tmp;
-    const auto dir = std::filesystem::path(tmp.Path());
-    std::ofstream(dir / "out.json") << json;
-    std::ofstream(dir / "field.py") << "import json, sys\n"
-                                       "d = json.load(open(sys.argv[1]))\n"
-                                       "print("
-                                    << expression << ")\n";
-    return Capture("python3 " + Quote(dir / "field.py") + " " + Quote(dir / "out.json") + " 2>&1");
-}
+using test::JsonField;
 
 TEST(CmdMbr, UsageErrors) {
     test::DriveDir dir;
@@ -60,8 +51,9 @@ TEST(CmdMbr, UnreadableSectorZeroIsReported) {
                   std::string("quorvane-cli: slot ") + slot + ": sector 0 could not be read\n");
         const auto r = Cli(dir.Path(), std::string("mbr ") + slot + " --json");
         EXPECT_EQ(r.Status, 1) << slot;
-        EXPECT_EQ(r.Out, std::string("{\"simulated\": true, \"slot\": ") + slot +
-                             ", \"error\": \"sector 0 could not be read\"}\n");
+        EXPECT_EQ(JsonField(r.Out, "d['slot'], d['error']"),
+                  std::string(slot) + " {'kind': 'read_failed', 'message': 'sector 0 could not "
+                                      "be read', 'page': 'sector 0'}\n");
     }
     // No drives at all.
     test::DriveDir none;
@@ -73,43 +65,34 @@ TEST(CmdMbr, JsonOfALinuxPartition) {
     disk.Partition(8192, "label-id: 0x0000BEEF\nstart=2048, size=2048, type=83, bootable\n");
     const auto r = Cli(disk.Dir().Path(), "mbr 1 --json");
     ASSERT_EQ(r.Status, 0);
-    const std::string empty =
-        "{\"Active\": false, \"FS\": \"Empty\", \"Start\": 0, \"Count\": 0, \"Volume\": 0, "
-        "\"Serial\": \"\", \"ClusterSize\": 0, \"MFTCluster\": 0, \"VolumeLabel\": \"\", "
-        "\"FSVersion\": \"\", \"Dirty\": false, \"DosLetter\": \" \"}";
-    auto emptyGroup = [](int n) {
-        const std::string p = "\"Part" + std::to_string(n);
-        return "{" + p + "ActiveL\": false, " + p + "DirtyL\": false, " + p + "FSL\": \"Empty\", " +
-               p + "DosLabelL\": \"...\", " + p + "VolumeLabelL\": \"...\", " + p +
-               "SerialL\": \"...\", " + p + "ClusterSizeL\": \"...\", " + p +
-               "StartL\": \"...\", " + p + "CountL\": \"...\", " + p + "VolumeL\": \"...\"}";
-    };
-    const std::string expected =
-        "{\"simulated\": true, \"slot\": 1, \"VolumeID\": \"0000BEEF\", \"Signature\": "
-        "\"AA55h\", \"partitions\": [{\"Active\": true, \"FS\": \"Linux\", \"Start\": 2048, "
-        "\"Count\": 2048, \"Volume\": 0, \"Serial\": \"\", \"ClusterSize\": 0, \"MFTCluster\": "
-        "0, \"VolumeLabel\": \"\", \"FSVersion\": \"\", \"Dirty\": false, \"DosLetter\": \" \"}, " +
-        empty + ", " + empty + ", " + empty +
-        "], \"groups\": [{\"Part1ActiveL\": true, \"Part1DirtyL\": false, \"Part1FSL\": "
-        "\"Linux\", \"Part1DosLabelL\": \"\", \"Part1VolumeLabelL\": \"...\", \"Part1SerialL\": "
-        "\"...\", \"Part1ClusterSizeL\": \"...\", \"Part1StartL\": \"2048\", \"Part1CountL\": "
-        "\"2048\", \"Part1VolumeL\": \"0 GB\"}, " +
-        emptyGroup(2) + ", " + emptyGroup(3) + ", " + emptyGroup(4) +
-        "], \"bars\": [[1, 0], [1, 0], [1, 0], [1, 0]]}\n";
-    EXPECT_EQ(r.Out, expected);
-    EXPECT_EQ(JsonField(r.Out, "d['partitions'][0]['FS'], len(d['groups'])"), "Linux 4\n");
+    // The entry sfdisk wrote (start=2048, size=2048, type=83, bootable) and
+    // three empty ones; the window's captions beside them.
+    EXPECT_EQ(JsonField(r.Out, "d['mbr']['disk_signature'], d['mbr']['boot_signature'], "
+                               "[tuple(p.values()) for p in d['mbr']['partitions']]"),
+              "0000BEEF AA55h [(1, True, 131, 'Linux', 2048, 2048, 0, None, None, None, None, None, "
+              "False, None, []), (2, False, 0, 'Empty', 0, 0, 0, None, None, None, None, None, "
+              "False, None, []), (3, False, 0, 'Empty', 0, 0, 0, None, None, None, None, None, "
+              "False, None, []), (4, False, 0, 'Empty', 0, 0, 0, None, None, None, None, None, "
+              "False, None, [])]\n");
+    EXPECT_EQ(JsonField(r.Out, "list(d['window']['groups'][0].values()), "
+                               "list(d['window']['groups'][3].values()), d['window']['bars']"),
+              "[True, False, 'Linux', '', '...', '...', '...', '2048', '2048', '0 GB'] "
+              "[False, False, 'Empty', '...', '...', '...', '...', '...', '...', '...'] "
+              "[{'left': 1, 'right': 0}, {'left': 1, 'right': 0}, {'left': 1, 'right': 0}, "
+              "{'left': 1, 'right': 0}]\n");
 }
 
 TEST(CmdMbr, SampleDriveShowsNtfsAndFat32) {
     const std::string samples = std::string(QUORVANE_SOURCE_DIR) + "/samples/drives";
     const auto json = Cli(samples, "mbr 1 --json");
     ASSERT_EQ(json.Status, 0);
-    EXPECT_EQ(JsonField(json.Out, "[p['FS'] for p in d['partitions']]"),
+    EXPECT_EQ(JsonField(json.Out, "[p['type_name'] for p in d['mbr']['partitions']]"),
               "['NTFS', 'FAT32 LBA', 'Empty', 'Empty']\n");
     EXPECT_EQ(
-        JsonField(json.Out, "d['groups'][0]['Part1FSL'], d['groups'][1]['Part2VolumeLabelL']"),
+        JsonField(json.Out, "d['window']['groups'][0]['Part1FSL'], "
+                            "d['window']['groups'][1]['Part2VolumeLabelL']"),
         "NTFS 3.1 DATA\n");
-    EXPECT_EQ(JsonField(json.Out, "d['bars'][1][1] > 100"), "True\n");
+    EXPECT_EQ(JsonField(json.Out, "d['window']['bars'][1]['right'] > 100"), "True\n");
 
     const auto text = Cli(samples, "mbr 1");
     ASSERT_EQ(text.Status, 0);
@@ -176,20 +159,21 @@ TEST(CmdMbr, SampleGptDriveListsEveryPartition) {
     const std::string samples = std::string(QUORVANE_SOURCE_DIR) + "/samples/drives";
     const auto json = Cli(samples, "mbr 2 --json");
     ASSERT_EQ(json.Status, 0);
-    EXPECT_EQ(JsonField(json.Out, "d['gpt']['Source'], d['gpt']['DiskGUID'], d['gpt']['Caption']"),
+    EXPECT_EQ(JsonField(json.Out, "d['gpt']['source'], d['gpt']['disk_guid'], d['gpt']['caption']"),
               "primary 5EC7A2D1-4B9F-4E3A-9C61-2F0D8B7E6A15 GPT: 7 partitions\n");
-    EXPECT_EQ(JsonField(json.Out, "[(p['Number'], p['FS'], p['VolumeLabel']) for p in "
+    EXPECT_EQ(JsonField(json.Out, "[(p['number'], p['file_system'], p['volume_label']) for p in "
                                   "d['gpt']['partitions']]"),
-              "[(1, '', ''), (2, 'FAT16', 'EFI'), (3, 'NTFS', 'Windows'), (4, '', ''), "
-              "(5, 'ext4', 'boot'), (6, 'Btrfs', 'debian'), (7, '', '')]\n");
-    EXPECT_EQ(JsonField(json.Out, "d['gpt']['partitions'][6]['Name'], "
-                                  "d['gpt']['partitions'][4]['AttributesText'], "
-                                  "d['gpt']['partitions'][5]['UUID']"),
+              "[(1, None, None), (2, 'FAT16', 'EFI'), (3, 'NTFS', 'Windows'), (4, None, None), "
+              "(5, 'ext4', 'boot'), (6, 'Btrfs', 'debian'), (7, None, None)]\n");
+    EXPECT_EQ(JsonField(json.Out, "d['gpt']['partitions'][6]['name'], "
+                                  "d['gpt']['partitions'][4]['attributes']['string'], "
+                                  "d['gpt']['partitions'][5]['uuid']"),
               "Persönliche Dateien legacy BIOS bootable 3f5a7c9e-1b2d-4f60-8a9b-c0d1e2f3a4b5\n");
     // The groups show the first four, the bars all seven; the MBR's own
     // entry stays in "partitions".
-    EXPECT_EQ(JsonField(json.Out, "[g['Part%dFSL' % (i + 1)] for i, g in enumerate(d['groups'])], "
-                                  "len(d['gpt']['bars']), d['partitions'][0]['Start']"),
+    EXPECT_EQ(JsonField(json.Out, "[g['Part%dFSL' % (i + 1)] for i, g in "
+                                  "enumerate(d['window']['groups'])], len(d['gpt']['bars']), "
+                                  "d['mbr']['partitions'][0]['start_lba']"),
               "['BIOS boot', 'FAT16', 'NTFS 3.1', 'Linux swap'] 7 1\n");
 
     const auto text = Cli(samples, "mbr 2");

@@ -39,7 +39,11 @@ expected+=(
   /lib/systemd/system/quorvane-helper.service
   /lib/systemd/system/quorvane-watch.service
   /etc/quorvane/Quorvane.ini
-  /var/lib/prometheus/node-exporter/)
+  /var/lib/prometheus/node-exporter/
+  /usr/share/quorvane/prometheus/quorvane-rules.yml
+  /usr/share/quorvane/grafana/quorvane.json
+  /usr/share/quorvane/json/common.schema.json
+  /usr/share/quorvane/json/smart.schema.json)
 missing=0
 for f in "${expected[@]}"; do
   grep -qx "$f" "$work/contents" || { echo "FAILED: $f is not in the package"; missing=1; }

@@ -12,19 +12,8 @@ namespace quorvane {
 namespace {
 
 using test::CliRun;
+using test::JsonField;
 using test::RunCli;
-
-std::string JsonRows(const std::string& drive) {
-    const auto expected = test::ReadExpectedGrid(drive);
-    std::string json;
-    for (const auto& row : expected.Rows) {
-        json += json.empty() ? "[" : ", [";
-        for (size_t c = 0; c < row.size(); ++c)
-            json += (c ? ", \"" : "\"") + row[c] + "\"";
-        json += "]";
-    }
-    return json;
-}
 
 TEST(SmartCli, JsonHasTheStatusTemperaturesAndRows) {
     test::DriveDir dir;
@@ -32,18 +21,23 @@ TEST(SmartCli, JsonHasTheStatusTemperaturesAndRows) {
     dir.AddRealDrive(4, "WDC_WD20EARS-00MVWB0", "status = exceeded");
     CliRun run = RunCli(dir.Path(), "smart 1 --json");
     EXPECT_EQ(run.Status, 0);
-    EXPECT_EQ(run.Out, "{\"simulated\": true, \"slot\": 1, \"status\": \"O.K.\", \"result\": true, "
-                       "\"temperatures\": {\"HDDTempL\": \"38\", \"HDDTempLoL\": \"37\", "
-                       "\"HDDTempHiL\": \"40\", \"HDDAirTempL\": \"38\"}, \"rows\": [" +
-                           JsonRows("ST9160821AS--3.CLH") + "]}\n");
+    EXPECT_EQ(JsonField(run.Out, "d['slot'], d['smart_status'], d['temperature']"),
+              "1 {'passed': True, 'string': 'O.K.'} {'current': 38, 'airflow': 38, "
+              "'airflow_lowest': 37, 'airflow_highest': 40, 'op_limit_max': None, "
+              "'critical_limit_max': None}\n");
 
     run = RunCli(dir.Path(), "smart 2 --json");
     EXPECT_EQ(run.Status, 1);
-    EXPECT_NE(run.Out.find("\"status\": \"ERROR\", \"result\": false"), std::string::npos);
-    EXPECT_NE(run.Out.find("\"HDDTempL\": \"44\", \"HDDTempLoL\": \"...\""), std::string::npos);
-    EXPECT_NE(run.Out.find("[\"(05h) Reallocated Sector Count\", \"118\", \"118\", "
-                           "\"00000000028Fh\", \"140\", \"SC--OF\", \"!!!\"]"),
-              std::string::npos);
+    // No attribute 190: the airflow readings were not measured.
+    EXPECT_EQ(JsonField(run.Out, "d['smart_status'], d['temperature']['current'], "
+                                 "d['temperature']['airflow_lowest'], "
+                                 "[a for a in d['ata_smart_attributes']['table'] if a['id'] == 5][0]"),
+              "{'passed': False, 'string': 'ERROR'} 44 None {'id': 5, 'name': "
+              "'Reallocated Sector Count', 'value': 118, 'worst': 118, 'thresh': 140, "
+              "'when_failed': 'now', 'flags': {'value': 51, 'string': 'SC--OF', 'prefailure': True, "
+              "'updated_online': True, 'performance': False, 'error_rate': False, 'event_count': "
+              "True, 'auto_keep': True}, 'raw': {'value': 655, 'string': '00000000028Fh'}, "
+              "'verdict': '!!!'}\n");
 }
 
 TEST(SmartCli, TextShowsTheGridInHexOrDecimal) {
