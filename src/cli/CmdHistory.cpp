@@ -5,6 +5,7 @@
 #include <ctime>
 #include <iostream>
 
+#include "platform/JsonWriter.h"
 #include "cli/CliScan.h"
 #include "history/HistoryStore.h"
 #include "history/HistoryText.h"
@@ -34,7 +35,7 @@ void PrintTemperatures(const TemperatureSeries& series, Form form) {
             std::cout << (first ? "" : ", ") << "{\"time\": \"" << IsoTimeText(p.Time)
                       << "\", \"slot\": " << p.Slot << ", \"temperature\": " << Number(p.Average)
                       << ", \"min\": " << p.Min << ", \"max\": " << p.Max
-                      << ", \"health\": " << JsonString(HealthText(p.Status)) << "}";
+                      << ", \"health\": " << JsonQuoted(HealthText(p.Status)) << "}";
         } else {
             std::cout << HistoryTimeText(p.Time) << "  HDD" << p.Slot << "  "
                       << (series.Hourly ? Number(p.Average) + " °C (" + std::to_string(p.Min) +
@@ -66,7 +67,7 @@ void PrintChanges(HistoryStore& store, const std::vector<AttributeChange>& chang
         const std::string name = store.CounterName(c.Key);
         if (form == Form::Json)
             std::cout << (first ? "" : ", ") << "{\"time\": \"" << IsoTimeText(c.Time)
-                      << "\", \"attribute\": " << JsonString(name)
+                      << "\", \"attribute\": " << JsonQuoted(name)
                       << ", \"old_value\": " << int{c.OldValue} << ", \"new_value\": "
                       << int{c.NewValue} << ", \"old_raw\": " << c.OldRaw
                       << ", \"new_raw\": " << c.NewRaw << "}";
@@ -146,9 +147,9 @@ int RunHistory(CliContext& ctx) {
                           usage);
 
     if (form == Form::Json) {
-        std::cout << "{\"slot\": " << slot << ", \"model\": " << JsonString(known->Drive.Model)
-                  << ", \"serial\": " << JsonString(known->Drive.Serial)
-                  << ", \"firmware\": " << JsonString(known->Drive.Firmware)
+        std::cout << "{\"slot\": " << slot << ", \"model\": " << JsonQuoted(known->Drive.Model)
+                  << ", \"serial\": " << JsonQuoted(known->Drive.Serial)
+                  << ", \"firmware\": " << JsonQuoted(known->Drive.Firmware)
                   << ", \"since\": \"" << IsoTimeText(*from) << "\", ";
     } else if (form == Form::Text) {
         std::cout << "History of slot " << slot << " since " << HistoryTimeText(*from) << " ("
@@ -156,7 +157,7 @@ int RunHistory(CliContext& ctx) {
     }
     if (key) {
         if (form == Form::Json)
-            std::cout << "\"attribute\": " << JsonString(store.CounterName(*key)) << ", \"values\": [";
+            std::cout << "\"attribute\": " << JsonQuoted(store.CounterName(*key)) << ", \"values\": [";
         if (form != Form::Text)
             PrintValues(store.Attribute(known->Key, *key, *from, now + 1), form);
         if (form == Form::Json)
