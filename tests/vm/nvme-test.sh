@@ -257,5 +257,5 @@ vm_check st-log-wrapped "$HERE/check_selftest.py" --device sda --smartctl "$S/st
     --error-log "$S/st-error-wrapped" --metrics "$S/st-metrics-wrapped" --kinds "${KINDS#,}"
 vm_check st-nvme "$HERE/check_same.py" --rc 1 --out 'Slot 2: the drive offers no short self-test'
 vm_check st-nvme-log "$HERE/check_same.py" --rc 1 \
-    --err-has 'slot 2: this NVMe drive keeps no self-test log the program reads'
+    --err-has 'slot 2: the controller has no Device Self-test'
 vm_finish
