@@ -9,6 +9,7 @@
 
 #include "gui/Colors.h"
 #include "gui/Controls.h"
+#include "gui/LazyIcon.h"
 #include "monitor/MonitorSession.h"
 #include "monitor/TextIcon.h"
 
@@ -35,12 +36,11 @@ TSettingsGroup::TSettingsGroup(Settings& options, QWidget* parent)
     LetDrivesSleepCB = MakeCheckBox(this, "LetDrivesSleepCB", "Let Drives Sleep", 8, 98, false);
     LetDrivesSleepCB->setToolTip("Leave a drive in standby unread, so that it is not spun up");
     AutoRunCB = MakeCheckBox(this, "AutoRunCB", "AutoRun", 8, 116, false);
-    SMTPSB = MakeSpeedButton(this, "SMTPSB",
-                             style()->standardIcon(QStyle::SP_MessageBoxInformation),
+    SMTPSB = MakeSpeedButton(this, "SMTPSB", LazyStandardIcon(QStyle::SP_MessageBoxInformation),
                              "SMTP Reports & Warnings", 108, 113);
-    SaveSettingsSB =
-        MakeSpeedButton(this, "SaveSettingsSB", style()->standardIcon(QStyle::SP_DialogSaveButton),
-                        QString(), 132, 113);
+    SaveSettingsSB = MakeSpeedButton(this, "SaveSettingsSB",
+                                     LazyStandardIcon(QStyle::SP_DialogSaveButton), QString(), 132,
+                                     113);
     createIconsGroup();
 
     ColorDialog = new QColorDialog(this);
