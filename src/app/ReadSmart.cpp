@@ -57,9 +57,21 @@ bool ReadNvmeHealth(ProgramData& data, DriveBus& bus, HDD& drive, bool show,
         screen.SMARTStatusL = SmartStatusText(drive.SMARTStatusOK);
         screen.Temperatures = NvmeTemperatureCaptions(*log);
         screen.SMARTSG = NvmeHealthGrid(*log, drive.Nvme ? &drive.Nvme->Controller : nullptr, format);
+        screen.SMARTSGPages.clear(); // filled from no S.M.A.R.T. pages
         screen.RAWValuesRG = format;
     }
     return drive.SMARTStatusOK;
+}
+
+// Whether the grid shows these pages in this form already: a monitoring
+// tick reads the selected drive every time, mostly to find it unchanged.
+bool GridFilledFrom(const SmartScreen& screen, const ProgramData& data, RawValueFormat format) {
+    const std::vector<uint8_t>& pages = screen.SMARTSGPages;
+    const size_t half = data.SMARTDataPage.size();
+    return screen.RAWValuesRG == format && pages.size() == 2 * half &&
+           std::equal(data.SMARTDataPage.begin(), data.SMARTDataPage.end(), pages.begin()) &&
+           std::equal(data.SMARTThresholdPage.begin(), data.SMARTThresholdPage.end(),
+                      pages.begin() + static_cast<std::ptrdiff_t>(half));
 }
 
 } // namespace
@@ -110,12 +122,17 @@ bool ReadSMART(ProgramData& data, DriveBus& bus, int slot, bool show, RawValueFo
     drive.Temperature = temperatures.DriveTemperature;
     if (show) {
         screen.Temperatures = FormatTemperatureCaptions(temperatures);
-        // The grid is rebuilt from the new pages as a whole, so rows of a
-        // previous, longer fill disappear.
-        SmartGridModel grid;
-        FillSmartGrid(grid, {data.SMARTDataPage, data.SMARTThresholdPage}, format);
-        screen.SMARTSG = std::move(grid);
-        screen.RAWValuesRG = format;
+        if (!GridFilledFrom(screen, data, format)) {
+            // The grid is rebuilt from the new pages as a whole, so rows of a
+            // previous, longer fill disappear.
+            SmartGridModel grid;
+            FillSmartGrid(grid, {data.SMARTDataPage, data.SMARTThresholdPage}, format);
+            screen.SMARTSG = std::move(grid);
+            screen.RAWValuesRG = format;
+            screen.SMARTSGPages.assign(data.SMARTDataPage.begin(), data.SMARTDataPage.end());
+            screen.SMARTSGPages.insert(screen.SMARTSGPages.end(), data.SMARTThresholdPage.begin(),
+                                       data.SMARTThresholdPage.end());
+        }
     }
     return drive.SMARTStatusOK;
 }

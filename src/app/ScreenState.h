@@ -3,8 +3,10 @@
 // widget.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/FeatureGroupState.h"
 #include "smart/SmartGrid.h"
@@ -40,6 +42,10 @@ struct SmartScreen {
     TemperatureCaptions Temperatures;            // HDDTempL, HDDTempLoL, HDDTempHiL, HDDAirTempL
     RawValueFormat RAWValuesRG = RawValueFormat::Hex; // the raw form the grid was filled with
     SmartGridModel SMARTSG;
+    // The data page and then the threshold page the grid was filled from
+    // (empty before the first fill): the same pages in the same raw form
+    // fill the same grid, so a read that brings them again keeps it.
+    std::vector<uint8_t> SMARTSGPages;
     bool operator==(const SmartScreen&) const = default;
 };
 

@@ -5,7 +5,11 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string_view>
+#include <sys/inotify.h>
 #include <thread>
+#include <unistd.h>
+#include <utility>
 
 #include "ata/Identify.h"
 #include "platform/IniFile.h"
@@ -143,7 +147,13 @@ std::string SimulatedCommandName(const AtaCommand& cmd) {
     return AtaCommandName(cmd.TaskFile);
 }
 
-SimulatedBus::SimulatedBus(std::string directory) : directory_(std::move(directory)) {}
+SimulatedBus::SimulatedBus(std::string directory)
+    : directory_(std::move(directory)), inotify_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
+
+SimulatedBus::~SimulatedBus() {
+    if (inotify_ >= 0)
+        ::close(inotify_);
+}
 
 std::string SimulatedBus::Describe() const {
     return "simulated drives in " + directory_;
@@ -223,8 +233,11 @@ SimulatedBus::Drive* SimulatedBus::Load(unsigned driveNumber) {
     Drive drive;
     drive.Folder = folder.string();
     const std::string name = "drive " + std::to_string(driveNumber);
-    drive.IniTime = fs::last_write_time(folder / "drive.ini", ec);
-    const auto ini = IniFile::Load((folder / "drive.ini").string());
+    drive.IniPath = (folder / "drive.ini").string();
+    // Watched before it is read, so that no change slips in between.
+    WatchIni(drive);
+    drive.IniTime = fs::last_write_time(drive.IniPath, ec);
+    const auto ini = IniFile::Load(drive.IniPath);
     if (ini && Lower(ini->Get("drive", "kind").value_or("ata")) == "nvme") {
         LoadNvme(drive, name);
     } else {
@@ -266,14 +279,54 @@ std::unique_ptr<DriveHandle> SimulatedBus::OpenDrive(unsigned driveNumber) {
     return std::make_unique<Handle>(*this, *drive, driveNumber);
 }
 
-void SimulatedBus::ReloadPower(Drive& drive) {
-    const fs::path path = fs::path(drive.Folder) / "drive.ini";
-    std::error_code ec;
-    const auto time = fs::last_write_time(path, ec);
-    if (ec || time == drive.IniTime)
+// The folder is watched rather than the file, so that a drive.ini that is
+// made, replaced by a rename or deleted is seen as well as one written.
+void SimulatedBus::WatchIni(Drive& drive) {
+    if (inotify_ < 0)
         return;
+    constexpr uint32_t changes = IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_CREATE | IN_DELETE |
+                                 IN_MOVED_FROM | IN_MOVED_TO;
+    drive.IniWatch = inotify_add_watch(inotify_, drive.Folder.c_str(), changes);
+}
+
+// Marks the drives whose drive.ini an event names; a queue that overflowed
+// lost events, so every drive counts as changed.
+void SimulatedBus::TakeIniEvents() {
+    alignas(inotify_event) char buffer[4096];
+    for (;;) {
+        const ssize_t got = ::read(inotify_, buffer, sizeof buffer);
+        if (got <= 0)
+            return; // EAGAIN: nothing more has happened
+        for (ssize_t at = 0; at + static_cast<ssize_t>(sizeof(inotify_event)) <= got;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            const bool overflow = (event->mask & IN_Q_OVERFLOW) != 0;
+            if (!overflow && (event->len == 0 || std::string_view(event->name) != "drive.ini"))
+                continue;
+            for (auto& [number, drive] : drives_)
+                if (overflow || drive.IniWatch == event->wd)
+                    drive.IniChanged = true;
+        }
+    }
+}
+
+bool SimulatedBus::IniChanged(Drive& drive) {
+    if (drive.IniWatch >= 0) {
+        TakeIniEvents();
+        return std::exchange(drive.IniChanged, false);
+    }
+    std::error_code ec;
+    const auto time = fs::last_write_time(drive.IniPath, ec);
+    if (ec || time == drive.IniTime)
+        return false;
     drive.IniTime = time;
-    if (auto ini = IniFile::Load(path.string()))
+    return true;
+}
+
+void SimulatedBus::ReloadPower(Drive& drive) {
+    if (!IniChanged(drive))
+        return;
+    if (auto ini = IniFile::Load(drive.IniPath))
         drive.Power = ParsePower(ini->Get("drive", "power").value_or("active"));
 }
 

@@ -67,7 +67,10 @@
 // the host must reset the drive to reach it), and that reset leaves it in
 // standby, where it answers like a standby drive. The power key is read again
 // whenever drive.ini changes, so a running program sees a drive go to
-// standby or wake up.
+// standby or wake up. The bus learns of a change from inotify (one read on
+// one descriptor before a command, nothing read when nothing changed); where
+// the folder cannot be watched it compares drive.ini's time before every
+// command instead.
 #pragma once
 
 #include <array>
@@ -97,6 +100,9 @@ struct SimulatedBusRaise {
 class SimulatedBus final : public DriveBus {
 public:
     explicit SimulatedBus(std::string directory);
+    ~SimulatedBus() override;
+    SimulatedBus(const SimulatedBus&) = delete;
+    SimulatedBus& operator=(const SimulatedBus&) = delete;
 
     std::unique_ptr<DriveHandle> OpenDrive(unsigned driveNumber) override;
     std::unique_ptr<DriveHandle> OpenNvme(unsigned controller) override;
@@ -156,12 +162,19 @@ private:
         int DelayMs = 0;
         std::string LogFile; // empty: no log file
         PowerMode Power = PowerMode::Active;
+        std::string IniPath;                       // the folder's drive.ini
         std::filesystem::file_time_type IniTime{}; // drive.ini as last read
         std::optional<NvmeState> Nvme;              // set for an NVMe controller's folder
         SelfTestState SelfTest;
         std::optional<SimulatedBusRaise> Raise; // raise-raw
         uint64_t DataReads = 0;          // SMART READ DATA answered so far
+        int IniWatch = -1;       // the folder's inotify watch; -1: the time is compared
+        bool IniChanged = false; // an event for drive.ini came since it was last read
     };
+    void WatchIni(Drive& drive);
+    // True when drive.ini may differ from what was last read of it.
+    bool IniChanged(Drive& drive);
+    void TakeIniEvents();
     void ReloadPower(Drive& drive);
     Drive* Load(unsigned driveNumber);
     // effect: what the drive does without the page, for the problem text.
@@ -194,6 +207,7 @@ private:
     static void StepSelfTest(Drive& drive);
 
     std::string directory_;
+    int inotify_ = -1; // watches the loaded drives' folders; -1: none
     std::map<unsigned, Drive> drives_; // loaded on first open; SET FEATURES state lives here
     std::optional<std::vector<unsigned>> nvmeFolders_;
     std::vector<std::string> problems_;

@@ -59,8 +59,6 @@ TInformationGroup::TInformationGroup(QWidget* parent) : QGroupBox("Information",
     HDDLogoI = new QLabel(this);
     HDDLogoI->setObjectName("HDDLogoI");
     HDDLogoI->setGeometry(352, 20, 121, 33);
-    for (size_t i = 0; i < HDDLogoIL.size(); ++i)
-        HDDLogoIL[i] = QPixmap(QString(":/logos/logo%1.png").arg(i));
 
     AAMGB = new TFeatureGroup("AAM", FeatureName(Feature::AAM),
                               QString::fromStdString(FeatureGetHint(Feature::AAM)),
@@ -89,13 +87,20 @@ void TInformationGroup::ShowPanel(const InfoPanel& panel) {
     QPixmap logo(HDDLogoI->size());
     logo.fill(Qt::white);
     if (panel.LogoIndex && *panel.LogoIndex >= 0 &&
-        *panel.LogoIndex < static_cast<int>(HDDLogoIL.size())) {
+        *panel.LogoIndex < static_cast<int>(logos_.size())) {
         QPainter painter(&logo);
-        painter.drawPixmap(0, 0, HDDLogoIL[static_cast<size_t>(*panel.LogoIndex)]);
+        painter.drawPixmap(0, 0, Logo(static_cast<size_t>(*panel.LogoIndex)));
     }
     HDDLogoI->setPixmap(logo);
     AAMGB->Show(panel.AAMGB);
     APMGB->Show(panel.APMGB);
+}
+
+const QPixmap& TInformationGroup::Logo(size_t index) {
+    QPixmap& logo = logos_[index];
+    if (logo.isNull())
+        logo = QPixmap(QString(":/logos/logo%1.png").arg(index));
+    return logo;
 }
 
 void TInformationGroup::ShowTemperatures(const TemperatureCaptions& captions) {

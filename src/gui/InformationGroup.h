@@ -48,8 +48,12 @@ public:
     QLabel* HDDLogoI;
     TFeatureGroup* AAMGB;
     TFeatureGroup* APMGB;
-    // The vendor logos, 121 x 33 each, by the index the core gives.
-    std::array<QPixmap, 9> HDDLogoIL;
+
+private:
+    // The vendor logo of the index the core gives (121 x 33), read when
+    // first shown: most runs show one or two of them, if any.
+    const QPixmap& Logo(size_t index);
+    std::array<QPixmap, 9> logos_;
 };
 
 } // namespace quorvane

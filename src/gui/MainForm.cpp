@@ -23,6 +23,7 @@
 #include "gui/FeatureGroup.h"
 #include "gui/HistoryForm.h"
 #include "gui/Fonts.h"
+#include "gui/LazyIcon.h"
 #include "gui/MbrForm.h"
 #include "gui/QtUiHandOver.h"
 #include "gui/Siren.h"
@@ -44,11 +45,14 @@ constexpr int ClientWidth = 491;
 constexpr int ClientHeight = 410;
 constexpr uint32_t Blue = 0x00FF0000;
 
+// Read when a window first shows it: the program starts hidden in the tray.
 QIcon ProgramIcon() {
-    QIcon icon;
-    for (const char* file : {":/quorvane-32.png", ":/quorvane-64.png", ":/quorvane-128.png"})
-        icon.addFile(file);
-    return icon;
+    return LazyIcon([] {
+        QIcon icon;
+        for (const char* file : {":/quorvane-32.png", ":/quorvane-64.png", ":/quorvane-128.png"})
+            icon.addFile(file);
+        return icon;
+    });
 }
 
 } // namespace
@@ -149,10 +153,10 @@ void TMainForm::createDriveRow() {
     HDDCB->setObjectName("HDDCB");
     HDDCB->setEditable(false);
     HDDCB->setGeometry(40, 8, 293, 21);
-    HDDRefreshSB =
-        MakeSpeedButton(this, "HDDRefreshSB", style()->standardIcon(QStyle::SP_BrowserReload),
-                        "Refresh HDDs List", 340, 7);
-    MBRReadSB = MakeSpeedButton(this, "MBRReadSB", style()->standardIcon(QStyle::SP_DriveHDIcon),
+    HDDRefreshSB = MakeSpeedButton(this, "HDDRefreshSB",
+                                   LazyStandardIcon(QStyle::SP_BrowserReload),
+                                   "Refresh HDDs List", 340, 7);
+    MBRReadSB = MakeSpeedButton(this, "MBRReadSB", LazyStandardIcon(QStyle::SP_DriveHDIcon),
                                 "Get MBR", 364, 7);
 
     HDDGB = new QGroupBox(this);
@@ -162,7 +166,7 @@ void TMainForm::createDriveRow() {
     SMARTStatusL = MakeLabel(HDDGB, "SMARTStatusL", NotMeasuredText, 80, 14, 120);
     SetTextColor(SMARTStatusL, Blue);
     SMARTReadSB = MakeSpeedButton(HDDGB, "SMARTReadSB",
-                                  style()->standardIcon(QStyle::SP_FileDialogDetailedView),
+                                  LazyStandardIcon(QStyle::SP_FileDialogDetailedView),
                                   "Read S.M.A.R.T.", 452, 9);
     HistorySB = MakeSpeedButton(HDDGB, "HistorySB",
                                 style()->standardIcon(QStyle::SP_FileDialogContentsView),

@@ -9,6 +9,7 @@
 
 #include "gui/Colors.h"
 #include "gui/Controls.h"
+#include "gui/LazyIcon.h"
 #include "monitor/MonitorSession.h"
 #include "monitor/TextIcon.h"
 
@@ -38,12 +39,11 @@ TSettingsGroup::TSettingsGroup(Settings& options, QWidget* parent)
     RisingCB->setToolTip("An amber frame, a balloon and a warning mail when a drive's "
                          "reallocated, pending or uncorrectable sector count rises");
     AutoRunCB = MakeCheckBox(this, "AutoRunCB", "AutoRun", 8, 134, false);
-    SMTPSB = MakeSpeedButton(this, "SMTPSB",
-                             style()->standardIcon(QStyle::SP_MessageBoxInformation),
+    SMTPSB = MakeSpeedButton(this, "SMTPSB", LazyStandardIcon(QStyle::SP_MessageBoxInformation),
                              "SMTP Reports & Warnings", 108, 131);
-    SaveSettingsSB =
-        MakeSpeedButton(this, "SaveSettingsSB", style()->standardIcon(QStyle::SP_DialogSaveButton),
-                        QString(), 132, 131);
+    SaveSettingsSB = MakeSpeedButton(this, "SaveSettingsSB",
+                                     LazyStandardIcon(QStyle::SP_DialogSaveButton), QString(), 132,
+                                     131);
     createIconsGroup();
 
     ColorDialog = new QColorDialog(this);

@@ -43,13 +43,30 @@ QImage RenderTextIcon(const TextIconLook& look) {
     return image;
 }
 
+QImage EnlargeTextIcon(const QImage& image, int size) {
+    const QImage source = image.convertToFormat(QImage::Format_ARGB32);
+    QImage out(size, size, QImage::Format_ARGB32);
+    const int width = source.width(), height = source.height();
+    if (width == 0 || height == 0 || size <= 0)
+        return out;
+    // Each pixel takes the source pixel under its centre; a centre on the
+    // edge between two source pixels takes the first of them, as Qt does.
+    const auto under = [size](int at, int length) { return ((2 * at + 1) * length - 1) / (2 * size); };
+    for (int y = 0; y < size; ++y) {
+        const auto* from = reinterpret_cast<const QRgb*>(source.constScanLine(under(y, height)));
+        auto* to = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < size; ++x)
+            to[x] = from[under(x, width)];
+    }
+    return out;
+}
+
 QIcon TextIconToIcon(const QImage& image) {
     // Trays commonly ask for 16 to 48 pixels; a smooth enlargement would blur
     // the one-pixel strokes.
     QIcon icon;
-    for (int size : {16, 20, 22, 24, 32, 48})
-        icon.addPixmap(QPixmap::fromImage(
-            image.scaled(size, size, Qt::IgnoreAspectRatio, Qt::FastTransformation)));
+    for (int size : TextIconTraySizes)
+        icon.addPixmap(QPixmap::fromImage(EnlargeTextIcon(image, size)));
     return icon;
 }
 

@@ -26,6 +26,13 @@ struct TextIconLook {
 // when Color is none; otherwise the image is fully opaque.
 QImage RenderTextIcon(const TextIconLook& look);
 
+// The sizes a tray icon carries: trays commonly ask for 16 to 48 pixels.
+inline constexpr int TextIconTraySizes[] = {16, 20, 22, 24, 32, 48};
+
+// The image enlarged pixel by pixel to size x size (nearest neighbour, as
+// QImage::scaled with Qt::FastTransformation gives it, without a painter).
+QImage EnlargeTextIcon(const QImage& image, int size);
+
 // The image as a tray icon, also enlarged pixel by pixel for trays that show
 // icons bigger than 16 x 16, so the digits stay sharp.
 QIcon TextIconToIcon(const QImage& image);

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include "gui/Controls.h"
+#include "gui/LazyIcon.h"
 #include "gui/Siren.h"
 #include "monitor/WatchText.h"
 
@@ -17,18 +18,17 @@ TTrayBank::TTrayBank(QWidget* owner, bool trayAvailable, bool simulated,
     setObjectName("TrayBank");
     PopupMenu = new QMenu(owner);
     PopupMenu->setObjectName("PopupMenu");
-    QStyle* style = owner->style();
-    Restore1 =
-        PopupMenu->addAction(style->standardIcon(QStyle::SP_TitleBarNormalButton), "Restore");
+    // The menu's icons are read when it first opens.
+    Restore1 = PopupMenu->addAction(LazyStandardIcon(QStyle::SP_TitleBarNormalButton), "Restore");
     Restore1->setObjectName("Restore1");
     PopupMenu->addSeparator()->setObjectName("N1");
-    Minimize1 = PopupMenu->addAction(style->standardIcon(QStyle::SP_TitleBarMinButton), "Minimize");
+    Minimize1 = PopupMenu->addAction(LazyStandardIcon(QStyle::SP_TitleBarMinButton), "Minimize");
     Minimize1->setObjectName("Minimize1");
     History1 = PopupMenu->addAction(style->standardIcon(QStyle::SP_FileDialogContentsView),
                                     "History");
     History1->setObjectName("History1");
     PopupMenu->addSeparator()->setObjectName("N2");
-    Exit1 = PopupMenu->addAction(style->standardIcon(QStyle::SP_DialogCloseButton), "Exit");
+    Exit1 = PopupMenu->addAction(LazyStandardIcon(QStyle::SP_DialogCloseButton), "Exit");
     Exit1->setObjectName("Exit1");
 
     for (size_t i = 0; i < TrayIcons.size(); ++i) {

@@ -85,6 +85,39 @@ TEST(PowerMode, AskingAndIdentifyKeepAStandbyDriveDownAReadSpinsItUp) {
     EXPECT_EQ(CheckPowerMode(bus, 0), PowerMode::Active);
 }
 
+// Changes the file's time does not show: a rewrite within the clock's grain
+// (its time put back), drive.ini replaced by a rename, made where there was
+// none, and deleted (the mode stays what it was).
+TEST(PowerMode, EveryKindOfChangeToDriveIniIsSeenByTheNextCommand) {
+    test::DriveDir dir;
+    dir.AddRealDrive(0, kDrive, "power = standby");
+    dir.AddRealDrive(1, kDrive);
+    SimulatedBus bus(dir.Path());
+    EXPECT_EQ(CheckPowerMode(bus, 0), PowerMode::Standby);
+    EXPECT_EQ(CheckPowerMode(bus, 1), PowerMode::Active);
+    const auto file = dir.Folder(0) / "drive.ini";
+
+    const auto before = std::filesystem::last_write_time(file);
+    dir.WriteFile(0, "drive.ini", "[drive]\npower = idle\n");
+    std::filesystem::last_write_time(file, before);
+    EXPECT_EQ(CheckPowerMode(bus, 0), PowerMode::Idle);
+
+    dir.WriteFile(0, "next.ini", "[drive]\npower = standby\n");
+    std::filesystem::rename(dir.Folder(0) / "next.ini", file);
+    EXPECT_EQ(CheckPowerMode(bus, 0), PowerMode::Standby);
+    EXPECT_EQ(CheckPowerMode(bus, 1), PowerMode::Active); // drive 1 untouched
+
+    dir.WriteFile(1, "drive.ini", "[drive]\npower = standby\n");
+    EXPECT_EQ(CheckPowerMode(bus, 1), PowerMode::Standby);
+    std::filesystem::remove(dir.Folder(1) / "drive.ini");
+    EXPECT_EQ(CheckPowerMode(bus, 1), PowerMode::Standby);
+
+    // Another file written beside it changes nothing.
+    dir.WriteFile(0, "notes.txt", "power = active");
+    EXPECT_EQ(CheckPowerMode(bus, 0), PowerMode::Standby);
+    EXPECT_EQ(bus.OpenHandles(), 0);
+}
+
 TEST(PowerMode, ASleepingDriveMissesOneRequestAndWakesIntoStandby) {
     test::DriveDir dir;
     dir.AddRealDrive(0, kDrive, "power = sleep");

@@ -110,6 +110,34 @@ TEST(TextTrayIcon, EveryChangeRendersAgainAndReachesTheTray) {
     EXPECT_NE(icon.Image(), before);
 }
 
+// The enlargement for bigger trays is Qt's own nearest-neighbour scaling,
+// pixel for pixel, at every size the icon carries, also for a transparent
+// background and for a source that is not 16 x 16.
+TEST(TextTrayIcon, EnlargementsMatchQtsFastScalingAtEverySize) {
+    TextIconLook look;
+    look.Text = "47";
+    look.Font = TrayIconFont();
+    QImage distinct(16, 16, QImage::Format_ARGB32);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x)
+            distinct.setPixel(x, y, qRgb(x * 16, y * 16, (x + y) * 8));
+    TextIconLook clear = look;
+    clear.Color = ColorNone;
+    for (const QImage& image : {RenderTextIcon(look), RenderTextIcon(clear), distinct,
+                                distinct.copy(0, 0, 16, 10)}) {
+        for (int size : TextIconTraySizes) {
+            const QImage qt = image.scaled(size, size, Qt::IgnoreAspectRatio,
+                                           Qt::FastTransformation)
+                                  .convertToFormat(QImage::Format_ARGB32);
+            EXPECT_EQ(EnlargeTextIcon(image, size), qt) << size << " from " << image.height();
+        }
+    }
+    const QIcon icon = TextIconToIcon(distinct);
+    EXPECT_EQ(icon.availableSizes().size(), std::size(TextIconTraySizes));
+    EXPECT_EQ(icon.pixmap(22, 22).toImage().convertToFormat(QImage::Format_ARGB32),
+              EnlargeTextIcon(distinct, 22));
+}
+
 TEST(TextTrayIcon, SettersOnlyMarkAChangeAndOneApplyHandsItOver) {
     TTextTrayIcon icon(nullptr, nullptr);
     const int renders = icon.RenderCount();
