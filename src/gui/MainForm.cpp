@@ -169,7 +169,7 @@ void TMainForm::createDriveRow() {
                                   LazyStandardIcon(QStyle::SP_FileDialogDetailedView),
                                   "Read S.M.A.R.T.", 452, 9);
     HistorySB = MakeSpeedButton(HDDGB, "HistorySB",
-                                style()->standardIcon(QStyle::SP_FileDialogContentsView),
+                                LazyStandardIcon(QStyle::SP_FileDialogContentsView),
                                 "History", 428, 9);
 }
 

@@ -24,7 +24,7 @@ TTrayBank::TTrayBank(QWidget* owner, bool trayAvailable, bool simulated,
     PopupMenu->addSeparator()->setObjectName("N1");
     Minimize1 = PopupMenu->addAction(LazyStandardIcon(QStyle::SP_TitleBarMinButton), "Minimize");
     Minimize1->setObjectName("Minimize1");
-    History1 = PopupMenu->addAction(style->standardIcon(QStyle::SP_FileDialogContentsView),
+    History1 = PopupMenu->addAction(LazyStandardIcon(QStyle::SP_FileDialogContentsView),
                                     "History");
     History1->setObjectName("History1");
     PopupMenu->addSeparator()->setObjectName("N2");
