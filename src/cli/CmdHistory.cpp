@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "platform/JsonWriter.h"
+#include "cli/CliJson.h"
 #include "cli/CliScan.h"
 #include "history/HistoryStore.h"
 #include "history/HistoryText.h"
@@ -23,19 +24,53 @@ std::string Number(double value) {
     return text;
 }
 
+void JsonTemperatures(JsonWriter& json, const TemperatureSeries& series) {
+    json.Field("hourly", series.Hourly);
+    json.BeginArray("temperatures");
+    for (const TemperaturePoint& p : series.Points)
+        json.BeginObject()
+            .Field("time", IsoTimeText(p.Time))
+            .Field("slot", p.Slot)
+            .Field("average", JsonDigits{Number(p.Average)})
+            .Field("min", p.Min)
+            .Field("max", p.Max)
+            .Field("health", HealthText(p.Status))
+            .End();
+    json.End();
+}
+
+void JsonValues(JsonWriter& json, const std::vector<AttributePoint>& values) {
+    json.BeginArray("values");
+    for (const AttributePoint& p : values)
+        json.BeginObject()
+            .Field("time", IsoTimeText(p.Time))
+            .Field("value", int{p.Value})
+            .Field("raw", p.Raw)
+            .End();
+    json.End();
+}
+
+void JsonChanges(JsonWriter& json, HistoryStore& store, const std::vector<AttributeChange>& changes) {
+    json.BeginArray("changes");
+    for (const AttributeChange& c : changes)
+        json.BeginObject()
+            .Field("time", IsoTimeText(c.Time))
+            .Field("attribute", store.CounterName(c.Key))
+            .Field("old_value", int{c.OldValue})
+            .Field("new_value", int{c.NewValue})
+            .Field("old_raw", c.OldRaw)
+            .Field("new_raw", c.NewRaw)
+            .End();
+    json.End();
+}
+
 void PrintTemperatures(const TemperatureSeries& series, Form form) {
     if (form == Form::Csv)
         std::cout << "time,slot,temperature,min,max,health\n";
-    bool first = true;
     for (const TemperaturePoint& p : series.Points) {
         if (form == Form::Csv) {
             std::cout << IsoTimeText(p.Time) << "," << p.Slot << "," << Number(p.Average) << ","
                       << p.Min << "," << p.Max << "," << HealthText(p.Status) << "\n";
-        } else if (form == Form::Json) {
-            std::cout << (first ? "" : ", ") << "{\"time\": \"" << IsoTimeText(p.Time)
-                      << "\", \"slot\": " << p.Slot << ", \"temperature\": " << Number(p.Average)
-                      << ", \"min\": " << p.Min << ", \"max\": " << p.Max
-                      << ", \"health\": " << JsonQuoted(HealthText(p.Status)) << "}";
         } else {
             std::cout << HistoryTimeText(p.Time) << "  HDD" << p.Slot << "  "
                       << (series.Hourly ? Number(p.Average) + " °C (" + std::to_string(p.Min) +
@@ -43,37 +78,22 @@ void PrintTemperatures(const TemperatureSeries& series, Form form) {
                                         : std::to_string(p.Min) + " °C")
                       << "  " << HealthText(p.Status) << "\n";
         }
-        first = false;
     }
 }
 
 void PrintValues(const std::vector<AttributePoint>& values, Form form) {
     if (form == Form::Csv)
         std::cout << "time,value,raw\n";
-    bool first = true;
     for (const AttributePoint& p : values) {
         if (form == Form::Csv)
             std::cout << IsoTimeText(p.Time) << "," << int{p.Value} << "," << p.Raw << "\n";
-        else if (form == Form::Json)
-            std::cout << (first ? "" : ", ") << "{\"time\": \"" << IsoTimeText(p.Time)
-                      << "\", \"value\": " << int{p.Value} << ", \"raw\": " << p.Raw << "}";
-        first = false;
     }
 }
 
-void PrintChanges(HistoryStore& store, const std::vector<AttributeChange>& changes, Form form) {
-    bool first = true;
+void PrintChanges(HistoryStore& store, const std::vector<AttributeChange>& changes) {
     for (const AttributeChange& c : changes) {
         const std::string name = store.CounterName(c.Key);
-        if (form == Form::Json)
-            std::cout << (first ? "" : ", ") << "{\"time\": \"" << IsoTimeText(c.Time)
-                      << "\", \"attribute\": " << JsonQuoted(name)
-                      << ", \"old_value\": " << int{c.OldValue} << ", \"new_value\": "
-                      << int{c.NewValue} << ", \"old_raw\": " << c.OldRaw
-                      << ", \"new_raw\": " << c.NewRaw << "}";
-        else
-            std::cout << ChangeText(c, name) << "\n";
-        first = false;
+        std::cout << ChangeText(c, name) << "\n";
     }
 }
 
@@ -147,38 +167,40 @@ int RunHistory(CliContext& ctx) {
                           usage);
 
     if (form == Form::Json) {
-        std::cout << "{\"slot\": " << slot << ", \"model\": " << JsonQuoted(known->Drive.Model)
-                  << ", \"serial\": " << JsonQuoted(known->Drive.Serial)
-                  << ", \"firmware\": " << JsonQuoted(known->Drive.Firmware)
-                  << ", \"since\": \"" << IsoTimeText(*from) << "\", ";
-    } else if (form == Form::Text) {
+        JsonWriter json = BeginJsonDocument(ctx);
+        json.Field("slot", slot);
+        json.BeginObject("drive")
+            .Field("model_name", known->Drive.Model)
+            .Field("serial_number", known->Drive.Serial)
+            .Field("firmware_version", known->Drive.Firmware)
+            .End();
+        json.Field("since", IsoTimeText(*from));
+        if (key) {
+            json.Field("attribute", store.CounterName(*key));
+            JsonValues(json, store.Attribute(known->Key, *key, *from, now + 1));
+            JsonChanges(json, store, store.Changes(known->Key, key, *from, now + 1));
+        } else {
+            JsonTemperatures(json, store.Temperatures(known->Key, *from, now + 1));
+            JsonChanges(json, store, store.Changes(known->Key, std::nullopt, *from, now + 1));
+        }
+        PrintJsonDocument(json);
+        return ExitOk;
+    }
+    if (form == Form::Text)
         std::cout << "History of slot " << slot << " since " << HistoryTimeText(*from) << " ("
                   << file << ")\n\n";
-    }
     if (key) {
-        if (form == Form::Json)
-            std::cout << "\"attribute\": " << JsonQuoted(store.CounterName(*key)) << ", \"values\": [";
-        if (form != Form::Text)
+        if (form == Form::Csv)
             PrintValues(store.Attribute(known->Key, *key, *from, now + 1), form);
-        if (form == Form::Json)
-            std::cout << "], \"changes\": [";
-        if (form != Form::Csv)
-            PrintChanges(store, store.Changes(known->Key, key, *from, now + 1), form);
+        else
+            PrintChanges(store, store.Changes(known->Key, key, *from, now + 1));
     } else {
-        const TemperatureSeries series = store.Temperatures(known->Key, *from, now + 1);
-        if (form == Form::Json)
-            std::cout << "\"hourly\": " << (series.Hourly ? "true" : "false")
-                      << ", \"temperatures\": [";
-        PrintTemperatures(series, form);
-        if (form == Form::Json)
-            std::cout << "], \"changes\": [";
-        else if (form == Form::Text)
+        PrintTemperatures(store.Temperatures(known->Key, *from, now + 1), form);
+        if (form == Form::Text) {
             std::cout << "\n";
-        if (form != Form::Csv)
-            PrintChanges(store, store.Changes(known->Key, std::nullopt, *from, now + 1), form);
+            PrintChanges(store, store.Changes(known->Key, std::nullopt, *from, now + 1));
+        }
     }
-    if (form == Form::Json)
-        std::cout << "]}\n";
     return ExitOk;
 }
 

@@ -275,6 +275,16 @@ TEST_F(WatchCli, ARisingSectorCountIsSaidAndMailedOnceAndKeptInTheHistory) {
     EXPECT_EQ(rows[0], "time,value,raw");
     EXPECT_EQ(rows[1].substr(rows[1].find(',')), ",100,0");
     EXPECT_EQ(rows[2].substr(rows[2].find(',')), ",100,8");
+
+    // The same in JSON (held to its schema by RunCli), and the temperatures.
+    for (const char* args : {"history 1 --attribute 05 --json", "history 1 --json"}) {
+        const test::CliRun json =
+            test::RunCli(drives_.Path(), "--settings '" + SettingsFile() + "' " + args);
+        ASSERT_EQ(json.Status, 0) << json.Err;
+        EXPECT_EQ(test::JsonField(json.Out, "[(c['old_raw'], c['new_raw']) for c in d['changes']]"),
+                  "[(0, 8)]\n")
+            << args;
+    }
 }
 
 TEST_F(WatchCli, NoDriveEndsAtOnceWithStatusThreeAndWritesNoMetrics) {
