@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <span>
 #include "ata/HelperProtocol.h"
 #include "ata/SdBusLibrary.h"
 
@@ -58,6 +59,20 @@ bool NameIsActivatable(sd_bus* bus, const char* name) {
     return found;
 }
 
+// One call of a helper method with a device's number and the request's
+// bytes; the reply when it came (a refusal, not allowed or not authorised,
+// or no answer is a failed command).
+bool CallHelper(sd_bus* bus, const char* method, unsigned number, std::span<const uint8_t> bytes,
+                Message& reply) {
+    Message call;
+    Error error;
+    return SdBus()->sd_bus_message_new_method_call(bus, &call.m, HelperBusName, HelperObjectPath,
+                                                   HelperInterface, method) >= 0 &&
+           SdBus()->sd_bus_message_append(call.m, "u", uint32_t{number}) >= 0 &&
+           SdBus()->sd_bus_message_append_array(call.m, 'y', bytes.data(), bytes.size()) >= 0 &&
+           SdBus()->sd_bus_call(bus, call.m, CallTimeoutUsec, &error.e, &reply.m) >= 0;
+}
+
 } // namespace
 
 class HelperBus::Handle final : public DriveHandle {
@@ -66,18 +81,8 @@ public:
 
 protected:
     bool Send(AtaCommand& cmd) override {
-        Message call;
-        if (SdBus()->sd_bus_message_new_method_call(bus_, &call.m, HelperBusName, HelperObjectPath,
-                                           HelperInterface, HelperMethod) < 0)
-            return false;
-        const HelperRegisters registers = EncodeHelperRegisters(cmd);
-        if (SdBus()->sd_bus_message_append(call.m, "u", uint32_t{driveNumber_}) < 0 ||
-            SdBus()->sd_bus_message_append_array(call.m, 'y', registers.data(), registers.size()) < 0)
-            return false;
-        // A refusal (not allowed, not authorised) or no answer is a failed command.
         Message reply;
-        Error error;
-        if (SdBus()->sd_bus_call(bus_, call.m, CallTimeoutUsec, &error.e, &reply.m) < 0)
+        if (!CallHelper(bus_, HelperMethod, driveNumber_, EncodeHelperRegisters(cmd), reply))
             return false;
         int ok = 0;
         const void* regs = nullptr;
@@ -116,17 +121,8 @@ public:
 protected:
     bool Send(AtaCommand&) override { return false; }
     bool SendNvme(NvmeAdminCommand& cmd) override {
-        Message call;
-        if (SdBus()->sd_bus_message_new_method_call(bus_, &call.m, HelperBusName, HelperObjectPath,
-                                                    HelperInterface, HelperNvmeMethod) < 0)
-            return false;
-        const HelperNvmeCommand bytes = EncodeHelperNvmeCommand(cmd);
-        if (SdBus()->sd_bus_message_append(call.m, "u", uint32_t{controller_}) < 0 ||
-            SdBus()->sd_bus_message_append_array(call.m, 'y', bytes.data(), bytes.size()) < 0)
-            return false;
         Message reply;
-        Error error;
-        if (SdBus()->sd_bus_call(bus_, call.m, CallTimeoutUsec, &error.e, &reply.m) < 0)
+        if (!CallHelper(bus_, HelperNvmeMethod, controller_, EncodeHelperNvmeCommand(cmd), reply))
             return false;
         int ok = 0;
         uint16_t status = 0;
