@@ -248,6 +248,7 @@ void TSMARTForm::createSelfTestRow() {
                                                 : QHeaderView::ResizeToContents);
     SelfTestLogSG->setEditTriggers(QAbstractItemView::NoEditTriggers);
     SelfTestLogSG->setSelectionMode(QAbstractItemView::NoSelection);
+    SelfTestLogSG->setFocusPolicy(Qt::NoFocus); // a table to read: no current cell
     SelfTestLogSG->setWordWrap(false);
     ShowSelfTests(SelfTestScreen{});
 }
