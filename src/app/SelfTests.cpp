@@ -334,10 +334,11 @@ SelfTestLogRow SelfTestLogHeader() {
 }
 
 SelfTestLogRow SelfTestLogRowOf(int number, const SelfTestEntry& e) {
+    // An NVMe result keeps no percent remaining.
     return {std::to_string(number),
-            SelfTestKindText(e.Subcommand),
-            SelfTestStatusText(e.Status),
-            std::to_string(e.PercentRemaining) + " %",
+            EntryKindText(e),
+            EntryStatusText(e),
+            e.Nvme ? "-" : std::to_string(e.PercentRemaining) + " %",
             std::to_string(e.PowerOnHours),
             e.FirstFailingLba ? std::to_string(*e.FirstFailingLba) : "-"};
 }
@@ -348,30 +349,36 @@ void ShowSelfTests(ProgramData& data, DriveBus& bus, int slot, bool readLog) {
         screen = SelfTestScreen{};
         return;
     }
-    const HDD& drive = data.Drives[slot];
-    const SelfTestRowState row = SelfTestRow(drive);
+    HDD& drive = data.Drives[slot];
     const bool otherDrive = screen.Slot != slot;
-    const bool ended = screen.Row.CanAbort && !row.CanAbort;
+    const bool wasRunning = !otherDrive && screen.Row.CanAbort;
     if (otherDrive)
         screen = SelfTestScreen{};
     screen.Slot = slot;
-    screen.Row = row;
-    if (row.CanAbort)
+    const auto readTheLog = [&] {
+        screen.Log.clear();
+        screen.LogNote.clear();
+        if (OfferedSelfTests(drive).empty())
+            return; // no log to read where no test is offered
+        std::string why;
+        const auto entries = ReadSelfTestLog(bus, drive, why);
+        if (!entries) {
+            screen.LogNote = why;
+            return;
+        }
+        for (size_t i = 0; i < entries->size(); ++i)
+            screen.Log.push_back(SelfTestLogRowOf(static_cast<int>(i) + 1, (*entries)[i]));
+    };
+    // An NVMe controller tells of a running test in that log, so it is read
+    // before the row is made.
+    const bool read = readLog || otherDrive;
+    if (read)
+        readTheLog();
+    screen.Row = SelfTestRow(drive);
+    if (!read && wasRunning && !screen.Row.CanAbort)
+        readTheLog(); // the test ended: its entry is new
+    if (screen.Row.CanAbort)
         screen.Note.clear(); // a test runs: the bar says so
-    if (!(readLog || otherDrive || ended))
-        return;
-    screen.Log.clear();
-    screen.LogNote.clear();
-    if (drive.IsNvme() || row.Kinds.empty())
-        return; // no log to read where no test is offered
-    std::string why;
-    const auto entries = ReadSelfTestLog(bus, drive, why);
-    if (!entries) {
-        screen.LogNote = why;
-        return;
-    }
-    for (size_t i = 0; i < entries->size(); ++i)
-        screen.Log.push_back(SelfTestLogRowOf(static_cast<int>(i) + 1, (*entries)[i]));
 }
 
 SelfTestStart StartSelfTestOnScreen(ProgramData& data, DriveBus& bus, int slot,

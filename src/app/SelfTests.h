@@ -61,8 +61,8 @@ inline constexpr uint64_t ErrorLogEveryReads = 40;
 LogNews FollowDriveLogs(DriveBus& bus, HDD& drive, bool now = false);
 
 // The S.M.A.R.T. window's self-test row for a drive as its last read left
-// it: the kinds it offers (none for an NVMe drive or one without
-// self-tests), and while a test runs its percent done and, when the program
+// it: the kinds it offers (none for a drive without self-tests, such as an
+// NVMe controller without Device Self-test), and while a test runs its percent done and, when the program
 // started it, the time the drive expects it still needs.
 SelfTestRowState SelfTestRow(const HDD& drive);
 // The chooser's caption of a kind: "Short", "Extended", "Conveyance".
@@ -76,7 +76,8 @@ SelfTestLogRow SelfTestLogRowOf(int number, const SelfTestEntry& entry);
 // Brings data.Screen.Smart.SelfTests up to the slot's drive as its last read
 // left it: the row always, and the log read anew when readLog (a read the
 // user asked for), when the screen showed another drive, or when the test
-// it showed running has ended.
+// it showed running has ended (an NVMe controller's log, which tells of a
+// running test, before the row).
 void ShowSelfTests(ProgramData& data, DriveBus& bus, int slot, bool readLog);
 // The window's Start and Abort: StartSelfTest on the slot's drive, which
 // keeps the kind it started; an answer other than a start (a refusal, an

@@ -67,7 +67,8 @@ TEST(SelfTestRow, FollowsTheDataPageAndTheKindTheProgramStarted) {
         EXPECT_EQ(row.CanAbort, c.CanAbort);
         EXPECT_EQ(row.PercentDone, c.Done);
         EXPECT_EQ(row.Progress, c.Progress);
-        // An NVMe drive, or one not read yet, offers nothing whatever its page.
+        // An NVMe drive without Device Self-test (no Identify here), or one not
+        // read yet, offers nothing whatever its page.
         drive.Kind = DriveKind::Nvme;
         EXPECT_EQ(SelfTestRow(drive), SelfTestRowState{});
         drive.Kind = DriveKind::Ata;

@@ -391,7 +391,8 @@ TEST_F(SmartFormTest, ASimulatedSelfTestRunsInStepsToItsLogRow) {
 }
 
 // Abort ends the test and the log says so; the row offers what each drive
-// offers, and nothing (disabled) for a drive without self-tests and NVMe.
+// offers, and nothing (disabled) for a drive without self-tests and for an
+// NVMe controller without Device Self-test; one with it runs its test too.
 TEST_F(SmartFormTest, AbortStopsTheTestAndEachDriveGetsItsOwnRow) {
     auto noTests = test::PageOf("ST9160821AS--3.CLH", "smart-data");
     noTests[367] = 0x03; // off-line collection, but no self-test
@@ -399,7 +400,8 @@ TEST_F(SmartFormTest, AbortStopsTheTestAndEachDriveGetsItsOwnRow) {
     dir.AddRealDrive(1, "WDC_WD20EARS-00MVWB0");
     dir.AddRealDrive(2, "ST9160821AS--3.CLH");
     dir.WriteBytes(2, "smart-data.bin", noTests);
-    dir.AddRealNvme(3, "KBG30ZMS256G_NVMe_TOSHIBA_256GB--ADDA0105");
+    dir.AddRealNvme(3, "KBG30ZMS256G_NVMe_TOSHIBA_256GB--ADDA0105"); // OACS lists self-test
+    dir.AddRealNvme(4, "Samsung_SSD_960_EVO_1TB--2B7QCXE7");         // and this one not
     f = std::make_unique<test::FormUnderTest>(dir.Path());
     ASSERT_TRUE(Form().StartupSequence());
     ReadAsTheUserDoes();
@@ -424,8 +426,11 @@ TEST_F(SmartFormTest, AbortStopsTheTestAndEachDriveGetsItsOwnRow) {
         int Index;
         QStringList Kinds;
     };
-    const Row rows[] = {
-        {1, {"Short", "Extended", "Conveyance"}}, {2, {}}, {3, {}}, {0, {"Short", "Extended"}}};
+    const Row rows[] = {{1, {"Short", "Extended", "Conveyance"}},
+                        {2, {}},
+                        {3, {"Short", "Extended"}},
+                        {4, {}},
+                        {0, {"Short", "Extended"}}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.Index);
         Form().HDDCB->setCurrentIndex(row.Index);
@@ -441,6 +446,22 @@ TEST_F(SmartFormTest, AbortStopsTheTestAndEachDriveGetsItsOwnRow) {
         EXPECT_EQ(w.SelfTestLogSG->rowCount(), row.Index == 0 ? 1 : 0);
         EXPECT_EQ(w.height(), RuledHeight(w));
     }
+
+    // The NVMe controller's test: its own log tells the progress and the end.
+    Form().HDDCB->setCurrentIndex(3);
+    emit Form().HDDCB->activated(3);
+    QTest::mouseClick(w.SelfTestStartB, Qt::LeftButton);
+    QStringList bar;
+    for (int tick = 0; tick < 10 && w.SelfTestAbortB->isEnabled(); ++tick) {
+        bar << w.SelfTestPB->text();
+        ASSERT_TRUE(test::FireTimer(Form().SMARTT));
+    }
+    // The simulated controller's three steps; it keeps no power-on hours,
+    // and an NVMe result no percent remaining.
+    EXPECT_EQ(bar, (QStringList{"34 %", "67 %"}));
+    ASSERT_EQ(w.SelfTestLogSG->rowCount(), 1);
+    EXPECT_EQ(LogRow(w.SelfTestLogSG, 0),
+              (QStringList{"1", "Short", "Completed without error", "-", "0", "-"}));
 }
 
 std::string MailContent(const test::SinkServer& sink, int n) {
