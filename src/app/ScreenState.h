@@ -3,8 +3,8 @@
 // widget.
 #pragma once
 
-#include <cstdint>
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>

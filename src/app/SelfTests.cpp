@@ -371,11 +371,10 @@ void ShowSelfTests(ProgramData& data, DriveBus& bus, int slot, bool readLog) {
     };
     // An NVMe controller tells of a running test in that log, so it is read
     // before the row is made.
-    const bool read = readLog || otherDrive;
-    if (read)
+    if (readLog)
         readTheLog();
     screen.Row = SelfTestRow(drive);
-    if (!read && wasRunning && !screen.Row.CanAbort)
+    if (!readLog && wasRunning && !screen.Row.CanAbort)
         readTheLog(); // the test ended: its entry is new
     if (screen.Row.CanAbort)
         screen.Note.clear(); // a test runs: the bar says so

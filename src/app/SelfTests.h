@@ -75,9 +75,10 @@ SelfTestLogRow SelfTestLogRowOf(int number, const SelfTestEntry& entry);
 
 // Brings data.Screen.Smart.SelfTests up to the slot's drive as its last read
 // left it: the row always, and the log read anew when readLog (a read the
-// user asked for), when the screen showed another drive, or when the test
-// it showed running has ended (an NVMe controller's log, which tells of a
-// running test, before the row).
+// user asked for; an NVMe controller's log, which tells of a running test,
+// before the row) or when the test it showed running has ended, so that a
+// tick costs a quiet drive nothing more. Another drive than the one shown
+// starts with an empty log.
 void ShowSelfTests(ProgramData& data, DriveBus& bus, int slot, bool readLog);
 // The window's Start and Abort: StartSelfTest on the slot's drive, which
 // keeps the kind it started; an answer other than a start (a refusal, an
