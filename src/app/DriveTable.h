@@ -55,6 +55,9 @@ struct DriveReading {
     std::optional<NvmeHealthLog> NvmeHealth;
     // What the ticks know of an ATA drive's own logs (FollowDriveLogs).
     DriveLogs Logs;
+    // The kind of self-test this program last started on the drive, for the
+    // time a running one has left (the data page does not say the kind).
+    std::optional<SelfTestKind> SelfTestStarted;
 };
 
 // What kind of device a slot holds: the commands it takes and the pages it

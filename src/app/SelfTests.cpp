@@ -12,12 +12,13 @@ namespace {
 struct KindRow {
     SelfTestKind Kind;
     const char* Name;
+    const char* Caption;
 };
 constexpr KindRow Kinds[] = {
-    {SelfTestKind::Short, "short"},
-    {SelfTestKind::Extended, "extended"},
-    {SelfTestKind::Conveyance, "conveyance"},
-    {SelfTestKind::Abort, "abort"},
+    {SelfTestKind::Short, "short", "Short"},
+    {SelfTestKind::Extended, "extended", "Extended"},
+    {SelfTestKind::Conveyance, "conveyance", "Conveyance"},
+    {SelfTestKind::Abort, "abort", "Abort"},
 };
 
 std::optional<SectorBuffer> ReadLog(DriveBus& bus, const HDD& drive, AtaCommand cmd) {
@@ -114,6 +115,13 @@ const char* SelfTestKindName(SelfTestKind kind) {
     for (const KindRow& row : Kinds)
         if (row.Kind == kind)
             return row.Name;
+    return "";
+}
+
+const char* SelfTestKindCaption(SelfTestKind kind) {
+    for (const KindRow& row : Kinds)
+        if (row.Kind == kind)
+            return row.Caption;
     return "";
 }
 
@@ -289,6 +297,102 @@ LogNews FollowDriveLogs(DriveBus& bus, HDD& drive, bool now) {
     logs.Known = true;
     ++logs.Reads;
     return news;
+}
+
+SelfTestRowState SelfTestRow(const HDD& drive) {
+    SelfTestRowState row;
+    row.Kinds = OfferedSelfTests(drive);
+    const auto running = RunningSelfTest(drive);
+    row.CanStart = !row.Kinds.empty() && !running;
+    row.CanAbort = running.has_value();
+    if (!running)
+        return row;
+    row.PercentDone = 100 - running->PercentRemaining;
+    row.Progress = std::to_string(row.PercentDone) + " %";
+    // The drive's estimate for the whole test, scaled to what is left of
+    // it and rounded up: a test never shows "0 min" while it runs.
+    if (const auto kind = drive.Reading.SelfTestStarted) {
+        const int whole = ExpectedSelfTestMinutes(drive, *kind);
+        if (const std::string left = TimeLeftText((whole * running->PercentRemaining + 99) / 100);
+            !left.empty())
+            row.Progress += ", " + left;
+    }
+    return row;
+}
+
+std::string TimeLeftText(int minutes) {
+    if (minutes <= 0)
+        return {};
+    std::string text = "about ";
+    if (minutes >= 60)
+        text += std::to_string(minutes / 60) + " h ";
+    return text + std::to_string(minutes % 60) + " min left";
+}
+
+SelfTestLogRow SelfTestLogHeader() {
+    return {"#", "Test", "Status", "Remaining", "Hours", "First failing LBA"};
+}
+
+SelfTestLogRow SelfTestLogRowOf(int number, const SelfTestEntry& e) {
+    // An NVMe result keeps no percent remaining.
+    return {std::to_string(number),
+            EntryKindText(e),
+            EntryStatusText(e),
+            e.Nvme ? "-" : std::to_string(e.PercentRemaining) + " %",
+            std::to_string(e.PowerOnHours),
+            e.FirstFailingLba ? std::to_string(*e.FirstFailingLba) : "-"};
+}
+
+void ShowSelfTests(ProgramData& data, DriveBus& bus, int slot, bool readLog) {
+    SelfTestScreen& screen = data.Screen.Smart.SelfTests;
+    if (!data.IsDriveSlot(slot)) {
+        screen = SelfTestScreen{};
+        return;
+    }
+    HDD& drive = data.Drives[slot];
+    const bool otherDrive = screen.Slot != slot;
+    const bool wasRunning = !otherDrive && screen.Row.CanAbort;
+    if (otherDrive)
+        screen = SelfTestScreen{};
+    screen.Slot = slot;
+    const auto readTheLog = [&] {
+        screen.Log.clear();
+        screen.LogNote.clear();
+        if (OfferedSelfTests(drive).empty())
+            return; // no log to read where no test is offered
+        std::string why;
+        const auto entries = ReadSelfTestLog(bus, drive, why);
+        if (!entries) {
+            screen.LogNote = why;
+            return;
+        }
+        for (size_t i = 0; i < entries->size(); ++i)
+            screen.Log.push_back(SelfTestLogRowOf(static_cast<int>(i) + 1, (*entries)[i]));
+    };
+    // An NVMe controller tells of a running test in that log, so it is read
+    // before the row is made.
+    if (readLog)
+        readTheLog();
+    screen.Row = SelfTestRow(drive);
+    if (!readLog && wasRunning && !screen.Row.CanAbort)
+        readTheLog(); // the test ended: its entry is new
+    if (screen.Row.CanAbort)
+        screen.Note.clear(); // a test runs: the bar says so
+}
+
+SelfTestStart StartSelfTestOnScreen(ProgramData& data, DriveBus& bus, int slot,
+                                    SelfTestKind kind) {
+    if (!data.IsDriveSlot(slot))
+        return SelfTestStart::NotSent;
+    HDD& drive = data.Drives[slot];
+    const SelfTestStart result = StartSelfTest(bus, drive, kind);
+    const bool started = result == SelfTestStart::Started && kind != SelfTestKind::Abort;
+    if (started)
+        drive.Reading.SelfTestStarted = kind;
+    SelfTestScreen& screen = data.Screen.Smart.SelfTests;
+    if (screen.Slot == slot)
+        screen.Note = started ? std::string() : SelfTestStartText(result, kind);
+    return result;
 }
 
 std::string SelfTestEntryText(const SelfTestEntry& e) {

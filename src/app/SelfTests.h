@@ -60,6 +60,32 @@ struct LogNews {
 inline constexpr uint64_t ErrorLogEveryReads = 40;
 LogNews FollowDriveLogs(DriveBus& bus, HDD& drive, bool now = false);
 
+// The S.M.A.R.T. window's self-test row for a drive as its last read left
+// it: the kinds it offers (none for a drive without self-tests, such as an
+// NVMe controller without Device Self-test), and while a test runs its percent done and, when the program
+// started it, the time the drive expects it still needs.
+SelfTestRowState SelfTestRow(const HDD& drive);
+// The chooser's caption of a kind: "Short", "Extended", "Conveyance".
+const char* SelfTestKindCaption(SelfTestKind kind);
+// "about 48 min left", "about 6 h 37 min left"; empty for no minutes.
+std::string TimeLeftText(int minutes);
+SelfTestLogRow SelfTestLogHeader();
+// An entry as a row of the log table; number 1 is the newest.
+SelfTestLogRow SelfTestLogRowOf(int number, const SelfTestEntry& entry);
+
+// Brings data.Screen.Smart.SelfTests up to the slot's drive as its last read
+// left it: the row always, and the log read anew when readLog (a read the
+// user asked for; an NVMe controller's log, which tells of a running test,
+// before the row) or when the test it showed running has ended, so that a
+// tick costs a quiet drive nothing more. Another drive than the one shown
+// starts with an empty log.
+void ShowSelfTests(ProgramData& data, DriveBus& bus, int slot, bool readLog);
+// The window's Start and Abort: StartSelfTest on the slot's drive, which
+// keeps the kind it started; an answer other than a start (a refusal, an
+// abort) becomes the screen's note.
+SelfTestStart StartSelfTestOnScreen(ProgramData& data, DriveBus& bus, int slot,
+                                    SelfTestKind kind);
+
 // One line of an entry, as the report and the CLI print it.
 std::string SelfTestEntryText(const SelfTestEntry& entry);
 std::string ErrorLogEntryText(const ErrorLogEntry& entry);

@@ -18,6 +18,7 @@
 #include "app/FeatureLevels.h"
 #include "app/NvmeLogs.h"
 #include "app/ReadSmart.h"
+#include "app/SelfTests.h"
 #include "gui/AboutGroup.h"
 #include "gui/Controls.h"
 #include "gui/FeatureGroup.h"
@@ -105,9 +106,11 @@ TSMARTForm* TMainForm::makeSmartForm() {
     connect(form, &TSMARTForm::ReadRequested, this, &TMainForm::ReadSelectedDrive);
     connect(form, &TSMARTForm::RawValuesChosen, this, &TMainForm::RAWValuesRGClick);
     connect(form, &TSMARTForm::SaveRequested, this, &TMainForm::SaveSMARTSBClick);
+    connect(form, &TSMARTForm::SelfTestRequested, this, &TMainForm::SelfTestClick);
     const SmartScreen& screen = data_.Screen.Smart;
     form->SMARTStatusL->setText(CoreText(screen.SMARTStatusL));
     form->ShowGrid(screen.SMARTSG);
+    form->ShowSelfTests(screen.SelfTests);
     return form;
 }
 
@@ -307,6 +310,7 @@ void TMainForm::ShowSmartScreen() {
     if (TSMARTForm* form = SMARTForm.Made()) {
         form->SMARTStatusL->setText(status);
         form->ShowGrid(screen.SMARTSG);
+        form->ShowSelfTests(screen.SelfTests);
     }
 }
 
@@ -317,12 +321,21 @@ void TMainForm::HDDRefreshSBClick() {
 void TMainForm::HDDCBChange(int index) {
     ShowDriveInfo(data_, program_.Bus(), index + 1, *this);
     ReadSMART(data_, program_.Bus(), index + 1, true, RawValueFormatOf(settings_.RAWValues));
+    ShowSelfTests(data_, program_.Bus(), index + 1, true);
     ShowSmartScreen();
 }
 
 void TMainForm::ReadSelectedDrive() {
     ReadSMART(data_, program_.Bus(), SelectedSlot(), true, RawValueFormatOf(settings_.RAWValues));
+    ShowSelfTests(data_, program_.Bus(), SelectedSlot(), true);
     ShowSmartScreen();
+}
+
+// Start or Abort, then the drive read again: the row and the log show what
+// the drive says of the test now.
+void TMainForm::SelfTestClick(SelfTestKind kind) {
+    StartSelfTestOnScreen(data_, program_.Bus(), SelectedSlot(), kind);
+    ReadSelectedDrive();
 }
 
 void TMainForm::RAWValuesRGClick(int index) {

@@ -138,6 +138,7 @@ private:
     void SaveSMARTSBClick();
     void RAWValuesRGClick(int index);
     void ReadSelectedDrive();
+    void SelfTestClick(SelfTestKind kind);
     void SMTPSBClick();
     void SaveSettingsSBClick();
     void SMTPReportsCBClick(bool checked);

@@ -3,11 +3,14 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QClipboard>
+#include <QComboBox>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QStyle>
@@ -19,6 +22,7 @@
 #include "gui/Colors.h"
 #include "gui/Controls.h"
 #include "gui/Fonts.h"
+#include "app/SelfTests.h"
 #include "smart/NvmeHealthGrid.h"
 #include "smart/SmartHealth.h"
 
@@ -128,6 +132,7 @@ TSMARTForm::TSMARTForm(QWidget* parent) : QDialog(parent) {
     setFont(FormFont());
     setFixedSize(ClientWidth, 94);
     createControls();
+    createSelfTestRow();
     createGrid();
 }
 
@@ -200,6 +205,100 @@ void TSMARTForm::createGrid() {
     ShowGrid(SmartGridModel{});
 }
 
+void TSMARTForm::createSelfTestRow() {
+    SelfTestNL = new QLabel("Self-test:", this);
+    SelfTestNL->setObjectName("SelfTestNL");
+    SelfTestKindCB = new QComboBox(this);
+    SelfTestKindCB->setObjectName("SelfTestKindCB");
+    SelfTestStartB = new QPushButton("Start", this);
+    SelfTestStartB->setObjectName("SelfTestStartB");
+    SelfTestAbortB = new QPushButton("Abort", this);
+    SelfTestAbortB->setObjectName("SelfTestAbortB");
+    SelfTestPB = new QProgressBar(this);
+    SelfTestPB->setObjectName("SelfTestPB");
+    SelfTestPB->setRange(0, 100);
+    SelfTestPB->setTextVisible(true);
+    SelfTestPB->setAlignment(Qt::AlignCenter);
+    connect(SelfTestStartB, &QPushButton::clicked, this, [this] {
+        if (SelfTestKindCB->currentIndex() >= 0)
+            emit SelfTestRequested(
+                static_cast<SelfTestKind>(SelfTestKindCB->currentData().toInt()));
+    });
+    connect(SelfTestAbortB, &QPushButton::clicked, this,
+            [this] { emit SelfTestRequested(SelfTestKind::Abort); });
+
+    SelfTestLogSG = new QTableWidget(this);
+    SelfTestLogSG->setObjectName("SelfTestLogSG");
+    SelfTestLogSG->setFont(GridFont());
+    SelfTestLogSG->setColumnCount(SelfTestLogColumns);
+    QStringList header;
+    for (const std::string& text : SelfTestLogHeader())
+        header << CoreText(text);
+    SelfTestLogSG->setHorizontalHeaderLabels(header);
+    SelfTestLogSG->verticalHeader()->hide();
+    SelfTestLogSG->verticalHeader()->setMinimumSectionSize(1);
+    SelfTestLogSG->verticalHeader()->setDefaultSectionSize(SmartGridDefaultRowHeight + 1);
+    SelfTestLogSG->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    QHeaderView* columns = SelfTestLogSG->horizontalHeader();
+    columns->setFont(GridFont());
+    columns->setHighlightSections(false);
+    // The status takes what the short columns leave.
+    for (int c = 0; c < SelfTestLogColumns; ++c)
+        columns->setSectionResizeMode(c, c == 2 ? QHeaderView::Stretch
+                                                : QHeaderView::ResizeToContents);
+    SelfTestLogSG->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    SelfTestLogSG->setSelectionMode(QAbstractItemView::NoSelection);
+    SelfTestLogSG->setFocusPolicy(Qt::NoFocus); // a table to read: no current cell
+    SelfTestLogSG->setWordWrap(false);
+    ShowSelfTests(SelfTestScreen{});
+}
+
+void TSMARTForm::ShowSelfTests(const SelfTestScreen& screen) {
+    const SelfTestRowState& row = screen.Row;
+    // The chooser is filled anew only when the kinds change, so that a tick
+    // leaves the user's choice alone.
+    QList<int> kinds;
+    for (SelfTestKind kind : row.Kinds)
+        kinds << static_cast<int>(kind);
+    QList<int> shown;
+    for (int i = 0; i < SelfTestKindCB->count(); ++i)
+        shown << SelfTestKindCB->itemData(i).toInt();
+    if (kinds != shown) {
+        SelfTestKindCB->clear();
+        for (SelfTestKind kind : row.Kinds)
+            SelfTestKindCB->addItem(SelfTestKindCaption(kind), static_cast<int>(kind));
+    }
+    const bool offered = !row.Kinds.empty();
+    SelfTestNL->setEnabled(offered);
+    SelfTestKindCB->setEnabled(row.CanStart);
+    SelfTestStartB->setEnabled(row.CanStart);
+    SelfTestAbortB->setEnabled(row.CanAbort);
+    SelfTestPB->setEnabled(offered);
+    SelfTestPB->setValue(row.PercentDone);
+    SelfTestPB->setFormat(CoreText(row.CanAbort ? row.Progress : screen.Note));
+
+    SelfTestLogSG->clearSpans();
+    SelfTestLogSG->setEnabled(offered);
+    const bool note = !screen.LogNote.empty();
+    SelfTestLogSG->setRowCount(note ? 1 : static_cast<int>(screen.Log.size()));
+    const auto cell = [this](int r, int c, const QString& text) {
+        if (QTableWidgetItem* item = SelfTestLogSG->item(r, c))
+            item->setText(text);
+        else
+            SelfTestLogSG->setItem(r, c, new QTableWidgetItem(text));
+    };
+    if (note) {
+        SelfTestLogSG->setSpan(0, 0, 1, SelfTestLogColumns);
+        cell(0, 0, CoreText(screen.LogNote));
+        for (int c = 1; c < SelfTestLogColumns; ++c)
+            cell(0, c, {});
+        return;
+    }
+    for (size_t r = 0; r < screen.Log.size(); ++r)
+        for (int c = 0; c < SelfTestLogColumns; ++c)
+            cell(static_cast<int>(r), c, CoreText(screen.Log[r][static_cast<size_t>(c)]));
+}
+
 RawValueFormat TSMARTForm::RawValuesFormat() const {
     return DECRB->isChecked() ? RawValueFormat::Dec : RawValueFormat::Hex;
 }
@@ -246,8 +345,21 @@ void TSMARTForm::ShowGrid(const SmartGridModel& grid) {
 
 void TSMARTForm::ApplyHeights(int rowCount) {
     const SmartGridHeights heights = ComputeSmartGridHeights(rowCount);
-    SMARTSG->setGeometry(GridLeft, GridTop, GridWidth, heights.Grid);
-    setFixedSize(ClientWidth, heights.Window - NonClientHeight);
+    PlaceBelowGrid(heights.Grid);
+    // The grid rules' window, and the self-test part under the grid.
+    setFixedSize(ClientWidth, heights.Window - NonClientHeight + SelfTestPartHeight);
+}
+
+void TSMARTForm::PlaceBelowGrid(int gridHeight) {
+    SMARTSG->setGeometry(GridLeft, GridTop, GridWidth, gridHeight);
+    const int row = GridTop + gridHeight + 4;
+    SelfTestNL->setGeometry(4, row + 5, 52, 14);
+    SelfTestKindCB->setGeometry(58, row + 1, 92, 22);
+    SelfTestStartB->setGeometry(154, row, 60, SelfTestRowHeight);
+    SelfTestAbortB->setGeometry(218, row, 60, SelfTestRowHeight);
+    SelfTestPB->setGeometry(284, row + 1, GridLeft + GridWidth - 284, 22);
+    SelfTestLogSG->setGeometry(GridLeft, row + SelfTestRowHeight + 4, GridWidth,
+                               SelfTestLogHeight);
 }
 
 void TSMARTForm::FitWithin(const QRect& area) {
@@ -258,8 +370,8 @@ void TSMARTForm::FitWithin(const QRect& area) {
     if (excess <= 0)
         return;
     const int gridHeight = std::max(SMARTSG->height() - excess, 0);
-    SMARTSG->setGeometry(GridLeft, GridTop, GridWidth, gridHeight);
-    setFixedSize(ClientWidth, height() - excess);
+    PlaceBelowGrid(gridHeight);
+    setFixedSize(ClientWidth, GridTop + gridHeight + 4 + SelfTestPartHeight);
 }
 
 uint32_t TSMARTForm::CellBackground(int row, int /*column*/, bool selected) const {

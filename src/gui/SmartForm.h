@@ -1,17 +1,22 @@
 // The S.M.A.R.T. window: the selected drive's attributes as a coloured grid,
 // its status, HEX/DEC for the raw column, a window image for the clipboard
-// and the report file.
+// and the report file; under the grid the drive's own self-test (a kind,
+// Start, Abort and its progress) and its self-test log.
 #pragma once
 
 #include <QDialog>
 #include <QStyledItemDelegate>
 
+#include "app/ScreenState.h"
 #include "smart/SmartGrid.h"
 
 class QButtonGroup;
+class QComboBox;
 class QFontMetrics;
 class QGroupBox;
 class QLabel;
+class QProgressBar;
+class QPushButton;
 class QRadioButton;
 class QTableWidget;
 class QToolButton;
@@ -45,6 +50,10 @@ public:
     // The client height is the outer height less this (caption and frame).
     static constexpr int NonClientHeight = 36;
     static constexpr int ClientWidth = 487;
+    // What the self-test row and the log table add under the grid.
+    static constexpr int SelfTestRowHeight = 24;
+    static constexpr int SelfTestLogHeight = 86;
+    static constexpr int SelfTestPartHeight = SelfTestRowHeight + 4 + SelfTestLogHeight + 4;
 
     QLabel* SMARTNL;
     QLabel* SMARTStatusL;
@@ -55,11 +64,20 @@ public:
     QToolButton* CopySMARTWindowSB;
     QToolButton* SaveSMARTSB;
     QTableWidget* SMARTSG;
+    QLabel* SelfTestNL;
+    QComboBox* SelfTestKindCB; // item data: the SelfTestKind
+    QPushButton* SelfTestStartB;
+    QPushButton* SelfTestAbortB;
+    QProgressBar* SelfTestPB;
+    QTableWidget* SelfTestLogSG;
 
     // The RAWValuesRG choice: item 0 "HEX", item 1 "DEC".
     RawValueFormat RawValuesFormat() const;
     // Fills the grid and sizes the window by the row count.
     void ShowGrid(const SmartGridModel& grid);
+    // The self-test row and the log table; the chooser keeps its choice
+    // while the drive offers the same kinds.
+    void ShowSelfTests(const SelfTestScreen& screen);
     // A window taller than area (a screen's free area), frame included,
     // becomes as tall as fits; the grid then scrolls.
     void FitWithin(const QRect& area);
@@ -77,11 +95,17 @@ signals:
     void RawValuesChosen(int index);
     // SaveSMARTSB: write the report file.
     void SaveRequested();
+    // SelfTestStartB (the chosen kind) or SelfTestAbortB (SelfTestKind::Abort).
+    void SelfTestRequested(SelfTestKind kind);
 
 private:
     void createControls();
     void createGrid();
+    void createSelfTestRow();
     void ApplyHeights(int rowCount);
+    // The grid at gridHeight, the self-test row and log under it, and the
+    // window's height to match.
+    void PlaceBelowGrid(int gridHeight);
     void ApplyColumns(const SmartGridModel& grid);
 
     QButtonGroup* rawGroup_;

@@ -70,6 +70,9 @@ TickResult MonitorSession::Tick(int selectedSlot) {
             newFailedSelfTest = true;
         if (drive.Reading.Logs.SelfTestFailing)
             ok = false;
+        // The S.M.A.R.T. window follows the selected drive's test.
+        if (slot == selectedSlot)
+            ShowSelfTests(data_, bus_, slot, false);
         ++result.DrivesRead;
         if (!ok) {
             result.AllGood = false;

@@ -288,6 +288,9 @@ TEST(LifeCycle, ASmartWindowTallerThanTheScreenIsCutToItAndScrolls) {
     smart.FitWithin(small);
     EXPECT_LE(smart.height() + TSMARTForm::NonClientHeight, small.height());
     EXPECT_LE(smart.SMARTSG->geometry().bottom(), smart.height());
+    // The self-test row and the log move up with the grid's end.
+    EXPECT_GT(smart.SelfTestStartB->geometry().top(), smart.SMARTSG->geometry().bottom());
+    EXPECT_EQ(smart.SelfTestLogSG->geometry().bottom() + 1 + 4, smart.height());
     smart.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&smart));
     EXPECT_GT(smart.SMARTSG->verticalScrollBar()->maximum(), 0);

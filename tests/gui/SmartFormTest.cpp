@@ -1,10 +1,12 @@
 // The S.M.A.R.T. window: grid texts against the hand-decoded rows of the same
-// pages, row colours as painted, the height rule, HEX/DEC, the report file
-// and the clipboard image.
+// pages, row colours as painted, the height rule, HEX/DEC, the report file,
+// the clipboard image, and simulated self-tests run from the window.
 #include <QClipboard>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTableWidget>
@@ -19,6 +21,9 @@
 #include "gui/MbrForm.h"
 #include "gui/SmartForm.h"
 #include "gui/SmtpForm.h"
+#include "gui/TextTrayIcon.h"
+#include "mail/MailTestSupport.h"
+#include "monitor/MonitorSession.h"
 
 namespace quorvane {
 namespace {
@@ -59,10 +64,39 @@ int RowOf(const QTableWidget* grid, const QString& name) {
     return -1;
 }
 
+// The window's height by the grid rules, and the self-test part under it.
+int RuledHeight(const TSMARTForm& smart) {
+    return ComputeSmartGridHeights(smart.SMARTSG->rowCount()).Window -
+           TSMARTForm::NonClientHeight + TSMARTForm::SelfTestPartHeight;
+}
+
+// The self-test row and the log table sit under the grid, the log last.
+void ExpectSelfTestPartUnderTheGrid(const TSMARTForm& smart) {
+    const int gridBottom = smart.SMARTSG->geometry().bottom();
+    EXPECT_GT(smart.SelfTestStartB->geometry().top(), gridBottom);
+    EXPECT_GT(smart.SelfTestPB->geometry().top(), gridBottom);
+    EXPECT_GT(smart.SelfTestLogSG->geometry().top(), smart.SelfTestStartB->geometry().bottom());
+    EXPECT_EQ(smart.SelfTestLogSG->geometry().bottom() + 1 + 4, smart.height());
+}
+
+QStringList Items(const QComboBox* box) {
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i)
+        items << box->itemText(i);
+    return items;
+}
+
+QStringList LogRow(const QTableWidget* log, int row) {
+    QStringList cells;
+    for (int c = 0; c < log->columnCount(); ++c)
+        cells << (log->item(row, c) ? log->item(row, c)->text() : QString());
+    return cells;
+}
+
 class SmartFormTest : public ::testing::Test {
 protected:
-    void Start(const char* drive) {
-        dir.AddRealDrive(0, drive);
+    void Start(const char* drive, const std::string& ini = "") {
+        dir.AddRealDrive(0, drive, ini);
         f = std::make_unique<test::FormUnderTest>(dir.Path());
         ASSERT_TRUE((*f)->StartupSequence());
     }
@@ -95,11 +129,13 @@ TEST_F(SmartFormTest, ReadButtonShowsTheGridModallyWithTheHandDecodedRows) {
     for (size_t i = 0; i < expected.size(); ++i)
         EXPECT_EQ(GridRow(grid, static_cast<int>(i) + 1), expected[i].mid(0, 7)) << i;
 
-    // 21 rows of 16: grid 340, window 416 outside, 380 inside.
+    // 21 rows of 16: grid 340, window 416 outside, 380 inside, and the
+    // self-test row and log under the grid.
     EXPECT_EQ(grid->rowCount(), 21);
     EXPECT_EQ(grid->height(), 340);
-    EXPECT_EQ(Smart().height(), 416 - TSMARTForm::NonClientHeight);
+    EXPECT_EQ(Smart().height(), 416 - TSMARTForm::NonClientHeight + TSMARTForm::SelfTestPartHeight);
     EXPECT_EQ(Smart().width(), 487);
+    ExpectSelfTestPartUnderTheGrid(Smart());
 }
 
 TEST_F(SmartFormTest, PreFailureRowsArePaintedGreenOrPinkOthersPlain) {
@@ -254,7 +290,8 @@ TEST_F(SmartFormTest, ADriveWithoutKnownAttributesShrinksTheWindowToOneRow) {
     ReadAsTheUserDoes();
     EXPECT_EQ(Smart().SMARTSG->rowCount(), 1);
     EXPECT_EQ(Smart().SMARTSG->height(), 20);
-    EXPECT_EQ(Smart().height(), 96 - TSMARTForm::NonClientHeight);
+    EXPECT_EQ(Smart().height(), 96 - TSMARTForm::NonClientHeight + TSMARTForm::SelfTestPartHeight);
+    ExpectSelfTestPartUnderTheGrid(Smart());
 }
 
 TEST_F(SmartFormTest, EveryTextFitsItsColumnAndNoScrollBarShowsWhenAllRowsFit) {
@@ -309,6 +346,167 @@ TEST_F(SmartFormTest, EveryTextFitsItsColumnAndNoScrollBarShowsWhenAllRowsFit) {
               grid->viewport()->width());
     EXPECT_EQ(Smart().width(), TSMARTForm::ClientWidth);
     Smart().hide();
+}
+
+// Start on a simulated drive whose test takes four reads: the window's read
+// after Start and each monitoring tick move it on, the bar and the tray
+// tooltip follow, and at its end the log table gets its row.
+TEST_F(SmartFormTest, ASimulatedSelfTestRunsInStepsToItsLogRow) {
+    Start("ST9160821AS--3.CLH", "selftest-steps = 4");
+    ReadAsTheUserDoes();
+    TSMARTForm& w = Smart();
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    EXPECT_EQ(Items(w.SelfTestKindCB), (QStringList{"Short", "Extended"}));
+    EXPECT_TRUE(w.SelfTestStartB->isEnabled());
+    EXPECT_FALSE(w.SelfTestAbortB->isEnabled());
+    EXPECT_EQ(w.SelfTestLogSG->rowCount(), 0);
+    const int height = RuledHeight(w);
+
+    w.SelfTestKindCB->setCurrentIndex(1);
+    QTest::mouseClick(w.SelfTestStartB, Qt::LeftButton);
+    // What the bar and the tooltip showed after the Start and each tick.
+    QStringList bar, tooltip;
+    for (int tick = 0; tick < 10 && w.SelfTestAbortB->isEnabled(); ++tick) {
+        bar << QString::number(w.SelfTestPB->value()) + "|" + w.SelfTestPB->text();
+        EXPECT_FALSE(w.SelfTestStartB->isEnabled());
+        EXPECT_FALSE(w.SelfTestKindCB->isEnabled());
+        EXPECT_EQ(w.SelfTestKindCB->currentText(), "Extended"); // the ticks keep the choice
+        ASSERT_TRUE(test::FireTimer(Form().SMARTT));
+        tooltip << Form().Tray->Icon(1)->Hint();
+    }
+    // 80 minutes for the whole test.
+    EXPECT_EQ(bar, (QStringList{"40|40 %, about 48 min left", "60|60 %, about 32 min left",
+                                "80|80 %, about 16 min left"}));
+    EXPECT_EQ(tooltip, (QStringList{"ST9160821AS\nself-test 60 %", "ST9160821AS\nself-test 80 %",
+                                    "ST9160821AS"}));
+    EXPECT_TRUE(w.SelfTestStartB->isEnabled());
+    EXPECT_EQ(w.SelfTestPB->value(), 0);
+    EXPECT_EQ(w.SelfTestPB->text(), "");
+    ASSERT_EQ(w.SelfTestLogSG->rowCount(), 1);
+    EXPECT_EQ(LogRow(w.SelfTestLogSG, 0),
+              (QStringList{"1", "Extended offline", "Completed without error", "0 %", "556", "-"}));
+    EXPECT_EQ(w.height(), height);
+    w.hide();
+}
+
+// Abort ends the test and the log says so; the row offers what each drive
+// offers, and nothing (disabled) for a drive without self-tests and for an
+// NVMe controller without Device Self-test; one with it runs its test too.
+TEST_F(SmartFormTest, AbortStopsTheTestAndEachDriveGetsItsOwnRow) {
+    auto noTests = test::PageOf("ST9160821AS--3.CLH", "smart-data");
+    noTests[367] = 0x03; // off-line collection, but no self-test
+    dir.AddRealDrive(0, "ST9160821AS--3.CLH", "selftest-steps = 5");
+    dir.AddRealDrive(1, "WDC_WD20EARS-00MVWB0");
+    dir.AddRealDrive(2, "ST9160821AS--3.CLH");
+    dir.WriteBytes(2, "smart-data.bin", noTests);
+    dir.AddRealNvme(3, "KBG30ZMS256G_NVMe_TOSHIBA_256GB--ADDA0105"); // OACS lists self-test
+    dir.AddRealNvme(4, "Samsung_SSD_960_EVO_1TB--2B7QCXE7");         // and this one not
+    f = std::make_unique<test::FormUnderTest>(dir.Path());
+    ASSERT_TRUE(Form().StartupSequence());
+    ReadAsTheUserDoes();
+    TSMARTForm& w = Smart();
+    QTest::mouseClick(w.SelfTestStartB, Qt::LeftButton); // the first kind: short
+    ASSERT_TRUE(w.SelfTestAbortB->isEnabled());
+    EXPECT_EQ(w.SelfTestPB->text(), "30 %, about 1 min left");
+    QTest::mouseClick(w.SelfTestAbortB, Qt::LeftButton);
+    EXPECT_FALSE(w.SelfTestAbortB->isEnabled());
+    EXPECT_TRUE(w.SelfTestStartB->isEnabled());
+    EXPECT_EQ(w.SelfTestPB->value(), 0);
+    EXPECT_EQ(w.SelfTestPB->text(), "the self-test was aborted");
+    ASSERT_EQ(w.SelfTestLogSG->rowCount(), 1);
+    EXPECT_EQ(LogRow(w.SelfTestLogSG, 0),
+              (QStringList{"1", "Short offline", "Aborted by host", "90 %", "556", "-"}));
+    // The next tick finds the drive idle: nothing changes.
+    ASSERT_TRUE(test::FireTimer(Form().SMARTT));
+    EXPECT_EQ(w.SelfTestLogSG->rowCount(), 1);
+    EXPECT_EQ(w.SelfTestPB->text(), "the self-test was aborted");
+
+    struct Row {
+        int Index;
+        QStringList Kinds;
+    };
+    const Row rows[] = {{1, {"Short", "Extended", "Conveyance"}},
+                        {2, {}},
+                        {3, {"Short", "Extended"}},
+                        {4, {}},
+                        {0, {"Short", "Extended"}}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.Index);
+        Form().HDDCB->setCurrentIndex(row.Index);
+        emit Form().HDDCB->activated(row.Index);
+        const bool offered = !row.Kinds.isEmpty();
+        EXPECT_EQ(Items(w.SelfTestKindCB), row.Kinds);
+        EXPECT_EQ(w.SelfTestKindCB->isEnabled(), offered);
+        EXPECT_EQ(w.SelfTestStartB->isEnabled(), offered);
+        EXPECT_FALSE(w.SelfTestAbortB->isEnabled());
+        EXPECT_EQ(w.SelfTestLogSG->isEnabled(), offered);
+        EXPECT_EQ(w.SelfTestPB->text(), "");
+        // Only the first drive has run a test.
+        EXPECT_EQ(w.SelfTestLogSG->rowCount(), row.Index == 0 ? 1 : 0);
+        EXPECT_EQ(w.height(), RuledHeight(w));
+    }
+
+    // The NVMe controller's test: its own log tells the progress and the end.
+    Form().HDDCB->setCurrentIndex(3);
+    emit Form().HDDCB->activated(3);
+    QTest::mouseClick(w.SelfTestStartB, Qt::LeftButton);
+    QStringList bar;
+    for (int tick = 0; tick < 10 && w.SelfTestAbortB->isEnabled(); ++tick) {
+        bar << w.SelfTestPB->text();
+        ASSERT_TRUE(test::FireTimer(Form().SMARTT));
+    }
+    // The simulated controller's three steps; it keeps no power-on hours,
+    // and an NVMe result no percent remaining.
+    EXPECT_EQ(bar, (QStringList{"34 %", "67 %"}));
+    ASSERT_EQ(w.SelfTestLogSG->rowCount(), 1);
+    EXPECT_EQ(LogRow(w.SelfTestLogSG, 0),
+              (QStringList{"1", "Short", "Completed without error", "-", "0", "-"}));
+}
+
+std::string MailContent(const test::SinkServer& sink, int n) {
+    const auto message = sink.Message(n);
+    const auto it = message.find("content");
+    return it == message.end() ? std::string() : it->second;
+}
+
+// A test that fails: its row names the failure and the first failing LBA,
+// the tick frames the icon red and mails a warning once.
+TEST(SmartFormSelfTest, AFailingTestShowsItsLbaTurnsTheIconRedAndMailsOnce) {
+    const test::SinkServer sink;
+    ASSERT_TRUE(sink.Running()) << sink.StartError();
+    test::DriveDir dir;
+    dir.AddRealDrive(0, "ST9160821AS--3.CLH",
+                     "selftest = fail\nselftest-steps = 2\nselftest-lba = 123456");
+    test::FormUnderTest f(dir.Path());
+    f.WriteSettings("[Settings]\nSMTP Host=127.0.0.1\nSMTP Port=" + std::to_string(sink.Port()) +
+                    "\nSMTP Mail=admin@example.org\nSMTP Warnings=1\n"
+                    "SMTP Warning Repeat=60\n");
+    ASSERT_TRUE(f->StartupSequence());
+    TTextTrayIcon* icon = f->Tray->Icon(1);
+    EXPECT_EQ(icon->BorderColor(), BorderColorHealthy);
+    TSMARTForm& w = *f->SMARTForm;
+    QTest::mouseClick(w.ReadSMARTSB, Qt::LeftButton);
+    QTest::mouseClick(w.SelfTestStartB, Qt::LeftButton);
+    EXPECT_EQ(w.SelfTestPB->text(), "60 %, about 1 min left");
+    ASSERT_TRUE(test::FireTimer(f->SMARTT)); // the last step: the test fails
+    EXPECT_FALSE(w.SelfTestAbortB->isEnabled());
+    ASSERT_EQ(w.SelfTestLogSG->rowCount(), 1);
+    EXPECT_EQ(LogRow(w.SelfTestLogSG, 0), (QStringList{"1", "Short offline",
+                                                       "Completed: read failure", "60 %", "556",
+                                                       "123456"}));
+    EXPECT_EQ(icon->BorderColor(), BorderColorFailing);
+    EXPECT_TRUE(icon->Hint().contains("self-test failed")) << icon->Hint().toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sink.Count() == 1; }, 20000));
+    const std::string mail = MailContent(sink, 1);
+    EXPECT_NE(mail.find("Short offline"), std::string::npos) << mail;
+    EXPECT_NE(mail.find("first failing LBA 123456"), std::string::npos) << mail;
+    // It stays the newest entry: still red, and no second mail.
+    for (int i = 0; i < 2; ++i)
+        ASSERT_TRUE(test::FireTimer(f->SMARTT));
+    ASSERT_TRUE(test::ReportsDone(*f.App));
+    EXPECT_EQ(sink.Count(), 1);
+    EXPECT_EQ(icon->BorderColor(), BorderColorFailing);
 }
 
 TEST(FixedSizeWindows, OfferNoMaximise) {
