@@ -13,8 +13,9 @@ without --json (its "Warnings:" line names the bits). The peers:
 `nvme smart-log /dev/nvmeK -o json` (and without -o json, for its byte
 texts), `nvme id-ctrl /dev/nvmeK -o json`, `nvme id-ns /dev/nvmeKn1 -o json`
 and `smartctl -j -a /dev/nvmeK`; `nvme error-log /dev/nvmeK -o json` next to
-`quorvane-cli log N error --json`. Ours: the S.M.A.R.T. window's rows, the scan,
-the metrics and the report file. --warning is the critical warning the guest
+`quorvane-cli log N error --json`. Ours: the health log and the S.M.A.R.T.
+window's rows (nvme_health_grid) in the document, the scan, the metrics and
+the report file. --warning is the critical warning the guest
 was set up to raise, so a QEMU that ignored the set-up fails too.
 
 Prints one line per field with each decoder's value, then the mismatches.
@@ -25,7 +26,7 @@ import json
 import re
 import sys
 
-from vmcheck import Checks, Step
+from vmcheck import Checks, Step, field
 
 # The user's words for the critical warning bits, lowest first.
 WARNING_NAMES = ["available spare below threshold", "temperature threshold exceeded",
@@ -95,14 +96,15 @@ def load_json(path, checks, what):
 
 
 def rows_of(doc, checks, what):
+    """The window's rows by name: {name, value, verdict}."""
     rows = {}
-    for row in (doc or {}).get("rows", []):
-        if not isinstance(row, list) or len(row) != 7:
-            checks.fail("%s: a row is not 7 cells: %r" % (what, row))
+    for row in (doc or {}).get("nvme_health_grid") or []:
+        if not isinstance(row, dict) or sorted(row) != ["name", "value", "verdict"]:
+            checks.fail("%s: a row is not {name, value, verdict}: %r" % (what, row))
             continue
-        if row[0] in rows:
-            checks.fail("%s: row %r twice" % (what, row[0]))
-        rows[row[0]] = row
+        if row["name"] in rows:
+            checks.fail("%s: row %r twice" % (what, row["name"]))
+        rows[row["name"]] = row
     return rows
 
 
@@ -151,6 +153,8 @@ def main():
     log = load_json(a.nvme_log, checks, "nvme smart-log") or {}
     ctl = load_json(a.smartctl, checks, "smartctl -j -a") or {}
     ctl_log = ctl.get("nvme_smart_health_information_log", {})
+    # Our health log carries smartctl's names.
+    our_log = ours.get("nvme_smart_health_information_log") or {}
     rows = rows_of(ours, checks, "smart --json")
     dec = load_json(a.smart_dec, checks, "smart --dec --json") if a.smart_dec else None
     dec_rows = rows_of(dec, checks, "smart --dec --json") if dec else None
@@ -160,15 +164,18 @@ def main():
     healthy = warning == 0
     checks.equal("smart exit status", step.rc, 0 if healthy else 1)
     checks.equal("smart slot", ours.get("slot"), slot)
-    checks.equal("smart simulated", ours.get("simulated"), False)
-    checks.equal("smart result", ours.get("result"), healthy)
+    checks.equal("smart quorvane.simulated", field(ours, "quorvane.simulated"), False)
+    checks.equal("smart smart_status.passed", field(ours, "smart_status.passed"), healthy)
+    checks.equal("smart device", ours.get("device"), {"name": device, "type": "nvme",
+                                                      "number": int(device[4:])})
+    checks.equal("smart raw_values_format", ours.get("raw_values_format"), "hex")
 
-    def cell(name, column=3):
+    def cell(name, member="value"):
         row = rows.get(name)
         if row is None:
             checks.fail("no row %r" % name)
             return None
-        return row[column]
+        return row[member]
 
     # Identity: Identify Controller, Identify Namespace; the scan, metrics, report.
     scan_drive = {}
@@ -178,8 +185,8 @@ def main():
         scan_drive = found[0] if found else {}
         if not found:
             checks.fail("scan: no drive in slot %d" % slot)
-        checks.equal("scan Kind", scan_drive.get("Kind"), "nvme")
-        checks.equal("scan Device", scan_drive.get("Device"), device)
+        checks.equal("scan device.type", field(scan_drive, "device.type"), "nvme")
+        checks.equal("scan device.name", field(scan_drive, "device.name"), device)
     metrics = metrics_of(a.metrics, device, checks) if a.metrics else None
     identity = {}
     if metrics is not None:
@@ -194,18 +201,19 @@ def main():
         report = report.replace("\ufffdC", "\u00b0C")
     ctrl = load_json(a.nvme_ctrl, checks, "nvme id-ctrl") if a.nvme_ctrl else None
     if ctrl is not None:
-        for field, key, ctl_key, scan_key, metric_key, report_key in [
-                ("model", "mn", "model_name", "ModelNumber", "model_name", "Model Number"),
-                ("serial", "sn", "serial_number", "SerialNumber", "serial_number", "Serial Number"),
-                ("firmware", "fr", "firmware_version", "FirmwareRevision", "firmware_version",
-                 "Firmware Revision")]:
+        # smartctl's names are ours in the scan, the smart document and the metrics.
+        for what, key, ctl_key, report_key in [
+                ("model", "mn", "model_name", "Model Number"),
+                ("serial", "sn", "serial_number", "Serial Number"),
+                ("firmware", "fr", "firmware_version", "Firmware Revision")]:
             want = str(ctrl.get(key, "")).strip()
-            table.add(field, want, ctl.get(ctl_key), scan_drive.get(scan_key))
-            checks.equal("smartctl " + field + " (against nvme-cli)", ctl.get(ctl_key), want)
+            table.add(what, want, ctl.get(ctl_key), ours.get(ctl_key))
+            checks.equal("smartctl " + what + " (against nvme-cli)", ctl.get(ctl_key), want)
+            checks.equal("smart " + ctl_key, ours.get(ctl_key), want)
             if a.scan:
-                checks.equal("scan " + field, scan_drive.get(scan_key), want)
+                checks.equal("scan " + ctl_key, scan_drive.get(ctl_key), want)
             if metrics is not None:
-                checks.equal("metrics " + field, identity.get(metric_key), want)
+                checks.equal("metrics " + what, identity.get(ctl_key), want)
             if report is not None and not re.search(r"^%s: %s$" % (report_key, re.escape(want)),
                                                     report, re.M):
                 checks.fail("report lacks the line %r" % ("%s: %s" % (report_key, want)))
@@ -214,6 +222,9 @@ def main():
             want = "%d °C" % (ctrl[key] - 273)
             table.add(name, "%d K" % ctrl[key], None, cell(name))
             checks.equal(name, cell(name), want)
+        for name, key in (("temperature.op_limit_max", "wctemp"),
+                          ("temperature.critical_limit_max", "cctemp")):
+            checks.equal("smart " + name, field(ours, name), ctrl[key] - 273)
     ns = load_json(a.nvme_ns, checks, "nvme id-ns") if a.nvme_ns else None
     if ns is not None:
         lba_bytes = 1 << ns["lbafs"][ns["flbas"] & 0x0F]["ds"]
@@ -226,18 +237,23 @@ def main():
         if metrics is not None:
             checks.equal("metrics capacity", metrics.get(("smartctl_device_capacity_bytes", ())),
                          str(size))
+        # 512-byte blocks; GB of 2^30 bytes, halves to even.
+        capacity = {"blocks": size // 512, "bytes": size}
+        checks.equal("smart user_capacity", ours.get("user_capacity"), capacity)
+        checks.equal("smart size_gb", ours.get("size_gb"), round(size / 2**30))
         if a.scan:
-            checks.equal("scan Sectors (512 bytes)", scan_drive.get("Sectors"), size // 512)
-            # GB of 2^30 bytes, halves to even.
-            checks.equal("scan SizeGB", scan_drive.get("SizeGB"), round(size / 2**30))
+            checks.equal("scan user_capacity", scan_drive.get("user_capacity"), capacity)
+            checks.equal("scan size_gb", scan_drive.get("size_gb"), round(size / 2**30))
 
     # The critical warning and the verdicts that follow from it.
     bits = log.get("critical_warning")
     table.add("critical warning", bits, ctl_log.get("critical_warning"), cell("Critical Warning"))
     checks.equal("nvme-cli critical warning (the guest's set-up)", bits, warning)
     checks.equal("smartctl critical warning", ctl_log.get("critical_warning"), warning)
+    checks.equal("smart health log critical_warning", our_log.get("critical_warning"), warning)
     checks.equal("smartctl smart_status.nvme.value", ctl.get("smart_status", {}).get("nvme", {}).get("value"), warning)
     names = [n for i, n in enumerate(WARNING_NAMES) if warning & (1 << i)]
+    checks.equal("smart warnings", ours.get("warnings"), names)
     checks.equal("Critical Warning cell", cell("Critical Warning"), "0x%02X" % warning)
     if a.text:
         # The window's text names the bits on a line of its own.
@@ -247,11 +263,13 @@ def main():
         table.add("warnings named", None, None, "; ".join(lines) or "(no Warnings line)")
         checks.equal("smart (text) Warnings line", lines,
                      ["Warnings: " + ", ".join(names)] if names else [])
-    checks.equal("Critical Warning verdict", cell("Critical Warning", 6), "!!!" if warning else "O.K.")
+    checks.equal("Critical Warning verdict", cell("Critical Warning", "verdict"),
+                 "!!!" if warning else "O.K.")
     table.add("health", None, "passed" if ctl.get("smart_status", {}).get("passed") else "FAILED",
-              ours.get("status"))
+              field(ours, "smart_status.string"))
     checks.equal("smartctl passed", ctl.get("smart_status", {}).get("passed"), healthy)
-    checks.equal("status", ours.get("status"), "O.K." if healthy else "ERROR")
+    checks.equal("smart_status.string", field(ours, "smart_status.string"),
+                 "O.K." if healthy else "ERROR")
     if metrics is not None:
         checks.equal("metrics critical_warning",
                      metrics.get(("smartctl_device_critical_warning", ())), str(warning))
@@ -267,9 +285,10 @@ def main():
     checks.equal("smartctl log temperature", ctl_log.get("temperature"), celsius)
     checks.equal("Composite Temperature", cell("Composite Temperature"), "%s °C" % celsius)
     if warning & 0x02 or warning == 0:
-        checks.equal("Composite Temperature verdict", cell("Composite Temperature", 6),
+        checks.equal("Composite Temperature verdict", cell("Composite Temperature", "verdict"),
                      "!!!" if warning & 0x02 else "O.K.")
-    checks.equal("temperatures.HDDTempL", ours.get("temperatures", {}).get("HDDTempL"), str(celsius))
+    checks.equal("temperature.current", field(ours, "temperature.current"), celsius)
+    checks.equal("smart health log temperature", our_log.get("temperature"), celsius)
     if metrics is not None:
         checks.equal("metrics temperature",
                      metrics.get(("smartctl_device_temperature", (("temperature_type", "current"),))),
@@ -278,21 +297,27 @@ def main():
     for k in range(1, 9):
         sensor = log.get("temperature_sensor_%d" % k)
         name = "Temperature Sensor %d" % k
-        got = rows.get(name, [None] * 7)[3]
+        got = (rows.get(name) or {}).get("value")
         if sensor is not None or got is not None:
             table.add(name.lower(), sensor, ctl_sensors[k - 1] if k <= len(ctl_sensors) else None, got)
             checks.equal(name, got, None if sensor is None else "%d °C" % (sensor - 273))
+    checks.equal("smart health log temperature_sensors", our_log.get("temperature_sensors"),
+                 [log["temperature_sensor_%d" % k] - 273 for k in range(1, 9)
+                  if log.get("temperature_sensor_%d" % k) is not None])
 
     # Percentages and the endurance group summary.
     for name, key, ctl_key, metric in PERCENTS:
         table.add(name.lower(), log.get(key), ctl_log.get(ctl_key), cell(name))
         checks.equal("smartctl " + name, ctl_log.get(ctl_key), log.get(key))
         checks.equal(name, cell(name), "%s %%" % log.get(key))
+        checks.equal("smart health log " + ctl_key, our_log.get(ctl_key), log.get(key))
         if metrics is not None:
             checks.equal("metrics " + metric, metrics.get((metric, ())), str(log.get(key)))
     egw = log.get("endurance_grp_critical_warning_summary")
     table.add("endurance group warning", egw, None, cell("Endurance Group Warning"))
     checks.equal("Endurance Group Warning", cell("Endurance Group Warning"), "0x%02X" % (egw or 0))
+    checks.equal("smart health log endurance_group_critical_warning",
+                 our_log.get("endurance_group_critical_warning"), egw or 0)
 
     # The counters, in HEX and in DEC, with the sizes of the data units.
     texts = {}
@@ -309,19 +334,24 @@ def main():
         peer = ctl_log.get(ctl_key) if ctl_key else None
         table.add(name.lower(), want, peer, cell(name))
         checks.equal(name, value, want)
+        # Our health log names the thermal counters as nvme-cli does.
+        checks.equal("smart health log " + (ctl_key or key), our_log.get(ctl_key or key), want)
         if ctl_key:
             checks.equal("smartctl " + name, peer, want)
         if name in texts:
             checks.equal(name + " (nvme-cli's text)", texts[name][0], want)
             checks.equal(name + " size", size, texts[name][1])
         if dec_rows is not None:
-            dec_value, dec_size = counter(dec_rows.get(name, [None] * 7)[3], False, unit, checks,
-                                          name + " (DEC)")
+            dec_value, dec_size = counter((dec_rows.get(name) or {}).get("value"), False, unit,
+                                          checks, name + " (DEC)")
             checks.equal(name + " (DEC)", dec_value, want)
             checks.equal(name + " size (DEC)", dec_size, size)
     checks.equal("smartctl power_on_time.hours", ctl.get("power_on_time", {}).get("hours"),
                  values.get("Power On Hours"))
     checks.equal("smartctl power_cycle_count", ctl.get("power_cycle_count"), values.get("Power Cycles"))
+    checks.equal("smart power_on_time.hours", field(ours, "power_on_time.hours"),
+                 values.get("Power On Hours"))
+    checks.equal("smart power_cycle_count", ours.get("power_cycle_count"), values.get("Power Cycles"))
     if metrics is not None:
         for name, metric, factor in METRIC_COUNTERS:
             if values.get(name) is not None:
@@ -329,20 +359,22 @@ def main():
                              str(values[name] * factor))
     if dec_rows is not None:
         checks.equal("DEC rows", sorted(dec_rows), sorted(rows))
-        checks.equal("DEC status", dec.get("status"), ours.get("status"))
+        checks.equal("DEC smart_status", dec.get("smart_status"), ours.get("smart_status"))
+        checks.equal("DEC raw_values_format", dec.get("raw_values_format"), "dec")
+        checks.equal("DEC health log", dec.get("nvme_smart_health_information_log"), our_log)
 
     # The report file: each row of the window with its value.
     if report is not None:
         for name, row in rows.items():
-            if not re.search(r"^%s\s+.*%s" % (re.escape(name), re.escape(row[3])), report, re.M):
-                checks.fail("report: no line %r with %r" % (name, row[3]))
+            if not re.search(r"^%s\s+.*%s" % (re.escape(name), re.escape(row["value"])), report, re.M):
+                checks.fail("report: no line %r with %r" % (name, row["value"]))
 
     # The Error Information log: the entries with an error count, in order.
     if a.error_log and a.nvme_error_log:
         peer = load_json(a.nvme_error_log, checks, "nvme error-log") or {}
         mine = load_json(a.error_log, checks, "log error --json") or {}
         want = [e.get("error_count") for e in peer.get("errors", []) if e.get("error_count")]
-        got = [e.get("ErrorCount", e.get("error_count")) for e in mine.get("entries", [])]
+        got = [e.get("error_count") for e in field(mine, "nvme_error_information_log.table") or []]
         table.add("error log entries in use", len(want), None, len(got))
         checks.equal("log error exit status", Step(a.error_log).rc, 0)
         checks.equal("error log entries", got, want)

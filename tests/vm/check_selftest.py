@@ -22,7 +22,7 @@ import json
 import re
 import sys
 
-from vmcheck import Checks, Step
+from vmcheck import Checks, Step, field, head
 from check_nvme import metrics_of
 
 # smartctl's row: "# 1  Extended offline    Completed without error       00%      4660         -"
@@ -79,7 +79,11 @@ def main():
     checks.equal("exit status", step.rc, 0)
     ours = load(args.log, checks, "log selftest --json") or {}
     peer = load(args.smartctl, checks, "smartctl -j") or {}
-    entries = ours.get("entries", [])
+    # The head, and the self-test log under smartctl's names.
+    for key, value in head().items():
+        checks.equal(key, ours.get(key), value)
+    checks.equal("device", ours.get("device"), {"name": args.device, "type": "ata"})
+    entries = field(ours, "ata_smart_self_test_log.standard.table") or []
     standard = dict(peer.get("ata_smart_self_test_log", {}).get("standard", {}))
     # smartctl leaves the failure count out of an empty log.
     if standard.get("count") == 0:
@@ -91,6 +95,8 @@ def main():
     table.add("entries", standard.get("count"), None if peer_text is None else len(peer_text),
               len(entries), None if our_text is None else len(our_text))
     checks.equal("entries (smartctl -j count)", len(entries), standard.get("count"))
+    checks.equal("count (smartctl -j count)", field(ours, "ata_smart_self_test_log.standard.count"),
+                 standard.get("count"))
     checks.equal("entries (smartctl -j table)", len(entries), len(peer_rows))
     if peer_text is not None:
         checks.equal("entries (smartctl table)", len(entries), len(peer_text))
@@ -98,7 +104,8 @@ def main():
         checks.equal("entries (our text)", len(our_text), len(entries))
     if args.kinds is not None:
         checks.equal("test types, newest first (what the guest ran)",
-                     [e.get("type") for e in entries], args.kinds.split(",") if args.kinds else [])
+                     [field(e, "type.string") for e in entries],
+                     args.kinds.split(",") if args.kinds else [])
 
     for i, (e, p) in enumerate(zip(entries, peer_rows)):
         n = "#%d " % (i + 1)
@@ -110,29 +117,32 @@ def main():
         text_lba = None if t is None else (None if t[5] == "-" else int(t[5]))
         fields = [
             # field, smartctl -j, smartctl text, ours, our text
-            ("type", p.get("type", {}).get("string"), t and t[1].rstrip(), e.get("type"), o and o[1]),
-            ("status", status.get("string"), t and t[2].rstrip(), e.get("status"), o and o[2]),
-            ("status value", status.get("value", 0) >> 4, None, e.get("status_value"), None),
-            ("remaining percent", peer_remaining, t and int(t[3]) * 10, e.get("remaining_percent"),
-             o and int(o[3])),
+            ("type", p.get("type", {}).get("string"), t and t[1].rstrip(), field(e, "type.string"),
+             o and o[1]),
+            ("type value", p.get("type", {}).get("value"), None, field(e, "type.value"), None),
+            ("status", status.get("string"), t and t[2].rstrip(), field(e, "status.string"),
+             o and o[2]),
+            ("status value", status.get("value", 0) >> 4, None, field(e, "status.value"), None),
+            ("remaining percent", peer_remaining, t and int(t[3]) * 10,
+             field(e, "status.remaining_percent"), o and int(o[3])),
             ("lifetime hours", p.get("lifetime_hours"), t and int(t[4]), e.get("lifetime_hours"),
              o and int(o[4])),
             ("LBA of first error", peer_lba, text_lba, e.get("lba"),
              o and (None if o[5] is None else int(o[5]))),
         ]
-        for field, pj, pt, ov, ot in fields:
-            table.add(n + field, pj, pt, ov, ot)
-            checks.equal(n + field + " (smartctl -j)", ov, pj)
+        for what, pj, pt, ov, ot in fields:
+            table.add(n + what, pj, pt, ov, ot)
+            checks.equal(n + what + " (smartctl -j)", ov, pj)
             if t is not None and pt is not None:
-                checks.equal(n + field + " (smartctl table)", ov, pt)
+                checks.equal(n + what + " (smartctl table)", ov, pt)
             if o is not None and ot is not None:
-                checks.equal(n + field + " (our text)", ot, ov)
+                checks.equal(n + what + " (our text)", ot, ov)
         # smartctl gives no verdict for an aborted or interrupted test.
         if "passed" in status:
-            table.add(n + "passed", status["passed"], None, e.get("passed"))
-            checks.equal(n + "passed", e.get("passed"), status["passed"])
+            table.add(n + "passed", status["passed"], None, field(e, "status.passed"))
+            checks.equal(n + "passed", field(e, "status.passed"), status["passed"])
 
-    failed = sum(1 for e in entries if e.get("passed") is False)
+    failed = sum(1 for e in entries if field(e, "status.passed") is False)
     table.add("failed entries", standard.get("error_count_total"), None, failed)
     checks.equal("failed entries", failed, standard.get("error_count_total"))
 
@@ -140,24 +150,29 @@ def main():
     errors = None
     if args.error_log:
         errors = load(args.error_log, checks, "log error --json") or {}
-        table.add("error log count", summary.get("count"), None, errors.get("count"))
-        checks.equal("error log count", errors.get("count"), summary.get("count"))
+        checks.equal("error log device", errors.get("device"), {"name": args.device, "type": "ata"})
+        our_summary = field(errors, "ata_smart_error_log.summary") or {}
+        our_errors = our_summary.get("table") or []
+        table.add("error log count", summary.get("count"), None, our_summary.get("count"))
+        checks.equal("error log count", our_summary.get("count"), summary.get("count"))
         peer_errors = summary.get("table", [])
-        table.add("error log entries", len(peer_errors), None, len(errors.get("entries", [])))
-        checks.equal("error log entries", len(errors.get("entries", [])), len(peer_errors))
-        for i, (e, p) in enumerate(zip(errors.get("entries", []), peer_errors)):
+        table.add("error log entries", len(peer_errors), None, len(our_errors))
+        checks.equal("error log entries", len(our_errors), len(peer_errors))
+        for i, (e, p) in enumerate(zip(our_errors, peer_errors)):
             regs = p.get("completion_registers", {})
             cmd = (p.get("previous_commands") or [{}])[0].get("registers", {})
-            for field, pv, ov in [("lifetime hours", p.get("lifetime_hours"), e.get("lifetime_hours")),
-                                  ("error", regs.get("error"), e.get("error")),
-                                  ("status", regs.get("status"), e.get("status")),
-                                  ("command", cmd.get("command"), e.get("command")),
-                                  ("features", cmd.get("features"), e.get("features")),
-                                  ("count", cmd.get("count"), e.get("count")),
-                                  ("LBA", cmd.get("lba"), e.get("lba")),
-                                  ("device", cmd.get("device"), e.get("device"))]:
-                table.add("error #%d %s" % (i + 1, field), pv, None, ov)
-                checks.equal("error #%d %s" % (i + 1, field), ov, pv)
+            # Our count, LBA and device are the failing command's (the
+            # entry's newest command), as before the typed format.
+            for what, pv, ov in [("lifetime hours", p.get("lifetime_hours"), e.get("lifetime_hours")),
+                                 ("error", regs.get("error"), field(e, "completion_registers.error")),
+                                 ("status", regs.get("status"), field(e, "completion_registers.status")),
+                                 ("command", cmd.get("command"), field(e, "command.value")),
+                                 ("features", cmd.get("features"), field(e, "command.features")),
+                                 ("count", cmd.get("count"), field(e, "completion_registers.count")),
+                                 ("LBA", cmd.get("lba"), field(e, "completion_registers.lba")),
+                                 ("device", cmd.get("device"), field(e, "completion_registers.device"))]:
+                table.add("error #%d %s" % (i + 1, what), pv, None, ov)
+                checks.equal("error #%d %s" % (i + 1, what), ov, pv)
 
     if args.metrics:
         samples = metrics_of(args.metrics, args.device, checks)
@@ -171,7 +186,7 @@ def main():
 
         self_test = peer.get("ata_smart_data", {}).get("self_test", {}).get("status", {})
         running = self_test.get("value", 0) >> 4 == 15
-        for field, name, labels, expected in [
+        for what, name, labels, expected in [
                 ("self-test log count", "smartctl_device_self_test_log_count",
                  {"self_test_log_type": "standard"}, standard.get("count")),
                 ("self-test log errors", "smartctl_device_self_test_log_error_count",
@@ -181,8 +196,8 @@ def main():
                 ("self-test in progress", "quorvane_device_self_test_in_progress", {},
                  self_test.get("remaining_percent", 0) if running else 0)]:
             value = metric(name, **labels)
-            table.add("metrics " + field, expected, None, value)
-            checks.equal("metrics " + field, value, expected)
+            table.add("metrics " + what, expected, None, value)
+            checks.equal("metrics " + what, value, expected)
 
     print("%s self-test and error logs:" % args.device)
     print("\n".join(table.lines))

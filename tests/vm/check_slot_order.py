@@ -5,14 +5,14 @@ usage: check_slot_order.py SCAN_STEPDIR SERIAL=VOLUMEID...
 The kernel probes the disks in parallel, so which one becomes /dev/sda is
 not fixed, and the other checkers accept either disk in either slot. This
 one ties them together: step mbrN (a sibling of SCAN_STEPDIR) must show the
-disk id of the drive that `scan --json` listed in slot N.
+disk id (mbr.disk_signature) of the drive that `scan --json` listed in slot N.
 """
 
 import json
 import os
 import sys
 
-from vmcheck import Checks, Step
+from vmcheck import Checks, Step, field
 
 
 def main(scan_dir, pairs):
@@ -25,16 +25,16 @@ def main(scan_dir, pairs):
         checks.fail("the scan output has no drive list")
         return checks.finish()
     for slot, drive in enumerate(drives, start=1):
-        serial = drive.get("SerialNumber") if isinstance(drive, dict) else None
+        serial = drive.get("serial_number") if isinstance(drive, dict) else None
         mbr_dir = os.path.join(os.path.dirname(os.path.normpath(scan_dir)), "mbr%d" % slot)
         if serial not in volume_of or not os.path.isdir(mbr_dir):
             checks.fail("slot %d: no MBR step for serial %r" % (slot, serial))
             continue
         try:
-            shown = json.loads(Step(mbr_dir).out).get("VolumeID")
-        except (ValueError, AttributeError):
+            shown = field(json.loads(Step(mbr_dir).out), "mbr.disk_signature")
+        except ValueError:
             shown = None
-        checks.equal("slot %d (serial %s) VolumeID" % (slot, serial), shown, volume_of[serial])
+        checks.equal("slot %d (serial %s) mbr.disk_signature" % (slot, serial), shown, volume_of[serial])
     return checks.finish()
 
 

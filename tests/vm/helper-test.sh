@@ -120,11 +120,14 @@ vm_boot --ide --disk "$DISK_A,model=Hitachi HDS721010CLA332,serial=QVM-A-0001" \
 
 ROUTE="quorvane-cli: using the privileged helper org.quorvane.Helper1 on the system bus"
 SAME=$HERE/check_same.py
-vm_check direct "$SAME" --rc 0 --out-has '"SerialNumber": "QVM-A-0001"'
+vm_check direct "$SAME" --rc 0 --json-has 'drives.0.serial_number="QVM-A-0001"'
 vm_check bus "$SAME" --rc 0 --out-has "unix:path=/run/dbus/system_bus_socket"
 vm_check helped "$SAME" --like "$VM_WORK/steps/direct" --err-has "$ROUTE"
 vm_check helpedsmart "$SAME" --like "$VM_WORK/steps/directsmart" --rc 0
-vm_check denied "$SAME" --rc 1 --out '{"simulated": false, "drives": []}' --err-has "$ROUTE"
-vm_check helpedmbr "$SAME" --rc 1
+vm_check denied "$SAME" --rc 1 --json-doc '{"drives": []}' --err-has "$ROUTE"
+vm_check helpedmbr "$SAME" --rc 1 --json-has 'error.kind="read_failed"'
 vm_check closes "$HERE/check_closes.py" sda --steps helped helpedsmart
+vm_schema scan direct denied helped
+vm_schema smart directsmart helpedsmart
+vm_schema mbr helpedmbr
 vm_finish

@@ -10,7 +10,8 @@ The values come from what make-disk.sh was told (disk id, FAT serial and
 label, one FAT32 LBA partition from sector 2048 to the end, not active) and
 from the image's size. Only the volume's own sector count, which mkfs.fat
 chooses, is read from the image (its boot sector, bytes 32-35). The output
-has no "slot"; check_mbr.py adds it.
+is the document's own members and "rc"; check_mbr.py adds the head, the slot
+and the device.
 """
 
 import json
@@ -40,11 +41,19 @@ def main(img, disk_id, fat_serial, label, gpt=None):
     def column(sector):
         return round(sector / sectors * BAR_SPAN)  # Python rounds halves to even
 
-    empty = {"Active": False, "FS": "Empty", "Start": 0, "Count": 0, "Volume": 0,
-             "Serial": "", "ClusterSize": 0, "MFTCluster": 0, "VolumeLabel": "",
-             "FSVersion": "", "Dirty": False, "DosLetter": " "}
-    fat = dict(empty, FS="FAT32 LBA", Start=START, Count=count, Volume=volume,
-               Serial=serial_stored, ClusterSize=1, VolumeLabel=label)
+    def bar(left, right):
+        return {"left": left, "right": right}
+
+    # An empty text and a zero count are left out of the document: null.
+    def partition(number, type_byte, type_name, start=0, count=0, volume=0, serial=None,
+                  cluster=None, label=None):
+        return {"number": number, "active": False, "type": type_byte, "type_name": type_name,
+                "start_lba": start, "sectors": count, "size_gib": volume, "serial": serial,
+                "cluster_sectors": cluster, "mft_cluster": None, "volume_label": label,
+                "fs_version": None, "dirty": False, "dos_letter": None, "mount_points": []}
+
+    empty = [partition(n, 0, "Empty") for n in (2, 3, 4)]
+    fat = partition(1, 0x0C, "FAT32 LBA", START, count, volume, serial_stored, 1, label)
 
     def group(n, texts, active=False, dirty=False):
         p = "Part%d" % n
@@ -57,38 +66,39 @@ def main(img, disk_id, fat_serial, label, gpt=None):
     groups = [group(1, ["FAT32 LBA", "", label, serial_stored, "512 B", str(START), str(count),
                         "%d GB" % volume])]
     groups += [group(n, ["Empty"] + ["..."] * 7) for n in (2, 3, 4)]
+    disk_signature = "%08X" % int(disk_id, 16)
     expected = {
         "rc": 0,
-        "simulated": False,
-        "VolumeID": "%08X" % int(disk_id, 16),
-        "Signature": "AA55h",
-        "partitions": [fat, empty, empty, empty],
-        "groups": groups,
-        "bars": [[column(START) + 1, column(START + count)]] + [[1, 0]] * 3,
+        "mbr": {"disk_signature": disk_signature, "boot_signature": "AA55h",
+                "partitions": [fat] + empty},
+        "window": {"volume_id": disk_signature, "signature": "AA55h", "groups": groups,
+                   "bars": [bar(column(START) + 1, column(START + count))] + [bar(1, 0)] * 3},
     }
     if gpt:
         disk_guid, part_guid, name = gpt.split(",", 2)
         last = START + mbr_count - 1
-        # sgdisk's protective entry covers the disk from sector 1.
-        protective = dict(empty, FS="...", Start=1, Count=min(sectors - 1, 0xFFFFFFFF),
-                          Volume=min(sectors - 1, 0xFFFFFFFF) >> 21)
-        expected["VolumeID"] = "00000000"
-        expected["partitions"] = [protective, empty, empty, empty]
+        # sgdisk's protective entry (type EEh) covers the disk from sector 1;
+        # the window names the disk by its GUID.
+        protective = min(sectors - 1, 0xFFFFFFFF)
+        expected["mbr"] = {"disk_signature": "00000000", "boot_signature": "AA55h",
+                           "partitions": [partition(1, 0xEE, "...", 1, protective, protective >> 21)]
+                           + empty}
         groups[0] = group(1, ["FAT32", "", label, serial_stored, "512 B", str(START),
                               str(mbr_count), "%d GB" % volume])
-        bar = [column(START) + 1, column(last + 1)]
-        expected["bars"] = [bar] + [[1, 0]] * 3
+        gpt_bar = bar(column(START) + 1, column(last + 1))
+        expected["window"].update(volume_id=disk_guid.upper(), bars=[gpt_bar] + [bar(1, 0)] * 3)
         expected["gpt"] = {
-            "Source": "primary", "HeaderLBA": 1, "DiskGUID": disk_guid.upper(),
-            "Caption": "GPT: 1 partition", "Notes": [],
+            "source": "primary", "header_lba": 1, "disk_guid": disk_guid.upper(),
+            "caption": "GPT: 1 partition", "notes": [],
             "partitions": [{
-                "Number": 1, "TypeGUID": "EBD0A0A2-B9E5-4433-87C0-68B6B72699C7",
-                "TypeName": "Microsoft basic data", "UniqueGUID": part_guid.upper(),
-                "FirstLBA": START, "LastLBA": last, "Attributes": 0, "AttributesText": "none",
-                "Name": name, "PastDiskEnd": False, "FS": "FAT32", "FSVersion": "",
-                "VolumeLabel": label, "Serial": serial_stored, "UUID": "", "ClusterSize": 1,
-                "Dirty": False, "MountPoints": []}],
-            "bars": [bar],
+                "number": 1, "type_guid": "EBD0A0A2-B9E5-4433-87C0-68B6B72699C7",
+                "type_name": "Microsoft basic data", "unique_guid": part_guid.upper(),
+                "first_lba": START, "last_lba": last, "sectors": last - START + 1,
+                "attributes": {"value": 0, "string": "none"}, "name": name,
+                "past_disk_end": False, "file_system": "FAT32", "fs_version": None,
+                "volume_label": label, "serial": serial_stored, "uuid": None,
+                "cluster_sectors": 1, "dirty": False, "mount_points": []}],
+            "bars": [gpt_bar],
         }
     json.dump(expected, sys.stdout, indent=1)
     print()

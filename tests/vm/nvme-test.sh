@@ -57,20 +57,20 @@ DISK_N1=$(vm_disk n1 512 --disk-id 0x0E1E1E1E)
 
 cat >"$VM_WORK/scan-expected.json" <<EOF
 {
-  "simulated": false,
   "drives": [
-    {"slot": 1, "DriveNumber": 0, "Kind": "ata", "Device": "sda", "ModelNumber": "QEMU HARDDISK",
-     "SerialNumber": "QM00005", "FirmwareRevision": "2.5+", "Vendor": "", "LBA48": true,
-     "SMARTEnabled": true, "HPA": false, "Security": false, "Sectors": 524288, "SizeGB": 0,
-     "HPASizeMB": -1},
-    {"slot": 2, "DriveNumber": 0, "Kind": "nvme", "Device": "nvme0", "ModelNumber": "QEMU NVMe Ctrl",
-     "SerialNumber": "QVNVME0001", "FirmwareRevision": "7.2.22", "Vendor": "", "LBA48": null,
-     "SMARTEnabled": true, "HPA": null, "Security": null, "Sectors": 2097152, "SizeGB": 1,
-     "HPASizeMB": null},
-    {"slot": 3, "DriveNumber": 1, "Kind": "nvme", "Device": "nvme1", "ModelNumber": "QEMU NVMe Ctrl",
-     "SerialNumber": "QVNVME0002", "FirmwareRevision": "7.2.22", "Vendor": "", "LBA48": null,
-     "SMARTEnabled": true, "HPA": null, "Security": null, "Sectors": 1048576, "SizeGB": 0,
-     "HPASizeMB": null}
+    {"slot": 1, "device": {"name": "sda", "type": "ata", "number": 0},
+     "model_name": "QEMU HARDDISK", "serial_number": "QM00005", "firmware_version": "2.5+",
+     "vendor_code": null, "user_capacity": {"blocks": 524288, "bytes": 268435456}, "size_gb": 0,
+     "smart_support": {"enabled": true}, "ata_lba48": true,
+     "hpa": {"supported": false, "size_bytes": null, "size_mb": null}, "ata_security": {"enabled": false}},
+    {"slot": 2, "device": {"name": "nvme0", "type": "nvme", "number": 0},
+     "model_name": "QEMU NVMe Ctrl", "serial_number": "QVNVME0001", "firmware_version": "7.2.22",
+     "vendor_code": null, "user_capacity": {"blocks": 2097152, "bytes": 1073741824}, "size_gb": 1,
+     "smart_support": {"enabled": true}, "ata_lba48": null, "hpa": null, "ata_security": null},
+    {"slot": 3, "device": {"name": "nvme1", "type": "nvme", "number": 1},
+     "model_name": "QEMU NVMe Ctrl", "serial_number": "QVNVME0002", "firmware_version": "7.2.22",
+     "vendor_code": null, "user_capacity": {"blocks": 1048576, "bytes": 536870912}, "size_gb": 0,
+     "smart_support": {"enabled": true}, "ata_lba48": null, "hpa": null, "ata_security": null}
   ]
 }
 EOF
@@ -258,4 +258,7 @@ vm_check st-log-wrapped "$HERE/check_selftest.py" --device sda --smartctl "$S/st
 vm_check st-nvme "$HERE/check_same.py" --rc 1 --out 'Slot 2: the drive offers no short self-test'
 vm_check st-nvme-log "$HERE/check_same.py" --rc 1 \
     --err-has 'slot 2: the controller has no Device Self-test'
+vm_schema scan scan
+vm_schema smart n0-smart n0-smart-dec n1-smart n0-smart-hot
+vm_schema log n0-error-log st-log-empty st-log st-error st-log-wrapped st-error-wrapped
 vm_finish

@@ -20,7 +20,7 @@
 #
 # QEMU's drives: firmware "2.5+", LBA48 supported and enabled, S.M.A.R.T.
 # enabled, no HPA (native max = size), no Security. Sizes are chosen so that
-# SizeGB tells the rounding apart: 3.5 GB gives 4, 2.5 GB gives 2 (halves to
+# size_gb tells the rounding apart: 3.5 GB gives 4, 2.5 GB gives 2 (halves to
 # even; rounding half up would give 3, truncating 3).
 #
 # Then `quorvane-cli aam 1` / `apm 1`, plain and after a set: QEMU reports
@@ -58,16 +58,21 @@ DISK_A=$(vm_disk a 3584 --disk-id 0x12345678)
 GPT_B="0C0FFEE0-1111-4222-8333-444455556666,0BADF00D-AAAA-4BBB-8CCC-DDDDEEEEFFFF,QVM données"
 DISK_B=$(vm_disk b 2560 --gpt "$GPT_B" --fat-serial 0BADF00D --label SECOND)
 
+# The identity is IDENTIFY DEVICE's: no vendor letter for QEMU's own model
+# name, no HPA (native max = size), so no HPA size either.
 cat >"$VM_WORK/scan-expected.json" <<EOF
 {
-  "simulated": false,
   "drives": [
-    {"slot": 1, "DriveNumber": 0, "Kind": "ata", "Device": "sda", "ModelNumber": "$MODEL_A", "SerialNumber": "$SERIAL_A",
-     "FirmwareRevision": "2.5+", "Vendor": "H", "LBA48": true, "SMARTEnabled": true,
-     "HPA": false, "Security": false, "Sectors": 7340032, "SizeGB": 4, "HPASizeMB": -1},
-    {"slot": 2, "DriveNumber": 1, "Kind": "ata", "Device": "sdb", "ModelNumber": "QEMU HARDDISK", "SerialNumber": "$SERIAL_B",
-     "FirmwareRevision": "2.5+", "Vendor": "", "LBA48": true, "SMARTEnabled": true,
-     "HPA": false, "Security": false, "Sectors": 5242880, "SizeGB": 2, "HPASizeMB": -1}
+    {"slot": 1, "device": {"name": "sda", "type": "ata", "number": 0},
+     "model_name": "$MODEL_A", "serial_number": "$SERIAL_A", "firmware_version": "2.5+",
+     "vendor_code": "H", "user_capacity": {"blocks": 7340032, "bytes": 3758096384}, "size_gb": 4,
+     "smart_support": {"enabled": true}, "ata_lba48": true,
+     "hpa": {"supported": false, "size_bytes": null, "size_mb": null}, "ata_security": {"enabled": false}},
+    {"slot": 2, "device": {"name": "sdb", "type": "ata", "number": 1},
+     "model_name": "QEMU HARDDISK", "serial_number": "$SERIAL_B", "firmware_version": "2.5+",
+     "vendor_code": null, "user_capacity": {"blocks": 5242880, "bytes": 2684354560}, "size_gb": 2,
+     "smart_support": {"enabled": true}, "ata_lba48": true,
+     "hpa": {"supported": false, "size_bytes": null, "size_mb": null}, "ata_security": {"enabled": false}}
   ]
 }
 EOF
@@ -75,20 +80,23 @@ EOF
 # The S.M.A.R.T. window of drive 1 through a real SMART RETURN STATUS, READ
 # DATA and READ THRESHOLDS. QEMU's attributes are fixed: 1, 3, 4, 5, 9, 12 and
 # 190 (raw 1F 00 1F 1F 00 00: airflow 31, low 31, high from byte 3 as byte 4 is
-# 0); there is no 194, so the vendor-coded drive shows temperature 0.
+# 0), flags 0003h but 0002h for 4; there is no 194, so the vendor-coded drive
+# has no drive temperature (null). Columns: id, name, value, worst, thresh,
+# when_failed, flags, flags text, raw, verdict.
 cat >"$VM_WORK/smart-expected.json" <<EOF
 {
-  "rc": 0,
-  "simulated": false, "slot": 1, "status": "O.K.", "result": true,
-  "temperatures": {"HDDTempL": "0", "HDDTempLoL": "31", "HDDTempHiL": "31", "HDDAirTempL": "31"},
-  "rows": [
-    ["(01h) Raw Read Error Rate", "100", "100", "000000000000h", "6", "----OF", "O.K."],
-    ["(03h) Spin Up Time", "100", "100", "000000000010h", "0", "----OF", "O.K."],
-    ["(04h) Start/Stop Count", "100", "100", "000000000064h", "20", "----O-", "O.K."],
-    ["(05h) Reallocated Sector Count", "100", "100", "000000000000h", "36", "----OF", "O.K."],
-    ["(09h) Power-On Hours Count", "100", "100", "000000000001h", "0", "----OF", "O.K."],
-    ["(0Ch) Power Cycle Count", "100", "100", "000000000000h", "0", "----OF", "O.K."],
-    ["(BEh) Airflow Temperature", "69", "69", "00001F1F001Fh", "50", "----OF", "O.K."]
+  "rc": 0, "slot": 1,
+  "smart_status": {"passed": true, "string": "O.K."}, "warnings": [], "raw_values_format": "hex",
+  "temperature": {"current": null, "airflow": 31, "airflow_lowest": 31, "airflow_highest": 31,
+                  "op_limit_max": null, "critical_limit_max": null},
+  "attributes": [
+    [1, "Raw Read Error Rate", 100, 100, 6, "", 3, "----OF", "000000000000h", "O.K."],
+    [3, "Spin Up Time", 100, 100, 0, "", 3, "----OF", "000000000010h", "O.K."],
+    [4, "Start/Stop Count", 100, 100, 20, "", 2, "----O-", "000000000064h", "O.K."],
+    [5, "Reallocated Sector Count", 100, 100, 36, "", 3, "----OF", "000000000000h", "O.K."],
+    [9, "Power-On Hours Count", 100, 100, 0, "", 3, "----OF", "000000000001h", "O.K."],
+    [12, "Power Cycle Count", 100, 100, 0, "", 3, "----OF", "000000000000h", "O.K."],
+    [190, "Airflow Temperature", 69, 69, 50, "", 3, "----OF", "00001F1F001Fh", "O.K."]
   ]
 }
 EOF
@@ -119,11 +127,15 @@ watched mbr1 quorvane-cli mbr 1 --json
 watched mbr2 quorvane-cli mbr 2 --json
 # AAM and APM through a real IDENTIFY and SET FEATURES: QEMU's drives support
 # neither and take SET FEATURES as a no-op, so the reads after the sets still
-# show both unsupported with level bytes 0.
+# show both unsupported, and the text reads after them level bytes 0.
 watched aam quorvane-cli aam 1 --json
 watched apm quorvane-cli apm 1 --json
 watched aam-set "${RAWIO_ONLY[@]}" quorvane-cli aam 1 --set 128 --json
 watched apm-off "${RAWIO_ONLY[@]}" quorvane-cli apm 1 --off --json
+# The documents leave out the level bytes of a feature the drive lacks; the
+# text still shows them.
+watched aam-text quorvane-cli aam 1
+watched apm-text quorvane-cli apm 1
 watched metrics quorvane-cli metrics
 watched rawio-smart "${RAWIO_ONLY[@]}" quorvane-cli smart 1 --json
 # One monitoring tick as quorvane-watch.service runs it, with the package's
@@ -137,14 +149,22 @@ grep -qx 'Let Drives Sleep=1' "$VM_WORK/Quorvane.ini" || vm_die "Quorvane.ini ha
 vm_boot "$CONTROLLER" --disk "$DISK_A,model=$MODEL_A,serial=$SERIAL_A" --disk "$DISK_B" \
     --include "$CLOSE_WATCH:/usr/local/bin/close-watch" --include "/usr/bin/setpriv:$SETPRIV" \
     --include "$VM_WORK/Quorvane.ini:/etc/quorvane/Quorvane.ini"
+S=$VM_WORK/steps
 vm_check scan "$HERE/check_scan.py" "$VM_WORK/scan-expected.json" --any-order
-vm_check smart "$HERE/check_smart.py" "$VM_WORK/smart-expected.json"
-vm_check mbr1 "$HERE/check_mbr.py" 1 "${MBR[@]}"
-vm_check mbr2 "$HERE/check_mbr.py" 2 "${MBR[@]}"
-vm_check aam "$HERE/check_feature.py" AAM 1
-vm_check apm "$HERE/check_feature.py" APM 1
-vm_check aam-set "$HERE/check_feature.py" AAM 1
-vm_check apm-off "$HERE/check_feature.py" APM 1
+vm_check smart "$HERE/check_smart.py" "$VM_WORK/smart-expected.json" "$S/scan"
+vm_check mbr1 "$HERE/check_mbr.py" 1 "$S/scan" "${MBR[@]}"
+vm_check mbr2 "$HERE/check_mbr.py" 2 "$S/scan" "${MBR[@]}"
+vm_check aam "$HERE/check_feature.py" AAM 1 "$S/scan"
+vm_check apm "$HERE/check_feature.py" APM 1 "$S/scan"
+vm_check aam-set "$HERE/check_feature.py" AAM 1 "$S/scan" --set 128
+vm_check apm-off "$HERE/check_feature.py" APM 1 "$S/scan" --off
+vm_check aam-text "$HERE/check_feature.py" AAM 1 --text
+vm_check apm-text "$HERE/check_feature.py" APM 1 --text
+vm_schema scan scan
+vm_schema smart smart rawio-smart
+vm_schema mbr mbr1 mbr2
+vm_schema aam aam aam-set
+vm_schema apm apm apm-off
 vm_check metrics "$HERE/check_metrics.py" "$SERIAL_A" "$SERIAL_B"
 vm_check rawio-smart "$HERE/check_same.py" --like "$VM_WORK/steps/smart"
 vm_check watch "$HERE/check_same.py" --rc 0 --out-has "$MODEL_A" --out-has "QEMU HARDDISK"

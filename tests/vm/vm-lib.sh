@@ -8,6 +8,7 @@
 #   vm_step NAME COMMAND [ARGS...]   # a command to run in the guest, in order
 #   vm_boot [run-in-qemu.sh options] # one boot runs every step registered so far
 #   vm_check STEP CHECKER [ARGS...]  # python3 CHECKER STEPDIR ARGS; STEPDIR holds out, err, rc
+#   vm_schema COMMAND STEP...        # each STEP's stdout is valid for docs/json/COMMAND.schema.json
 #   vm_finish                        # exit 0, or 1 when any check failed
 #
 # Each step's stdout, stderr and exit status are kept apart in the guest and
@@ -61,6 +62,12 @@ vm_init() {
     done
     VM_PYTHON=$(command -v /usr/bin/python3 || command -v python3 || true)
     [ -n "$VM_PYTHON" ] || vm_die "python3 missing (run scripts/install-deps.sh)"
+    "$VM_PYTHON" -c "import jsonschema" 2>/dev/null ||
+        vm_die "python3-jsonschema missing (run scripts/install-deps.sh)"
+    # The checkers expect the documents to name this version of the program.
+    QVM_VERSION=$("$VM_CLI" --version | sed -n 's/^quorvane-cli //p')
+    [ -n "$QVM_VERSION" ] || vm_die "$VM_CLI --version names no version"
+    export QVM_VERSION
 
     local cache=${QUORVANE_VM_CACHE:-/var/tmp/quorvane-vm}
     mkdir -p "$cache" || vm_die "cannot create $cache"
@@ -148,6 +155,22 @@ vm_check() {
         echo "vm-test: FAIL: $step ($(basename "$checker"))" >&2
         VM_FAILED=1
     fi
+}
+
+# vm_schema COMMAND STEP...: the steps' --json outputs against the schema the
+# package ships for COMMAND (tests/common/check_json.py), one check per step.
+vm_schema() {
+    local command=$1 step
+    shift
+    for step in "$@"; do
+        if "$VM_PYTHON" "$VM_HERE/../common/check_json.py" "$VM_HERE/../../docs/json" \
+            "$command" "$VM_WORK/steps/$step/out"; then
+            vm_say "PASS: $step (the $command schema)"
+        else
+            echo "vm-test: FAIL: $step (the $command schema)" >&2
+            VM_FAILED=1
+        fi
+    done
 }
 
 vm_finish() {

@@ -5,13 +5,43 @@ into STEPDIR/NAME/{out,err,rc}, one directory per step, and fails when a step
 is missing.
 
 As a module: `Step` reads one step directory and `Checks` collects mismatches
-so that a checker reports every wrong field, not only the first.
+so that a checker reports every wrong field, not only the first. `head()` is
+what every --json document of the guest starts with.
 """
 
 import json
 import os
 import re
 import sys
+
+
+# Where the guest's quorvane-cli finds its drives: the devices themselves
+# (through the helper too, which reads the same ones).
+GUEST_SOURCE = "physical drives /dev/sda to /dev/sdp and /dev/nvme0 to /dev/nvme15"
+
+
+def head(simulated=False, source=GUEST_SOURCE):
+    """json_format_version and quorvane {version, simulated, drives_source}.
+
+    The version is the CLI's own, which vm-lib.sh exports as QVM_VERSION from
+    `quorvane-cli --version` on the host."""
+    version = os.environ.get("QVM_VERSION")
+    if not version:
+        sys.exit("vmcheck: QVM_VERSION is not set (vm-lib.sh exports it)")
+    return {"json_format_version": [1, 0],
+            "quorvane": {"version": version, "simulated": simulated, "drives_source": source}}
+
+
+def field(doc, path):
+    """doc's member at a dotted path ("drives.0.device.name"); None when absent."""
+    for key in path.split("."):
+        if isinstance(doc, list) and key.isdigit() and int(key) < len(doc):
+            doc = doc[int(key)]
+        elif isinstance(doc, dict):
+            doc = doc.get(key)
+        else:
+            return None
+    return doc
 
 
 def split(output_path, step_dir, names):
@@ -82,6 +112,26 @@ class Checks:
             self.fail("%s: missing fields %s" % (what, ", ".join(missing)))
         if extra:
             self.fail("%s: unexpected fields %s" % (what, ", ".join(extra)))
+
+    def match(self, what, actual, expected):
+        """actual equals expected all the way down: every object has the same
+        members, every array the same length, every leaf the same type and value."""
+        if isinstance(expected, dict):
+            if not isinstance(actual, dict):
+                self.fail("%s: got %s, expected an object" % (what, json.dumps(actual)))
+                return
+            self.same_keys(what, actual, expected)
+            for key, value in expected.items():
+                if key in actual:
+                    self.match("%s.%s" % (what, key), actual[key], value)
+        elif isinstance(expected, list):
+            if not isinstance(actual, list) or len(actual) != len(expected):
+                self.fail("%s: got %s, expected %d elements" % (what, json.dumps(actual), len(expected)))
+                return
+            for i, (a, e) in enumerate(zip(actual, expected)):
+                self.match("%s[%d]" % (what, i), a, e)
+        else:
+            self.equal(what, actual, expected)
 
     def finish(self):
         if not self.failures:
