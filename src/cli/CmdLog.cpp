@@ -83,16 +83,17 @@ void PrintAtaErrorJson(CliContext& ctx, int slot, const HDD& drive, const ErrorL
     json.BeginArray("table");
     for (const ErrorLogEntry& e : log.Entries) {
         json.BeginObject().Field("lifetime_hours", e.PowerOnHours);
+        // The drive's answer, and the command it answered with its registers.
         json.BeginObject("completion_registers")
             .Field("error", int{e.Error})
             .Field("status", int{e.Status})
-            .Field("count", int{e.SectorCount})
-            .Field("lba", e.Lba)
-            .Field("device", int{e.Device})
             .End();
         json.BeginObject("command")
             .Field("value", int{e.Command})
             .Field("features", int{e.Features})
+            .Field("count", int{e.SectorCount})
+            .Field("lba", e.Lba)
+            .Field("device", int{e.Device})
             .End();
         json.BeginObject("state")
             .Field("value", int{e.State})

@@ -168,9 +168,9 @@ def main():
                                  ("status", regs.get("status"), field(e, "completion_registers.status")),
                                  ("command", cmd.get("command"), field(e, "command.value")),
                                  ("features", cmd.get("features"), field(e, "command.features")),
-                                 ("count", cmd.get("count"), field(e, "completion_registers.count")),
-                                 ("LBA", cmd.get("lba"), field(e, "completion_registers.lba")),
-                                 ("device", cmd.get("device"), field(e, "completion_registers.device"))]:
+                                 ("count", cmd.get("count"), field(e, "command.count")),
+                                 ("LBA", cmd.get("lba"), field(e, "command.lba")),
+                                 ("device", cmd.get("device"), field(e, "command.device"))]:
                 table.add("error #%d %s" % (i + 1, what), pv, None, ov)
                 checks.equal("error #%d %s" % (i + 1, what), ov, pv)
 
