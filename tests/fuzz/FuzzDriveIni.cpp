@@ -1,5 +1,6 @@
 // The simulated drive's drive.ini: every command a drive takes, sent to a
 // drive whose drive.ini is the input.
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -52,6 +53,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::ofstream(root / "drive0" / "drive.ini", std::ios::binary | std::ios::trunc) << text;
 
     SimulatedBus bus(root.string());
+    // A folder that says it is an NVMe controller is one: it takes no ATA
+    // command, and its admin commands are answered or failed, never more.
+    std::string kind = IniFile::Parse(text).Get("drive", "kind").value_or("");
+    for (char& c : kind)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (kind == "nvme") {
+        FUZZ_CHECK(!bus.OpenDrive(0));
+        for (NvmeAdminCommand cmd : {NvmeAdminCommand::IdentifyController(),
+                                     NvmeAdminCommand::HealthLog(), NvmeAdminCommand::ErrorLog(4),
+                                     NvmeAdminCommand::SelfTestLog()}) {
+            if (SendNvmeOnce(bus, 0, cmd) && cmd.Status == 0)
+                FUZZ_CHECK(cmd.Answer().size() == cmd.DataLength);
+        }
+        FUZZ_CHECK(bus.OpenHandles() == 0);
+        return 0;
+    }
     const AtaCommand commands[] = {
         AtaCommand::SmartEnableOperations(0),   AtaCommand::IdentifyDevice(0),
         AtaCommand::SmartReturnStatus(0),       AtaCommand::SmartReadData(0),
