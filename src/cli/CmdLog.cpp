@@ -12,7 +12,7 @@ namespace quorvane::cli {
 namespace {
 
 // The log under smartctl's names: the status field split as the
-// specification packs it (code in bits 0-7, type in bits 8-10, more in bit
+// controller packs it (code in bits 0-7, type in bits 8-10, more in bit
 // 13, do not retry in bit 14).
 void PrintJson(CliContext& ctx, int slot, const HDD& drive,
                const std::vector<NvmeErrorEntry>& entries) {

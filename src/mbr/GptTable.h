@@ -22,7 +22,7 @@ inline constexpr uint64_t PrimaryGptHeaderLba = 1;
 inline constexpr size_t GptMaxEntries = 128;
 inline constexpr size_t GptArrayBytesRead = GptMaxEntries * 128;
 
-// Attribute bits the UEFI specification names.
+// The attribute bits of a partition entry that are shown by name.
 inline constexpr uint64_t GptAttributeRequired = 1ull << 0;
 inline constexpr uint64_t GptAttributeNoBlockIo = 1ull << 1;
 inline constexpr uint64_t GptAttributeLegacyBootable = 1ull << 2;

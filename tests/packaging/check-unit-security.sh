@@ -14,9 +14,10 @@ trap 'rm -rf "$work"' EXIT
 DESTDIR=$work/root cmake --install "$build" --prefix /usr >"$work/install.log" 2>&1 || {
   cat "$work/install.log"; echo "FAILED: cmake --install"; exit 1; }
 failed=0
+unitdir=lib/systemd/system # below the install root, whatever the prefix
 for unit in quorvane-helper.service quorvane-watch.service; do
-  file=$work/root/lib/systemd/system/$unit
-  [ -f "$file" ] || { echo "FAILED: $unit is not installed in /lib/systemd/system"; failed=1; continue; }
+  file=$work/root/$unitdir/$unit
+  [ -f "$file" ] || { echo "FAILED: $unit is not installed in $unitdir"; failed=1; continue; }
   out=$(systemd-analyze security --offline=yes --no-pager "$file" 2>&1) || true
   score=$(sed -n "s/^→ Overall exposure level for $unit: \([0-9.]*\) .*/\1/p" <<<"$out")
   if [ -z "$score" ]; then
