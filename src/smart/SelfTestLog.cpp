@@ -12,6 +12,18 @@ namespace {
 
 constexpr size_t PageSize = 512;
 
+// The entries of a circular log, newest first: back from the 1-based index
+// of the newest one, round past the first entry; none for index 0. At most
+// limit of them.
+std::vector<std::span<const uint8_t>> NewestFirst(std::span<const uint8_t> page, size_t first,
+                                                  size_t size, size_t count, size_t index,
+                                                  size_t limit) {
+    std::vector<std::span<const uint8_t>> entries;
+    for (size_t k = 0; index != 0 && k < count && k < limit; ++k)
+        entries.push_back(page.subspan(first + ((index - 1 + count - k) % count) * size, size));
+    return entries;
+}
+
 // Lower-case hex, as smartctl prints unknown codes: "0xa", "0x05".
 std::string Hex(unsigned value, int digits) {
     char text[16];
@@ -119,10 +131,7 @@ std::optional<std::vector<SelfTestEntry>> DecodeSelfTestLog(std::span<const uint
     if (index > count)
         return std::nullopt;
     std::vector<SelfTestEntry> entries;
-    for (size_t k = 0; index != 0 && k < count; ++k) {
-        // Newest first: back from the index, round past the first entry.
-        const size_t slot = (index - 1 + count - k) % count;
-        const auto d = page.subspan(first + slot * size, size);
+    for (const auto d : NewestFirst(page, first, size, count, index, count)) {
         // Unused: the log has not wrapped yet, or (some drives) a blank
         // entry between used ones, which must not hide the older ones.
         if (Unused(d))
@@ -155,9 +164,7 @@ std::optional<ErrorLog> DecodeErrorLog(std::span<const uint8_t> page, bool ext) 
         return std::nullopt;
     ErrorLog log;
     log.ErrorCount = U16(page, ext ? 500 : 452);
-    for (size_t k = 0; index != 0 && k < count && k < log.ErrorCount; ++k) {
-        const size_t slot = (index - 1 + count - k) % count;
-        const auto d = page.subspan(first + slot * size, size);
+    for (const auto d : NewestFirst(page, first, size, count, index, log.ErrorCount)) {
         if (Unused(d))
             continue; // zero-filled: an entry the drive never wrote
         ErrorLogEntry e;
