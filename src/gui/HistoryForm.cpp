@@ -1,91 +1,44 @@
 #include "gui/HistoryForm.h"
 
-#include <QAreaSeries>
-#include <QChart>
-#include <QChartView>
 #include <QComboBox>
-#include <QDateTime>
-#include <QDateTimeAxis>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLegendMarker>
-#include <QLineSeries>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <QValueAxis>
 #include <QVBoxLayout>
-#include <algorithm>
-#include <limits>
 
 #include "gui/Controls.h"
+#include "gui/HistoryCharts.h"
+#include "gui/Module.h"
 
 namespace quorvane {
 
-namespace {
-
-qint64 Msecs(history::Seconds t) {
-    return static_cast<qint64>(t) * 1000;
+const HistoryCharts* LoadHistoryCharts(QString& problem) {
+    using Entry = const HistoryCharts* (*)();
+    static QString why;
+    static const HistoryCharts* const charts = [] {
+        const auto entry =
+            reinterpret_cast<Entry>(LoadModuleFunction(HistoryModuleName, "quorvane_history_charts", why));
+        return entry ? entry() : nullptr;
+    }();
+    problem = why;
+    return charts;
 }
-
-QDateTimeAxis* TimeAxis(const HistoryScreen& screen, int ticks) {
-    auto* axis = new QDateTimeAxis;
-    axis->setFormat(QString::fromStdString(screen.TimeFormat));
-    axis->setTitleText(QString::fromStdString(screen.TimeAxis));
-    axis->setRange(QDateTime::fromMSecsSinceEpoch(Msecs(screen.From)),
-                   QDateTime::fromMSecsSinceEpoch(Msecs(screen.To)));
-    axis->setTickCount(ticks);
-    return axis;
-}
-
-QChartView* MakeChartView(QWidget* parent, const char* name) {
-    auto* view = new QChartView(new QChart, parent);
-    view->setObjectName(name);
-    view->setRenderHint(QPainter::Antialiasing);
-    view->chart()->legend()->setAlignment(Qt::AlignRight);
-    view->chart()->setMargins(QMargins(4, 4, 4, 4));
-    return view;
-}
-
-// The value axis spans the lines that are switched on (from 0 for raw
-// values, with a margin for temperatures).
-void FitValueAxis(QChart* chart) {
-    auto* axis = qobject_cast<QValueAxis*>(chart->axes(Qt::Vertical).value(0));
-    if (axis == nullptr)
-        return;
-    const bool raw = axis->labelFormat() == "%.0f";
-    double low = std::numeric_limits<double>::max(), high = std::numeric_limits<double>::lowest();
-    const auto take = [&](const QLineSeries* line) {
-        for (const QPointF& p : line->points()) {
-            low = std::min(low, p.y());
-            high = std::max(high, p.y());
-        }
-    };
-    for (QAbstractSeries* series : chart->series()) {
-        if (!series->isVisible())
-            continue;
-        if (auto* line = qobject_cast<QLineSeries*>(series))
-            take(line);
-        if (auto* band = qobject_cast<QAreaSeries*>(series)) {
-            take(band->upperSeries());
-            take(band->lowerSeries());
-        }
-    }
-    if (low > high) {
-        low = raw ? 0 : 20;
-        high = raw ? 1 : 40;
-    }
-    if (raw) {
-        axis->setRange(0, std::max(1.0, high * 1.15));
-        axis->applyNiceNumbers();
-    } else {
-        axis->setRange(low - 2, high + 2);
-    }
-}
-
-} // namespace
 
 THistoryForm::THistoryForm(QWidget* parent) : QDialog(parent) {
+    QString problem;
+    charts_ = LoadHistoryCharts(problem);
+    // Without the module the window still shows the changes, and says why
+    // it draws no charts.
+    const auto chartView = [&](const char* name, bool legendBelow) -> QWidget* {
+        if (charts_)
+            return charts_->MakeView(this, name, legendBelow);
+        QLabel* label = MakeLabel(this, name, "The charts cannot be drawn: " + problem, 0, 0);
+        label->setAlignment(Qt::AlignCenter);
+        label->setWordWrap(true);
+        return label;
+    };
     setObjectName("HistoryForm");
     setWindowTitle("History");
     resize(820, 680);
@@ -109,7 +62,7 @@ THistoryForm::THistoryForm(QWidget* parent) : QDialog(parent) {
     ranges->addWidget(HistoryStatusL);
     layout->addLayout(ranges);
 
-    TemperatureCV = MakeChartView(this, "TemperatureCV");
+    TemperatureCV = chartView("TemperatureCV", false);
     layout->addWidget(TemperatureCV, 3);
 
     auto* attribute = new QHBoxLayout;
@@ -126,8 +79,7 @@ THistoryForm::THistoryForm(QWidget* parent) : QDialog(parent) {
     });
 
     auto* lower = new QHBoxLayout;
-    AttributeCV = MakeChartView(this, "AttributeCV");
-    AttributeCV->chart()->legend()->setAlignment(Qt::AlignBottom);
+    AttributeCV = chartView("AttributeCV", true);
     lower->addWidget(AttributeCV, 1);
     ChangesLB = new QListWidget(this);
     ChangesLB->setObjectName("ChangesLB");
@@ -140,122 +92,23 @@ void THistoryForm::Show(const HistoryScreen& screen) {
     for (size_t i = 0; i < RangeB.size(); ++i)
         RangeB[i]->setChecked(HistoryRangeButtons[i].Range == screen.Range);
     HistoryStatusL->setText(QString::fromStdString(screen.Status));
-    ShowTemperatures(screen);
-    ShowAttribute(screen);
-}
-
-void THistoryForm::ShowTemperatures(const HistoryScreen& screen) {
-    QChart* chart = TemperatureCV->chart();
-    chart->removeAllSeries();
-    for (QAbstractAxis* axis : chart->axes())
-        chart->removeAxis(axis);
-    chart->setTitle(QString::fromStdString(screen.TemperatureTitle));
-    QDateTimeAxis* x = TimeAxis(screen, 8);
-    auto* y = new QValueAxis;
-    y->setTitleText(QString::fromStdString(screen.TemperatureAxis));
-    y->setLabelFormat("%d");
-    chart->addAxis(x, Qt::AlignBottom);
-    chart->addAxis(y, Qt::AlignLeft);
-    for (const HistoryDriveLine& drive : screen.Drives) {
-        auto* line = new QLineSeries;
-        line->setName(CoreText(drive.Name));
-        QLineSeries* upper = screen.Hourly ? new QLineSeries : nullptr;
-        QLineSeries* lower = screen.Hourly ? new QLineSeries : nullptr;
-        for (const history::TemperaturePoint& p : drive.Points) {
-            line->append(static_cast<qreal>(Msecs(p.Time)), p.Average);
-            if (upper) {
-                upper->append(static_cast<qreal>(Msecs(p.Time)), p.Max);
-                lower->append(static_cast<qreal>(Msecs(p.Time)), p.Min);
-            }
-        }
-        chart->addSeries(line);
-        line->attachAxis(x);
-        line->attachAxis(y);
-        if (upper) {
-            auto* band = new QAreaSeries(upper, lower);
-            band->setObjectName(line->name() + " band");
-            QColor colour = line->color();
-            colour.setAlpha(60);
-            band->setColor(colour);
-            band->setBorderColor(Qt::transparent);
-            chart->addSeries(band);
-            band->attachAxis(x);
-            band->attachAxis(y);
-            // One legend entry per drive: the band goes with its line.
-            for (QLegendMarker* marker : chart->legend()->markers(band))
-                marker->setVisible(false);
-            connect(line, &QLineSeries::visibleChanged, band, [chart, line, band] {
-                band->setVisible(line->isVisible());
-                for (QLegendMarker* marker : chart->legend()->markers(band))
-                    marker->setVisible(false);
-            });
-        }
+    ShowAttributeChoice(screen);
+    if (charts_) {
+        charts_->DrawTemperatures(TemperatureCV, screen);
+        charts_->DrawAttribute(AttributeCV, screen);
     }
-    FitValueAxis(chart);
-    ConnectLegend(chart);
-}
-
-void THistoryForm::ShowAttribute(const HistoryScreen& screen) {
-    {
-        const QSignalBlocker quiet(AttributeCB);
-        AttributeCB->clear();
-        for (const auto& [key, name] : screen.Attributes) {
-            AttributeCB->addItem(QString::fromStdString(name), QVariant::fromValue<qlonglong>(key));
-            if (key == screen.Attribute)
-                AttributeCB->setCurrentIndex(AttributeCB->count() - 1);
-        }
-    }
-    QChart* chart = AttributeCV->chart();
-    chart->removeAllSeries();
-    for (QAbstractAxis* axis : chart->axes())
-        chart->removeAxis(axis);
-    chart->setTitle(QString::fromStdString(screen.AttributeTitle));
-    QDateTimeAxis* x = TimeAxis(screen, 5);
-    auto* y = new QValueAxis;
-    y->setTitleText(QString::fromStdString(screen.AttributeAxis));
-    y->setLabelFormat("%.0f");
-    chart->addAxis(x, Qt::AlignBottom);
-    chart->addAxis(y, Qt::AlignLeft);
-    for (const HistoryAttributeLine& line : screen.AttributeLines) {
-        // A raw value holds until it changes: drawn as steps to the range's end.
-        auto* steps = new QLineSeries;
-        steps->setName(CoreText(line.Name));
-        double last = 0;
-        bool first = true;
-        for (const history::AttributePoint& p : line.Points) {
-            const qreal at = static_cast<qreal>(Msecs(std::max(p.Time, screen.From)));
-            if (!first)
-                steps->append(at, last);
-            last = static_cast<double>(p.Raw);
-            steps->append(at, last);
-            first = false;
-        }
-        steps->append(static_cast<qreal>(Msecs(screen.To)), last);
-        chart->addSeries(steps);
-        steps->attachAxis(x);
-        steps->attachAxis(y);
-    }
-    FitValueAxis(chart);
-    ConnectLegend(chart);
-
     ChangesLB->clear();
     for (const std::string& change : screen.Changes)
         ChangesLB->addItem(QString::fromStdString(change));
 }
 
-void THistoryForm::ConnectLegend(QChart* chart) {
-    for (QLegendMarker* marker : chart->legend()->markers()) {
-        marker->disconnect(this);
-        connect(marker, &QLegendMarker::clicked, this, [chart, marker] {
-            QAbstractSeries* series = marker->series();
-            series->setVisible(!series->isVisible());
-            FitValueAxis(chart);
-            // The entry stays, greyed, so the drive can be switched on again.
-            marker->setVisible(true);
-            QFont font = marker->font();
-            font.setStrikeOut(!series->isVisible());
-            marker->setFont(font);
-        });
+void THistoryForm::ShowAttributeChoice(const HistoryScreen& screen) {
+    const QSignalBlocker quiet(AttributeCB);
+    AttributeCB->clear();
+    for (const auto& [key, name] : screen.Attributes) {
+        AttributeCB->addItem(QString::fromStdString(name), QVariant::fromValue<qlonglong>(key));
+        if (key == screen.Attribute)
+            AttributeCB->setCurrentIndex(AttributeCB->count() - 1);
     }
 }
 

@@ -1,8 +1,8 @@
 // The History window: every drive's temperature on one chart (the legend
 // switches drives on and off; hourly data with its min/max band), the range
 // buttons, and below one attribute's raw value per drive with the list of its
-// changes. It draws a HistoryScreen; the range and the attribute it sends
-// back are all it decides.
+// changes. The charts module (HistoryCharts.h) draws the charts. It shows a
+// HistoryScreen; the range and the attribute it sends back are all it decides.
 #pragma once
 
 #include <QDialog>
@@ -10,8 +10,6 @@
 
 #include "program/HistoryScreen.h"
 
-class QChart;
-class QChartView;
 class QComboBox;
 class QLabel;
 class QListWidget;
@@ -28,10 +26,12 @@ public:
     void Show(const HistoryScreen& screen);
 
     std::array<QPushButton*, 5> RangeB{}; // DayB, WeekB, MonthB, YearB, AllB
-    QChartView* TemperatureCV;
+    // The chart views (QChartView) the module made, or a label that says
+    // why there are no charts.
+    QWidget* TemperatureCV;
     QLabel* AttributeNL;
     QComboBox* AttributeCB;
-    QChartView* AttributeCV;
+    QWidget* AttributeCV;
     QListWidget* ChangesLB;
     QLabel* HistoryStatusL;
 
@@ -40,10 +40,9 @@ signals:
     void AttributeChosen(qint64 key);
 
 private:
-    void ShowTemperatures(const HistoryScreen& screen);
-    void ShowAttribute(const HistoryScreen& screen);
-    // A click on a legend entry switches its drive (and its band) on or off.
-    void ConnectLegend(QChart* chart);
+    void ShowAttributeChoice(const HistoryScreen& screen);
+
+    const struct HistoryCharts* charts_;
 };
 
 } // namespace quorvane

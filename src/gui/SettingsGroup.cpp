@@ -16,7 +16,15 @@
 namespace quorvane {
 
 TSettingsGroup::TSettingsGroup(Settings& options, QWidget* parent)
-    : QGroupBox("Settings", parent), options_(options) {
+    : QGroupBox("Settings", parent), ColorDialog([this] {
+          auto* dialog = new QColorDialog(this);
+          dialog->setObjectName("ColorDialog");
+          dialog->setOption(QColorDialog::DontUseNativeDialog);
+          // Modal to the main window only: the tray stays usable meanwhile.
+          dialog->setWindowModality(Qt::WindowModal);
+          return dialog;
+      }),
+      options_(options) {
     setObjectName("SettingsGB");
     setGeometry(8, 232, 257, 155);
 
@@ -46,11 +54,6 @@ TSettingsGroup::TSettingsGroup(Settings& options, QWidget* parent)
                                      131);
     createIconsGroup();
 
-    ColorDialog = new QColorDialog(this);
-    ColorDialog->setObjectName("ColorDialog");
-    ColorDialog->setOption(QColorDialog::DontUseNativeDialog);
-    // Modal to the main window only: the tray stays usable meanwhile.
-    ColorDialog->setWindowModality(Qt::WindowModal);
     createConnections();
 }
 

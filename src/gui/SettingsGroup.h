@@ -11,6 +11,7 @@
 
 #include "app/DriveTable.h"
 #include "app/Settings.h"
+#include "gui/LazyWindow.h"
 
 class QCheckBox;
 class QColorDialog;
@@ -54,7 +55,8 @@ public:
     std::array<TColorSwatch*, MaxDrives> HDDnTempTrayFI{};
     std::array<TColorSwatch*, MaxDrives> HDDnTempTrayBI{};
     std::array<QCheckBox*, MaxDrives> HDDnTempTrayCB{};
-    QColorDialog* ColorDialog;
+    // Made when a swatch is first clicked.
+    LazyWindow<QColorDialog> ColorDialog;
 
 signals:
     void MonitoringClicked();

@@ -23,10 +23,6 @@ public:
     explicit QtSirenSound(QObject* parent = nullptr);
     void Play() override;
 
-    // Where the module is looked for: beside the executable (a build), then
-    // the installed module folder.
-    static QStringList ModuleFolders();
-
 private:
     using PlayFunction = void (*)(QObject* owner, const char* source);
     PlayFunction play_ = nullptr;

@@ -20,9 +20,9 @@ struct Attribute {
 // repeated id counts once, in its first slot, as the lookups take it.
 std::vector<Attribute> PageAttributes(const DriveReading& reading) {
     std::vector<Attribute> out;
-    for (const uint8_t id : SMARTAttributeIds(reading.DataPage))
-        out.push_back({id, FindSMARTAttribute(reading.DataPage, id, SlotWalk::WholePage),
-                       FindSMARTThreshold(reading.ThresholdPage, id, SlotWalk::WholePage)});
+    for (const PageAttribute& a : SMARTAttributesOnPage(reading.DataPage))
+        out.push_back({a.Id, a.Decoded,
+                       FindSMARTThreshold(reading.ThresholdPage, a.Id, SlotWalk::WholePage)});
     return out;
 }
 

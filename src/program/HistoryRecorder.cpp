@@ -26,10 +26,8 @@ void AddNvmeCounters(const NvmeHealthLog& log, history::DriveRecord& record) {
 }
 
 void AddAtaAttributes(const SmartPage& page, history::DriveRecord& record) {
-    for (const uint8_t id : SMARTAttributeIds(page)) {
-        const SMARTAttribute a = FindSMARTAttribute(page, id, SlotWalk::WholePage);
-        record.Attributes.push_back({id, a.Value, a.Raw});
-    }
+    for (const PageAttribute& a : SMARTAttributesOnPage(page))
+        record.Attributes.push_back({a.Id, a.Decoded.Value, a.Decoded.Raw});
 }
 
 } // namespace

@@ -29,14 +29,8 @@ std::optional<size_t> FindSlot(std::span<const uint8_t> page, uint8_t id, SlotWa
     return std::nullopt;
 }
 
-} // namespace
-
-SMARTAttribute FindSMARTAttribute(std::span<const uint8_t> dataPage, uint8_t id, SlotWalk walk) {
+SMARTAttribute DecodeSlot(std::span<const uint8_t> slot) {
     SMARTAttribute attribute;
-    const auto offset = FindSlot(dataPage, id, walk);
-    if (!offset)
-        return attribute;
-    const auto slot = dataPage.subspan(*offset, SmartSlotBytes);
     attribute.Flags = ReadU16Le(slot, 1).value_or(0);
     attribute.Value = slot[3];
     attribute.Worst = slot[4];
@@ -46,6 +40,13 @@ SMARTAttribute FindSMARTAttribute(std::span<const uint8_t> dataPage, uint8_t id,
     return attribute;
 }
 
+} // namespace
+
+SMARTAttribute FindSMARTAttribute(std::span<const uint8_t> dataPage, uint8_t id, SlotWalk walk) {
+    const auto offset = FindSlot(dataPage, id, walk);
+    return offset ? DecodeSlot(dataPage.subspan(*offset, SmartSlotBytes)) : SMARTAttribute{};
+}
+
 uint8_t FindSMARTThreshold(std::span<const uint8_t> thresholdPage, uint8_t id, SlotWalk walk) {
     const auto offset = FindSlot(thresholdPage, id, walk);
     if (!offset)
@@ -53,14 +54,18 @@ uint8_t FindSMARTThreshold(std::span<const uint8_t> thresholdPage, uint8_t id, S
     return thresholdPage[*offset + 1];
 }
 
-std::vector<uint8_t> SMARTAttributeIds(std::span<const uint8_t> dataPage) {
-    std::vector<uint8_t> ids;
+std::vector<PageAttribute> SMARTAttributesOnPage(std::span<const uint8_t> dataPage) {
+    std::vector<PageAttribute> attributes;
+    attributes.reserve(SmartSlotCount);
+    std::array<bool, 256> seen{};
     for (size_t k = 0; k < SmartSlotCount && FitsIn(dataPage, SlotOffset(k), SmartSlotBytes); ++k) {
         const uint8_t id = dataPage[SlotOffset(k)];
-        if (id != 0 && std::find(ids.begin(), ids.end(), id) == ids.end())
-            ids.push_back(id);
+        if (id == 0 || seen[id])
+            continue;
+        seen[id] = true;
+        attributes.push_back({id, DecodeSlot(dataPage.subspan(SlotOffset(k), SmartSlotBytes))});
     }
-    return ids;
+    return attributes;
 }
 
 } // namespace quorvane

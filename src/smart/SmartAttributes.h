@@ -53,8 +53,14 @@ SMARTAttribute FindSMARTAttribute(std::span<const uint8_t> dataPage, uint8_t id,
 uint8_t FindSMARTThreshold(std::span<const uint8_t> thresholdPage, uint8_t id,
                            SlotWalk walk = SlotWalk::StopAtEmpty);
 
-// The ids on the data page in slot order, every slot looked at, each id once.
-std::vector<uint8_t> SMARTAttributeIds(std::span<const uint8_t> dataPage);
+// Every attribute on the data page in slot order, empty slots passed by, in
+// one walk; a repeated id counts once, in its first slot, as the lookups
+// take it.
+struct PageAttribute {
+    uint8_t Id = 0;
+    SMARTAttribute Decoded;
+};
+std::vector<PageAttribute> SMARTAttributesOnPage(std::span<const uint8_t> dataPage);
 
 struct SMARTAttributeName {
     uint8_t Id;

@@ -28,10 +28,8 @@ inline history::DriveRecord RecordOfPage(const std::string& name, int slot,
     record.Drive = {name, serial, "FW"};
     record.Slot = slot;
     record.Status = history::Health::Ok;
-    for (const uint8_t id : SMARTAttributeIds(page)) {
-        const SMARTAttribute a = FindSMARTAttribute(page, id, SlotWalk::WholePage);
-        record.Attributes.push_back({id, a.Value, a.Raw});
-    }
+    for (const PageAttribute& a : SMARTAttributesOnPage(page))
+        record.Attributes.push_back({a.Id, a.Decoded.Value, a.Decoded.Raw});
     return record;
 }
 
