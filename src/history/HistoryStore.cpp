@@ -96,6 +96,8 @@ HistoryStore::HistoryStore(std::string path, StoreOptions options)
     : path_(std::move(path)), options_(options) {}
 
 HistoryStore::~HistoryStore() {
+    // The quiet ticks still held go in before the file is closed.
+    WriteHeld();
     Close();
 }
 
@@ -284,6 +286,11 @@ RecordOutcome HistoryStore::Record(const TickRecord& tick) {
         held_.pop_front();
     if (!EnsureOpen(tick.Time))
         return outcome;
+    // A quiet tick waits for the next write, unless the file is failing (then
+    // every tick tries again) or the oldest held one has waited long enough.
+    if (options_.QuietWrite > 0 && problem_ == StoreProblem::None &&
+        tick.Time - held_.front().Time < options_.QuietWrite && IsQuiet(tick))
+        return outcome;
     int code = Flush(outcome.Rises);
     if (IsCorrupt(code)) {
         MoveAside(tick.Time);
@@ -336,6 +343,47 @@ int HistoryStore::Flush(std::vector<CounterRise>& rises) {
     return code;
 }
 
+bool HistoryStore::IsQuiet(const TickRecord& tick) const {
+    for (const DriveRecord& drive : tick.Drives) {
+        const auto found = drives_.find(drive.Drive);
+        if (found == drives_.end())
+            return false;
+        const DriveState& state = found->second;
+        if (!state.Written || state.Slot != drive.Slot || state.Status != drive.Status)
+            return false;
+        const auto same = [&state](CounterKey key, uint8_t value, uint64_t raw) {
+            const auto last = state.Last.find(key);
+            return last != state.Last.end() && last->second.Value == value &&
+                   last->second.Raw == raw;
+        };
+        for (const AttributeReading& a : drive.Attributes) {
+            if (a.Id != 0 && !same(a.Id, a.Value, a.Raw))
+                return false;
+        }
+        for (const CounterReading& c : drive.Counters) {
+            const auto key = namedKeys_.find(c.Name);
+            if (key == namedKeys_.end() || !same(key->second, 0, c.Value))
+                return false;
+        }
+    }
+    return true;
+}
+
+void HistoryStore::WriteHeld() {
+    if (held_.empty() || db_ == nullptr || problem_ != StoreProblem::None || options_.ReadOnly)
+        return;
+    std::vector<CounterRise> none; // quiet ticks raise nothing
+    if (!Failed(Flush(none)))
+        held_.clear();
+}
+
+bool HistoryStore::OpenForQuery() {
+    if (!EnsureOpen(std::time(nullptr)))
+        return false;
+    WriteHeld();
+    return true;
+}
+
 int HistoryStore::WriteTick(const TickRecord& tick, std::vector<CounterRise>& rises) {
     for (const DriveRecord& drive : tick.Drives) {
         DriveState* state = nullptr;
@@ -353,6 +401,8 @@ int HistoryStore::WriteTick(const TickRecord& tick, std::vector<CounterRise>& ri
         if (Failed(code))
             return code;
         state->Slot = drive.Slot;
+        state->Status = drive.Status;
+        state->Written = true;
         for (const AttributeReading& a : drive.Attributes) {
             if (a.Id == 0)
                 continue;
@@ -598,7 +648,7 @@ DELETE FROM attr WHERE drive = ?1 AND id = ?2 AND t >= ?3 AND t < ?4 AND EXISTS 
 
 std::vector<KnownDrive> HistoryStore::Drives() {
     std::vector<KnownDrive> drives;
-    if (!EnsureOpen(std::time(nullptr)))
+    if (!OpenForQuery())
         return drives;
     Statement list(db_, R"sql(
 SELECT d.id, d.model, d.serial, d.firmware,
@@ -633,7 +683,7 @@ std::optional<KnownDrive> HistoryStore::FindDrive(const DriveIdentity& drive) {
 
 TemperatureSeries HistoryStore::Temperatures(int64_t driveKey, Seconds from, Seconds to) {
     TemperatureSeries series;
-    if (!EnsureOpen(std::time(nullptr)))
+    if (!OpenForQuery())
         return series;
     series.Hourly = to - from > 2 * DaySeconds;
     // Hour rows, then the hours not rolled up yet made from their ticks.
@@ -666,7 +716,7 @@ SELECT t, temp, temp, temp, health, slot FROM tick
 std::vector<AttributePoint> HistoryStore::Attribute(int64_t driveKey, CounterKey key, Seconds from,
                                                     Seconds to) {
     std::vector<AttributePoint> values;
-    if (!EnsureOpen(std::time(nullptr)))
+    if (!OpenForQuery())
         return values;
     Statement rows(db_, R"sql(
 SELECT * FROM (SELECT t, value, raw FROM attr WHERE drive = ?1 AND id = ?2 AND t < ?3
@@ -685,7 +735,7 @@ ORDER BY 1)sql");
 std::vector<AttributeChange> HistoryStore::Changes(int64_t driveKey, std::optional<CounterKey> key,
                                                    Seconds from, Seconds to) {
     std::vector<AttributeChange> changes;
-    if (!EnsureOpen(std::time(nullptr)))
+    if (!OpenForQuery())
         return changes;
     const std::vector<CounterKey> keys =
         key ? std::vector<CounterKey>{*key} : KeysOf(driveKey);
@@ -705,7 +755,7 @@ std::vector<AttributeChange> HistoryStore::Changes(int64_t driveKey, std::option
 }
 
 std::vector<CounterKey> HistoryStore::AttributeKeys(int64_t driveKey) {
-    if (!EnsureOpen(std::time(nullptr)))
+    if (!OpenForQuery())
         return {};
     return KeysOf(driveKey);
 }

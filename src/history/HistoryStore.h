@@ -39,12 +39,20 @@ struct StoreOptions {
     Seconds TickRetention = 7 * DaySeconds;   // tick rows and every attribute row
     size_t MaxHeldTicks = 240;                // ticks held while the file cannot be written
     bool ReadOnly = false;                    // for queries only: never create or write
+    // A quiet tick (nothing but its tick rows: every drive known, in its
+    // slot, with its health and every value as last written) is held in
+    // memory, and written with the next tick that changes something, the
+    // first tick this long after the oldest held one, a query, or the
+    // store's end. 0 writes every tick at once.
+    Seconds QuietWrite = 0;
 };
 
 enum class StoreProblem { None, Locked, Full, ReadOnly, CannotOpen, Newer, Failed };
 
 struct RecordOutcome {
-    bool Written = false;            // this tick, and every one held before it, is in the file
+    // This tick, and every one held before it, is in the file; false for a
+    // quiet tick held on purpose too (Problem() tells the two apart).
+    bool Written = false;
     std::vector<CounterRise> Rises;  // counters that rose in the ticks just written
 };
 
@@ -99,10 +107,16 @@ private:
         std::map<CounterKey, Stored> Last;
         std::map<CounterKey, RiseMemory> Rises;
         int Slot = 0;
+        Health Status = Health::Ok; // as last written
+        bool Written = false;       // a tick row of it went in since it was loaded
     };
     struct Statements;
 
     bool EnsureOpen(Seconds now);
+    // Open, with the quiet ticks held so far written, for a query.
+    bool OpenForQuery();
+    void WriteHeld();
+    bool IsQuiet(const TickRecord& tick) const;
     int Open();
     int CreateSchema();
     void Close();

@@ -66,7 +66,12 @@ history::HistoryStore& Program::History() {
         if (session_)
             session_->SetRecorder(nullptr);
         recorder_.reset();
-        history_ = std::make_unique<history::HistoryStore>(HistoryFile());
+        // Quiet ticks go in together, every few minutes: a tick that only
+        // adds temperatures costs no transaction. A changed value, a query
+        // and the program's end write them at once.
+        history::StoreOptions options;
+        options.QuietWrite = QuietHistoryWrite;
+        history_ = std::make_unique<history::HistoryStore>(HistoryFile(), options);
         recorder_ = std::make_unique<HistoryRecorder>(
             *history_, [] { return static_cast<history::Seconds>(std::time(nullptr)); });
         if (session_)

@@ -33,6 +33,9 @@ class HistoryRecorder;
 // $XDG_STATE_HOME/Quorvane/history.db (~/.local/state without the variable).
 std::string DefaultHistoryFile();
 
+// How long the history holds quiet ticks before writing them (StoreOptions).
+inline constexpr history::Seconds QuietHistoryWrite = 300;
+
 class Program {
 public:
     Program(std::unique_ptr<DriveBus> bus, SettingsPaths paths);

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <linux/fs.h>
 #include <map>
@@ -191,6 +192,78 @@ bool SetImmutable(const std::string& path, bool on) {
     }
     ::close(fd);
     return done;
+}
+
+// Quiet ticks wait in memory for the next write: a tick that changes a
+// value (or the health, or a drive's slot), the first tick QuietWrite after
+// the oldest held one, a query, or the store's end. Another reader sees them
+// only then; none is lost.
+TEST(HistoryStore, QuietTicksWaitForTheNextWriteAndNoneIsLost) {
+    HistoryDir dir;
+    StoreOptions options;
+    options.QuietWrite = 300;
+    DriveRecord ata = test::RecordOfPage("Hitachi_HDS721010CLA632", 1);
+    ata.Temperature = 29;
+    DriveRecord nvme;
+    nvme.Drive = {"NVMe model", "NSERIAL", "FW"};
+    nvme.Slot = 2;
+    nvme.Temperature = 40;
+    nvme.Counters = {{MediaErrorsCounter, 0}, {"Power-On Hours", 10}};
+    RawFile file(dir.File());
+    const auto inFile = [&] { return file.Number("SELECT count(DISTINCT t) FROM tick"); };
+    int64_t recorded = 0;
+    {
+        HistoryStore store(dir.File(), options);
+        Seconds t = HistoryStart;
+        // Records a tick; every tick recorded is in the file or held.
+        const auto record = [&](Seconds step) {
+            t += step;
+            const bool written = store.Record(TickRecord{t, {ata, nvme}}).Written;
+            ++recorded;
+            EXPECT_EQ(inFile() + static_cast<int64_t>(store.HeldTicks()), recorded) << t;
+            EXPECT_EQ(store.HeldTicks() == 0, written) << t;
+            return written;
+        };
+        EXPECT_TRUE(record(0)); // the drives are new
+        // Temperatures alone: held, and no problem said.
+        for (int i = 0; i < 3; ++i) {
+            ata.Temperature = 30 + i;
+            EXPECT_FALSE(record(15)) << i;
+        }
+        EXPECT_EQ(store.Problem(), StoreProblem::None);
+        EXPECT_EQ(store.TakeNotice(), "");
+
+        struct Change {
+            const char* What;
+            std::function<void()> Make;
+        };
+        const Change changes[] = {
+            {"a raw value", [&] { ++test::AttributeOf(ata, 9)->Raw; }},
+            {"a named counter", [&] { nvme.Counters[1].Value += 1; }},
+            {"the health", [&] { nvme.Status = Health::Failing; }},
+            {"a slot", [&] { ata.Slot = 3; }},
+        };
+        for (const Change& change : changes) {
+            change.Make();
+            EXPECT_TRUE(record(15)) << change.What;
+            EXPECT_FALSE(record(15)) << change.What; // quiet again
+        }
+        // The oldest held tick has waited 300 s: written with the next one.
+        const Seconds oldest = t;
+        while (t + 15 < oldest + 300)
+            ASSERT_FALSE(record(15)) << t - oldest;
+        EXPECT_TRUE(record(15));
+        // A query writes what is held first.
+        EXPECT_FALSE(record(15));
+        const int64_t key = store.FindDrive(ata.Drive).value().Key;
+        EXPECT_EQ(store.HeldTicks(), 0u);
+        EXPECT_EQ(store.Temperatures(key, HistoryStart, t + 1).Points.size(),
+                  static_cast<size_t>(recorded));
+        EXPECT_FALSE(record(15));
+        EXPECT_FALSE(record(15));
+    }
+    // The store's end writes the last held ticks.
+    EXPECT_EQ(inFile(), recorded);
 }
 
 struct FaultCase {
