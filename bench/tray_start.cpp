@@ -1,16 +1,21 @@
 // tray_start: starts a tray program on the X display in $DISPLAY (which needs
 // a system tray) and measures it from outside, the same way for any program:
-//   tray_start [--icons N] [--idle SECONDS] [--tick SECONDS] -- COMMAND [ARGS...]
+//   tray_start [--icons N] [--idle SECONDS] [--settle SECONDS] [--tick SECONDS] -- COMMAND [ARGS...]
 // prints
 //   start_ms     from the fork to the moment the N-th tray icon window got
 //                its first Expose (an icon window is one carrying _XEMBED_INFO
 //                that a tray reparented)
 //   rss_kb       the program's resident set at the end of the idle time
 //   cpu_ms_tick  CPU time of all its threads during the idle time (which
-//                starts 3 s after the icons showed), per --tick seconds
+//                starts --settle seconds, default 3, after the icons showed),
+//                per --tick seconds: the mean over the idle time's windows of
+//                one tick each
+//   cpu_ms_tick_median  the median window
 // and stops the program. With --idle 0 only start_ms is measured.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+
+#include <algorithm>
 
 #include <chrono>
 #include <csignal>
@@ -24,6 +29,7 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -99,7 +105,7 @@ long RssKb(pid_t pid) {
 
 int main(int argc, char** argv) {
     unsigned wanted = 6;
-    double idle = 45, tick = 15;
+    double idle = 45, tick = 15, settle = 3;
     int i = 1;
     for (; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
         if (i + 1 >= argc)
@@ -108,11 +114,13 @@ int main(int argc, char** argv) {
             wanted = static_cast<unsigned>(std::atoi(argv[++i]));
         else if (!std::strcmp(argv[i], "--idle"))
             idle = std::atof(argv[++i]);
+        else if (!std::strcmp(argv[i], "--settle"))
+            settle = std::atof(argv[++i]);
         else if (!std::strcmp(argv[i], "--tick"))
             tick = std::atof(argv[++i]);
     }
     if (i >= argc - 1 || wanted == 0 || tick <= 0) {
-        std::fprintf(stderr, "usage: tray_start [--icons N] [--idle S] [--tick S] -- COMMAND...\n");
+        std::fprintf(stderr, "usage: tray_start [--icons N] [--idle S] [--settle S] [--tick S] -- COMMAND...\n");
         return 2;
     }
     char** command = argv + i + 1;
@@ -168,12 +176,26 @@ int main(int argc, char** argv) {
     } else {
         std::printf("start_ms %.1f\n", startMs);
         if (idle > 0) {
-            std::this_thread::sleep_for(std::chrono::seconds(3));
-            const long long before = ThreadsCpuNs(pid);
-            std::this_thread::sleep_for(std::chrono::duration<double>(idle));
-            const long long after = ThreadsCpuNs(pid);
+            std::this_thread::sleep_for(std::chrono::duration<double>(settle));
+            // The idle time in windows of one tick each: their mean, and
+            // their median, which a one-time cost does not move.
+            std::vector<double> windows;
+            long long before = ThreadsCpuNs(pid);
+            const long long first = before;
+            for (double waited = 0; waited + tick <= idle; waited += tick) {
+                std::this_thread::sleep_for(std::chrono::duration<double>(tick));
+                const long long now = ThreadsCpuNs(pid);
+                windows.push_back((now - before) / 1e6);
+                before = now;
+            }
             std::printf("rss_kb %ld\n", RssKb(pid));
-            std::printf("cpu_ms_tick %.3f\n", (after - before) / 1e6 / (idle / tick));
+            if (!windows.empty()) {
+                std::printf("cpu_ms_tick %.3f\n", (before - first) / 1e6 / windows.size());
+                std::sort(windows.begin(), windows.end());
+                const size_t n = windows.size();
+                std::printf("cpu_ms_tick_median %.3f\n",
+                            n % 2 ? windows[n / 2] : (windows[n / 2 - 1] + windows[n / 2]) / 2);
+            }
         }
     }
     std::fflush(stdout);
