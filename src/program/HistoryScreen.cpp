@@ -56,12 +56,13 @@ HistoryScreen MakeHistoryScreen(HistoryStore& store, const ProgramData& data, Hi
         std::string Text;
     };
     std::vector<Change> changes;
-    for (const KnownDrive& known : drives) {
+    for (size_t colour = 0; colour < drives.size(); ++colour) {
+        const KnownDrive& known = drives[colour];
         const std::string name = DriveName(known, data);
         TemperatureSeries series = store.Temperatures(known.Key, screen.From, screen.To + 1);
         screen.Hourly = series.Hourly;
         if (!series.Points.empty())
-            screen.Drives.push_back({name, std::move(series.Points)});
+            screen.Drives.push_back({name, std::move(series.Points), colour});
         for (const CounterKey key : store.AttributeKeys(known.Key))
             keys.insert(key);
         // The attribute chart is narrower: its lines go by slot.
@@ -69,7 +70,7 @@ HistoryScreen MakeHistoryScreen(HistoryStore& store, const ProgramData& data, Hi
         std::vector<AttributePoint> values =
             store.Attribute(known.Key, attribute, screen.From, screen.To + 1);
         if (!values.empty())
-            screen.AttributeLines.push_back({slot, std::move(values)});
+            screen.AttributeLines.push_back({slot, std::move(values), colour});
         for (const AttributeChange& c : store.Changes(known.Key, attribute, screen.From, screen.To + 1))
             changes.push_back({c.Time, slot + ": " + ChangeText(c, store.CounterName(c.Key))});
     }

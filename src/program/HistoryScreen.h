@@ -26,14 +26,17 @@ inline constexpr HistoryRangeButton HistoryRangeButtons[] = {
 
 inline constexpr history::CounterKey DefaultHistoryAttribute = 0x05;
 
+// A drive keeps its colour (an index into the window's palette) on both charts.
 struct HistoryDriveLine {
     std::string Name; // "HDD1 ST9160821AS", or model and serial for a drive not in a slot
     std::vector<history::TemperaturePoint> Points;
+    size_t Colour = 0;
 };
 
 struct HistoryAttributeLine {
     std::string Name;
     std::vector<history::AttributePoint> Points; // the value standing at From first
+    size_t Colour = 0;
 };
 
 struct HistoryScreen {

@@ -18,6 +18,8 @@
 #include <QToolButton>
 #include <QValueAxis>
 #include <ctime>
+#include <map>
+#include <set>
 #include <gtest/gtest.h>
 
 #include "GuiTestSupport.h"
@@ -139,6 +141,21 @@ TEST(HistoryWindow, AWeekOfEveryDriveOnOneChartWithItsBandRangesLegendAndChanges
     for (QLegendMarker* m : temperatures->legend()->markers())
         entries += m->isVisible();
     EXPECT_EQ(entries, drives);
+    // Each drive its own colour, the same on the attribute chart.
+    std::map<QString, QRgb> colours; // "HDD2" -> colour
+    for (QAbstractSeries* s : temperatures->series()) {
+        if (auto* line = qobject_cast<QLineSeries*>(s))
+            colours[line->name().section(' ', 0, 0)] = line->color().rgb();
+    }
+    std::set<QRgb> distinct;
+    for (const auto& [drive, colour] : colours)
+        distinct.insert(colour);
+    EXPECT_EQ(distinct.size(), static_cast<size_t>(drives));
+    for (QAbstractSeries* s : ChartOf(form->AttributeCV)->series()) {
+        if (auto* line = qobject_cast<QLineSeries*>(s)) {
+            EXPECT_EQ(line->color().rgb(), colours[line->name()]) << line->name().toStdString();
+        }
+    }
     auto* time = qobject_cast<QDateTimeAxis*>(temperatures->axes(Qt::Horizontal).value(0));
     auto* degrees = qobject_cast<QValueAxis*>(temperatures->axes(Qt::Vertical).value(0));
     ASSERT_TRUE(time && degrees);

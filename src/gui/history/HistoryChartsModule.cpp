@@ -11,6 +11,7 @@
 #include <QLineSeries>
 #include <QValueAxis>
 #include <algorithm>
+#include <iterator>
 #include <limits>
 
 #include "gui/HistoryCharts.h"
@@ -25,6 +26,15 @@ qint64 Msecs(history::Seconds t) {
 // The drives' names are the program's 8-bit texts.
 QString DriveText(const std::string& text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Six drives, six colours, the same on both charts; the theme's line width.
+void SetDriveColour(QLineSeries* line, size_t index) {
+    static const QRgb palette[] = {0x209fdf, 0xf6a625, 0xbf593e, 0x99ca53,
+                                   0x6d5fd5, 0x34495e, 0xd63384, 0x1b9e77};
+    QPen pen(QColor(palette[index % std::size(palette)]));
+    pen.setWidth(2);
+    line->setPen(pen);
 }
 
 QDateTimeAxis* TimeAxis(const HistoryScreen& screen, int ticks) {
@@ -128,6 +138,7 @@ void DrawTemperatures(QWidget* view, const HistoryScreen& screen) {
     for (const HistoryDriveLine& drive : screen.Drives) {
         auto* line = new QLineSeries;
         line->setName(DriveText(drive.Name));
+        SetDriveColour(line, drive.Colour);
         QLineSeries* upper = screen.Hourly ? new QLineSeries : nullptr;
         QLineSeries* lower = screen.Hourly ? new QLineSeries : nullptr;
         for (const history::TemperaturePoint& p : drive.Points) {
@@ -168,6 +179,7 @@ void DrawAttribute(QWidget* view, const HistoryScreen& screen) {
         // A raw value holds until it changes: drawn as steps to the range's end.
         auto* steps = new QLineSeries;
         steps->setName(DriveText(line.Name));
+        SetDriveColour(steps, line.Colour);
         double last = 0;
         bool first = true;
         for (const history::AttributePoint& p : line.Points) {
