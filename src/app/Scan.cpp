@@ -137,7 +137,8 @@ std::string DrivesBalloonText(const ProgramData& data) {
     return text;
 }
 
-bool ScanDrives(ProgramData& data, DriveBus& bus, ScanView& view, const Settings& settings) {
+bool ScanDrives(ProgramData& data, DriveBus& bus, ScanView& view, const Settings& settings,
+                ScanUse use) {
     InfoPanel& panel = data.Screen.Info;
     data.DriveCount = 0;
     view.SelectDriveListItem(-1);
@@ -184,7 +185,7 @@ bool ScanDrives(ProgramData& data, DriveBus& bus, ScanView& view, const Settings
         MeasureHpa(*handle, drive, n);
         if (drive.HPASizeMB != -1)
             panel.HDDHPAUL = std::to_string(drive.HPASizeMB);
-        if (drive.SMARTEnabled)
+        if (drive.SMARTEnabled && use == ScanUse::Monitor)
             EnableOfflineAndAutosave(*handle, n);
     }
 
@@ -197,11 +198,11 @@ bool ScanDrives(ProgramData& data, DriveBus& bus, ScanView& view, const Settings
         view.ShowInfoBalloon(data.DriveCount, DrivesBalloonTitle, DrivesBalloonText(data),
                              BalloonSeconds);
     view.SelectDriveListItem(0);
-    ShowDriveInfo(data, bus, 1, view);
+    ShowDriveInfo(data, bus, 1, view, use);
     return true;
 }
 
-void ShowDriveInfo(ProgramData& data, DriveBus& bus, int slot, ScanView& view) {
+void ShowDriveInfo(ProgramData& data, DriveBus& bus, int slot, ScanView& view, ScanUse use) {
     if (data.DriveCount == 0 || !data.IsDriveSlot(slot))
         return;
     InfoPanel& panel = data.Screen.Info;
@@ -213,8 +214,10 @@ void ShowDriveInfo(ProgramData& data, DriveBus& bus, int slot, ScanView& view) {
     panel.HDDLBA48LEnabled = drive.LBA48;
     // An NVMe drive has neither feature: both groups show as for a drive
     // without them, and nothing is sent.
-    AAMGetExecute(panel.AAMGB, bus, data, slot);
-    APMGetExecute(panel.APMGB, bus, data, slot);
+    if (use == ScanUse::Monitor) {
+        AAMGetExecute(panel.AAMGB, bus, data, slot);
+        APMGetExecute(panel.APMGB, bus, data, slot);
+    }
     panel.HDDSMARTLEnabled = drive.SMARTEnabled;
     panel.HDDSizeL = DriveSizeText(drive);
     panel.HDDHPALEnabled = drive.HPA;

@@ -49,16 +49,26 @@ public:
     void InfoPanelChanged(const InfoPanel&) override {}
 };
 
+// What a scan is for. The window and the monitors prepare each drive as the
+// program always has: automatic off-line data collection and attribute
+// autosave switched on where the drive offers them, and the first drive's
+// AAM and APM levels read for the Information panel. A one-off command
+// changes no switch of the drive and reads only what it shows.
+enum class ScanUse { Monitor, ReadOnly };
+
 // Finds up to six drives that take S.M.A.R.T. commands among drive numbers
 // 0..15 and fills the drive table and the Information panel
 // (data.Screen.Info); false when none was found. The tray icons take their
 // switch and colours from settings, the drive-list balloon follows
 // BalloonHints. Monitoring is the caller's to start.
-bool ScanDrives(ProgramData& data, DriveBus& bus, ScanView& view, const Settings& settings);
+bool ScanDrives(ProgramData& data, DriveBus& bus, ScanView& view, const Settings& settings,
+                ScanUse use = ScanUse::Monitor);
 
-// Shows a slot's identity on the panel (data.Screen.Info) and reads its AAM
-// and APM levels into the two groups; nothing while no drive is known.
-void ShowDriveInfo(ProgramData& data, DriveBus& bus, int slot, ScanView& view);
+// Shows a slot's identity on the panel (data.Screen.Info) and, unless the
+// use is ReadOnly, reads its AAM and APM levels into the two groups; nothing
+// while no drive is known.
+void ShowDriveInfo(ProgramData& data, DriveBus& bus, int slot, ScanView& view,
+                   ScanUse use = ScanUse::Monitor);
 
 // The balloon text listing the found drives: "model size GB\r" per slot.
 std::string DrivesBalloonText(const ProgramData& data);

@@ -9,8 +9,10 @@ namespace quorvane::cli {
 // Runs the scan for a subcommand: prints the simulated-drives line (to
 // stdout unless quiet) and the permission hint (to stderr) when they apply.
 // False when no drive was found; the not-found text is then already printed
-// to stderr.
-bool ScanForCommand(CliContext& ctx, ProgramData& data, bool printHeader);
+// to stderr. A command reads (ScanUse::ReadOnly); the watch service prepares
+// the drives as the desktop program does.
+bool ScanForCommand(CliContext& ctx, ProgramData& data, bool printHeader,
+                    ScanUse use = ScanUse::ReadOnly);
 
 // The scan for a subcommand of one slot: false, with the reason on stderr,
 // when the slot holds no drive (the command then exits with ExitUsage).

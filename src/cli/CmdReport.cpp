@@ -26,7 +26,7 @@ int RunReport(CliContext& ctx) {
     // The report repeats what the windows show: the slot's identity in the
     // Information group and the grid of a read with show.
     HeadlessScanView noView;
-    ShowDriveInfo(data, ctx.Bus(), slot, noView);
+    ShowDriveInfo(data, ctx.Bus(), slot, noView, ScanUse::ReadOnly);
     const bool healthy =
         ReadSMART(data, ctx.Bus(), slot, true, dec ? RawValueFormat::Dec : RawValueFormat::Hex);
     // Without its pages the report would hold no attributes at all: nothing

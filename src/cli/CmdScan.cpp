@@ -26,12 +26,12 @@ std::string UnreadReason(const HDD& drive) {
     return drive.SMARTEnabled ? std::string() : "S.M.A.R.T. is not enabled on the drive";
 }
 
-bool ScanForCommand(CliContext& ctx, ProgramData& data, bool printHeader) {
+bool ScanForCommand(CliContext& ctx, ProgramData& data, bool printHeader, ScanUse use) {
     DriveBus& bus = ctx.Bus();
     if (printHeader && bus.IsSimulated())
         std::cout << SimulatedHeader(bus) << "\n";
     HeadlessScanView noView;
-    const bool found = ScanDrives(data, bus, noView, Settings{});
+    const bool found = ScanDrives(data, bus, noView, Settings{}, use);
     for (const std::string& problem : bus.Problems())
         std::cerr << "quorvane-cli: " << problem << "\n";
     if (bus.PermissionDenied())

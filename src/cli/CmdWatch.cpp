@@ -80,7 +80,7 @@ int RunWatch(CliContext& ctx) {
     if (noMail)
         program.Options().SMTPWarnings = false;
     program.SetHistoryFile(historyFile);
-    if (!ScanForCommand(ctx, program.Data(), true))
+    if (!ScanForCommand(ctx, program.Data(), true, ScanUse::Monitor))
         return ExitNoDrives;
 
     const WatchEnd end = RunWatchService(program, options, stopSignals, std::cout, std::cerr);

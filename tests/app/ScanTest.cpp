@@ -223,7 +223,7 @@ TEST_F(ScanTest, RescanResetsTheVendorOfASlot) {
     EXPECT_FALSE(panel.LogoIndex.has_value());
 }
 
-TEST_F(ScanTest, EnablesOfflineAndAutosaveAsThePageAllows) {
+TEST_F(ScanTest, EnablesOfflineAndAutosaveAsThePageAllowsButNotForACommand) {
     dir.AddRealDrive(0, "ST9160821AS--3.CLH");
     auto page = test::PageOf("ST9160821AS--3.CLH", "smart-data");
     page[367] = 0x02;
@@ -242,6 +242,16 @@ TEST_F(ScanTest, EnablesOfflineAndAutosaveAsThePageAllows) {
             EXPECT_EQ(c.TaskFile.SectorCount, 0xF8);
         }
     }
+
+    // A command's scan changes no switch and reads no AAM/APM levels: SMART
+    // ENABLE and one IDENTIFY DEVICE per drive, and the HPA's READ NATIVE MAX.
+    bus = std::make_unique<SimulatedBus>(dir.Path());
+    ASSERT_TRUE(ScanDrives(data, *bus, view, settings, ScanUse::ReadOnly));
+    std::vector<std::string> sent;
+    for (const auto& c : bus->SentCommands())
+        sent.push_back(AtaCommandName(c.TaskFile));
+    EXPECT_EQ(sent, (std::vector<std::string>{"smart-enable", "identify", "read-native-max",
+                                              "smart-enable", "identify", "read-native-max"}));
 }
 
 class ReadSmartTest : public ScanTest {
