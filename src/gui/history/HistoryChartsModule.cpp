@@ -28,13 +28,17 @@ QString DriveText(const std::string& text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// Six drives, six colours, the same on both charts; the theme's line width.
-void SetDriveColour(QLineSeries* line, size_t index) {
+// A drive's line, named, in its colour: six drives, six colours, the same
+// on both charts, in the theme's line width.
+QLineSeries* DriveLine(const std::string& name, size_t colour) {
     static const QRgb palette[] = {0x209fdf, 0xf6a625, 0xbf593e, 0x99ca53,
                                    0x6d5fd5, 0x34495e, 0xd63384, 0x1b9e77};
-    QPen pen(QColor(palette[index % std::size(palette)]));
+    auto* line = new QLineSeries;
+    line->setName(DriveText(name));
+    QPen pen(QColor(palette[colour % std::size(palette)]));
     pen.setWidth(2);
     line->setPen(pen);
+    return line;
 }
 
 QDateTimeAxis* TimeAxis(const HistoryScreen& screen, int ticks) {
@@ -136,9 +140,7 @@ void DrawTemperatures(QWidget* view, const HistoryScreen& screen) {
                              TimeAxis(screen, 8), QString::fromStdString(screen.TemperatureAxis),
                              "%d");
     for (const HistoryDriveLine& drive : screen.Drives) {
-        auto* line = new QLineSeries;
-        line->setName(DriveText(drive.Name));
-        SetDriveColour(line, drive.Colour);
+        QLineSeries* line = DriveLine(drive.Name, drive.Colour);
         QLineSeries* upper = screen.Hourly ? new QLineSeries : nullptr;
         QLineSeries* lower = screen.Hourly ? new QLineSeries : nullptr;
         for (const history::TemperaturePoint& p : drive.Points) {
@@ -177,9 +179,7 @@ void DrawAttribute(QWidget* view, const HistoryScreen& screen) {
                              "%.0f");
     for (const HistoryAttributeLine& line : screen.AttributeLines) {
         // A raw value holds until it changes: drawn as steps to the range's end.
-        auto* steps = new QLineSeries;
-        steps->setName(DriveText(line.Name));
-        SetDriveColour(steps, line.Colour);
+        QLineSeries* steps = DriveLine(line.Name, line.Colour);
         double last = 0;
         bool first = true;
         for (const history::AttributePoint& p : line.Points) {
