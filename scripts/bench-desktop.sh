@@ -82,13 +82,21 @@ tc=$(field "$work/timer.idle" cpu_ms_tick)
 bm=$(field "$work/bare.idle" cpu_ms_tick_median) dm=$(field "$work/desk.idle" cpu_ms_tick_median)
 tm=$(field "$work/timer.idle" cpu_ms_tick_median)
 echo "== Xvfb + trayer: quorvane vs a bare Qt program with six tray icons"
-awk -v bs="$bs" -v ds="$ds" -v br="$br" -v dr="$dr" -v bc="$bc" -v dc="$dc" -v tc="$tc" -v bm="$bm" -v dm="$dm" -v tm="$tm" -v n="$starts" 'BEGIN {
+awk -v bs="$bs" -v ds="$ds" -v br="$br" -v dr="$dr" -v bc="$bc" -v dc="$dc" -v tc="$tc" -v bm="$bm" -v dm="$dm" -v tm="$tm" -v n="$starts" '
+# A window in which the bare program used no measurable CPU has no ratio.
+function cpu(what, ours, theirs) {
+    if (theirs > 0)
+        printf "%-34s %7.3f ms %7.3f ms %6.2fx\n", what, ours, theirs, ours / theirs
+    else
+        printf "%-34s %7.3f ms %7.3f ms %7s\n", what, ours, theirs, "-"
+}
+BEGIN {
     printf "%-34s %10s %10s %7s\n", "", "quorvane", "bare", "ratio"
     printf "%-34s %7.1f MB %7.1f MB %6.2fx\n", "RSS", dr / 1024, br / 1024, dr / br
     printf "%-34s %7.1f ms %7.1f ms %6.2fx\n", "start to six icons (median of " n ")", ds, bs, ds / bs
-    printf "%-34s %7.3f ms %7.3f ms %6.2fx\n", "CPU per idle 15 s tick, mean", dc, bc, dc / bc
-    printf "%-34s %7.3f ms %7.3f ms %6.2fx\n", "  median tick", dm, bm, dm / bm
+    cpu("CPU per idle 15 s tick, mean", dc, bc)
+    cpu("  median tick", dm, bm)
     # The bare program woken every 15 s to do nothing: what any tick costs.
-    printf "%-34s %7.3f ms %7.3f ms %6.2fx\n", "  mean against bare + empty timer", dc, tc, dc / tc
-    printf "%-34s %7.3f ms %7.3f ms %6.2fx\n", "  median against bare + empty timer", dm, tm, dm / tm
+    cpu("  mean against bare + empty timer", dc, tc)
+    cpu("  median against bare + empty timer", dm, tm)
 }'
