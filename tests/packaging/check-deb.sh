@@ -48,6 +48,13 @@ missing=0
 for f in "${expected[@]}"; do
   grep -qx "$f" "$work/contents" || { echo "FAILED: $f is not in the package"; missing=1; }
 done
+# The desktop program's modules, in its module folder under the library folder.
+if [ -x "$build/src/quorvane" ]; then
+  for module in quorvane-siren quorvane-history; do
+    grep -qE "^/usr/lib/([^/]+/)?quorvane/$module\.so\$" "$work/contents" ||
+      { echo "FAILED: the module $module.so is not in the package"; missing=1; }
+  done
+fi
 [ $missing = 0 ] || exit 1
 echo "ok: all ${#expected[@]} files in the package"
 
