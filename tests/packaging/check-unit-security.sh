@@ -11,12 +11,12 @@ command -v systemd-analyze >/dev/null || { echo "skipped: systemd-analyze is not
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-DESTDIR=$work/root cmake --install "$build" --prefix /usr >"$work/install.log" 2>&1 || {
+DESTDIR=$work/staged cmake --install "$build" --prefix /usr >"$work/install.log" 2>&1 || {
   cat "$work/install.log"; echo "FAILED: cmake --install"; exit 1; }
 failed=0
 unitdir=lib/systemd/system # below the install root, whatever the prefix
 for unit in quorvane-helper.service quorvane-watch.service; do
-  file=$work/root/$unitdir/$unit
+  file=$work/staged/$unitdir/$unit
   [ -f "$file" ] || { echo "FAILED: $unit is not installed in $unitdir"; failed=1; continue; }
   out=$(systemd-analyze security --offline=yes --no-pager "$file" 2>&1) || true
   score=$(sed -n "s/^→ Overall exposure level for $unit: \([0-9.]*\) .*/\1/p" <<<"$out")
